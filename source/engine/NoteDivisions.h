@@ -1,0 +1,36 @@
+#pragma once
+
+#include <array>
+
+namespace brakkle
+{
+
+/** The twenty tempo-synced lengths, from "1/64 T" to "2 BARS". Within each note
+    value: triplet (2/3), plain, dotted (3/2). A bar is always four beats. */
+inline constexpr int numNoteDivisions = 20;
+
+inline constexpr std::array<const char*, numNoteDivisions> noteDivisionNames {
+    "1/64 T", "1/64", "1/64 D",
+    "1/32 T", "1/32", "1/32 D",
+    "1/16 T", "1/16", "1/16 D",
+    "1/8 T",  "1/8",  "1/8 D",
+    "1/4 T",  "1/4",  "1/4 D",
+    "1/2 T",  "1/2",  "1/2 D",
+    "1 BAR",  "2 BARS"
+};
+
+/** Lengths in quarter-note beats, each the nearest float to its fraction. */
+inline constexpr std::array<float, numNoteDivisions> noteDivisionBeats {
+    1.0f / 24.0f, 1.0f / 16.0f, 3.0f / 32.0f,
+    1.0f / 12.0f, 1.0f / 8.0f,  3.0f / 16.0f,
+    1.0f / 6.0f,  1.0f / 4.0f,  3.0f / 8.0f,
+    1.0f / 3.0f,  1.0f / 2.0f,  3.0f / 4.0f,
+    2.0f / 3.0f,  1.0f,         3.0f / 2.0f,
+    4.0f / 3.0f,  2.0f,         3.0f,
+    4.0f,         8.0f
+};
+
+/** Index of the longest division ("2 BARS"). */
+inline constexpr int longestNoteDivision = numNoteDivisions - 1;
+
+} // namespace brakkle

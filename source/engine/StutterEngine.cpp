@@ -1,0 +1,354 @@
+#include "StutterEngine.h"
+
+#include "SoftClip.h"
+
+#include <cmath>
+
+namespace
+{
+    // Filter sweep: from this floor up to the "filterFreq" parameter.
+    constexpr float sweepFloorHz = 200.0f;
+    constexpr float filterQ = 1.4f;
+    // Cutoffs are kept just below half the sample rate, where the low-pass
+    // design stops being valid. At 44.1 kHz and above this never bites.
+    constexpr float maxCutoffRatio = 0.499f;
+
+    constexpr float widenerDelaySeconds = 0.015f;
+    constexpr float edgeFadeSeconds = 0.01f;
+    constexpr float defaultTempo = 120.0f;
+    // Tempos outside (0, maxTempo] or not finite are never adopted.
+    constexpr float maxTempo = 100000.0f;
+
+    std::array<juce::String, brakkle::numNoteDivisions> makeNoteNames()
+    {
+        std::array<juce::String, brakkle::numNoteDivisions> names;
+        for (size_t i = 0; i < names.size(); ++i)
+            names[i] = brakkle::noteDivisionNames[i];
+        return names;
+    }
+
+    bool isUsableTempo (float tempo) noexcept
+    {
+        return tempo > 0.0f && tempo <= maxTempo;   // false for NaN
+    }
+
+    /** The tempo in truncated hundredths of a BPM. */
+    int tempoKey (float tempo) noexcept
+    {
+        return (int) (tempo * 100.0f);
+    }
+
+    /** A note-division value truncated to a valid index. */
+    int noteIndexOf (float value) noexcept
+    {
+        if (! (value >= 0.0f))
+            return 0;
+        return juce::jmin ((int) value, brakkle::numNoteDivisions - 1);
+    }
+
+    juce::dsp::IIR::Coefficients<float>::Ptr makeInitialLowPass()
+    {
+        // Any second-order design will do: the real one is written on every frame.
+        return new juce::dsp::IIR::Coefficients<float> (
+            juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (44100.0, 1000.0f, filterQ));
+    }
+
+    void setLowPass (juce::dsp::IIR::Filter<float>& filter, const std::array<float, 6>& design) noexcept
+    {
+        // Written into the filter's own coefficient object: its state carries on.
+        *filter.coefficients = design;
+    }
+}
+
+StutterEngine::StutterEngine()
+    : noteNames (makeNoteNames()),
+      noteBeats (brakkle::noteDivisionBeats)
+{
+    for (auto* filter : { &riseFilterLeft, &riseFilterRight, &fallFilterLeft, &fallFilterRight })
+    {
+        filter->coefficients = makeInitialLowPass();
+        filter->reset();
+    }
+}
+
+//==============================================================================
+void StutterEngine::prepare (const juce::dsp::ProcessSpec& spec)
+{
+    const auto rate = (float) spec.sampleRate;
+    if (std::isfinite (rate) && rate > 0.0f)
+        sampleRate = rate;
+
+    numChannels = (int) spec.numChannels;
+
+    prepareToneStage (spec);
+    reserveSliceStorage (numChannels);
+}
+
+int StutterEngine::durationInSamples (float sync, float noteIndex, float freeTimeMs) const noexcept
+{
+    const float seconds = sync > 0.5f ? (60.0f / bpm) * noteBeats[(size_t) noteIndexOf (noteIndex)]
+                                      : freeTimeMs / 1000.0f;
+    const float samples = seconds * sampleRate;
+
+    if (! (samples >= 1.0f))
+        return 1;
+
+    return (int) juce::jmin (samples, maxDurationSeconds * sampleRate);
+}
+
+void StutterEngine::reserveSliceStorage (int numChannelsToHold)
+{
+    // Room for the longest slice the current tempo (or 120 BPM, if faster)
+    // allows, so that slice starts while playing never need to allocate.
+    const float slowestTempo = juce::jmin (bpm, defaultTempo);
+    const float longest = (60.0f / slowestTempo) * noteBeats[brakkle::longestNoteDivision] * sampleRate;
+    const int samplesNeeded = (int) juce::jmin (longest, maxDurationSeconds * sampleRate);
+    const int channelsNeeded = juce::jmax (numChannelsToHold, sliceBuffer.getNumChannels());
+
+    if ((size_t) channelsNeeded * (size_t) samplesNeeded <= reservedSliceFloats || channelsNeeded == 0)
+        return;
+
+    // Grow the storage but keep the slice as it is: a new rate or channel count
+    // reaches the slice only at its next start.
+    juce::AudioBuffer<float> grown (channelsNeeded, samplesNeeded);
+    grown.clear();
+
+    for (int c = 0; c < sliceBuffer.getNumChannels(); ++c)
+        grown.copyFrom (c, 0, sliceBuffer, c, 0, sliceBuffer.getNumSamples());
+
+    grown.setSize (sliceBuffer.getNumChannels(), sliceBuffer.getNumSamples(), true, false, true);
+    sliceBuffer = std::move (grown);
+    reservedSliceFloats = (size_t) channelsNeeded * (size_t) samplesNeeded;
+}
+
+//==============================================================================
+void StutterEngine::process (juce::AudioBuffer<float>& buffer, float hostBpm, bool isPlaying) noexcept
+{
+    if (isPlaying)
+        processPlaying (buffer, hostBpm);
+    else
+        startCycle();   // stopped: the audio passes untouched, ready to record on the first playing sample
+}
+
+void StutterEngine::startCycle() noexcept
+{
+    restartSlice();
+    refreshPeriod = durationInSamples (refreshSync, refreshTimeBpm, refreshTimeFree);
+    refreshCounter = 0;
+}
+
+void StutterEngine::restartSlice() noexcept
+{
+    if (numChannels > 0)
+    {
+        const int length = durationInSamples (stutterSync, stutterTimeBpm, stutterTimeFree);
+
+        if (length > 0)
+        {
+            // Reuses the reserved storage; only a slice longer than the reserve allocates.
+            sliceBuffer.setSize (numChannels, length, false, false, true);
+            reservedSliceFloats = juce::jmax (reservedSliceFloats, (size_t) numChannels * (size_t) length);
+        }
+    }
+
+    sliceBuffer.clear();
+    writePosition = 0;
+    playPosition = 0;
+    fadeLength = (int) (sampleRate * edgeFadeSeconds);
+}
+
+void StutterEngine::adoptTempo (int blockTempoKey, float hostBpm) noexcept
+{
+    if (tempoKey (bpm) != blockTempoKey)
+        bpm = hostBpm;
+}
+
+void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float hostBpm) noexcept
+{
+    const int numSamples = buffer.getNumSamples();
+    const int bufferChannels = buffer.getNumChannels();
+    auto* const* io = buffer.getArrayOfWritePointers();
+
+    // A tempo that is not a tempo (0, negative, not finite) keeps the last one.
+    const bool tempoUsable = isUsableTempo (hostBpm);
+    const int blockTempoKey = tempoUsable ? tempoKey (hostBpm) : 0;
+
+    auto* const* slice = sliceBuffer.getArrayOfWritePointers();
+    int sliceChannels = sliceBuffer.getNumChannels();
+
+    for (int j = 0; j < numSamples; ++j)
+    {
+        if (refreshCounter >= refreshPeriod)
+        {
+            startCycle();
+            slice = sliceBuffer.getArrayOfWritePointers();
+            sliceChannels = sliceBuffer.getNumChannels();
+        }
+
+        const int sliceLength = sliceBuffer.getNumSamples();
+
+        if (playPosition >= sliceLength)
+            playPosition = 0;
+
+        if (tempoUsable)
+            adoptTempo (blockTempoKey, hostBpm);
+
+        if (sliceLength == 0)
+        {
+            // Never prepared with any channels: nothing to record into.
+            ++refreshCounter;
+            continue;
+        }
+
+        const bool recording = writePosition < sliceLength;
+        const int position = recording ? writePosition : playPosition;
+        const bool shaped = sliceLength < refreshPeriod;
+        const ToneSettings tone { filterMix, fadeMix, stereoMix };
+
+        if (shaped)
+            updateToneStage ((float) position / (float) sliceLength, tone);
+
+        for (int c = 0; c < bufferChannels; ++c)
+        {
+            // Channels the slice does not have (after a prepare with more channels,
+            // until the next slice start) are neither written nor read: they repeat silence.
+            const bool inSlice = c < sliceChannels;
+            float s;
+
+            if (recording)
+            {
+                s = io[c][j];
+                if (inSlice)
+                    slice[c][position] = s;
+            }
+            else
+            {
+                s = inSlice ? slice[c][position] : 0.0f;
+            }
+
+            if (shaped)
+                s = processToneStage (s, c, tone);
+
+            if (! recording)
+                s = refreshFade (edgeFade (s, position, sliceLength));
+            else if (shaped)
+                s = edgeFade (s, position, sliceLength);
+
+            io[c][j] = s;
+        }
+
+        if (recording)
+            ++writePosition;
+        else
+            ++playPosition;
+
+        ++refreshCounter;
+    }
+}
+
+float StutterEngine::edgeFade (float s, int position, int sliceLength) const noexcept
+{
+    const int f = fadeLength;
+
+    if (position < f)
+        s *= (float) position / (float) f;
+    else if (position > sliceLength - f)
+        s *= 1.0f - (float) (position - (sliceLength - f)) / (float) f;
+
+    return brakkle::limitUnit (s);
+}
+
+float StutterEngine::refreshFade (float s) const noexcept
+{
+    const int f = fadeLength;
+    const int fadeStart = refreshPeriod - f;
+
+    if (refreshCounter > fadeStart)
+        s *= 1.0f - (float) (refreshCounter - fadeStart) / (float) f;
+
+    return s;
+}
+
+//==============================================================================
+void StutterEngine::prepareToneStage (const juce::dsp::ProcessSpec& spec)
+{
+    for (auto* filter : { &riseFilterLeft, &riseFilterRight, &fallFilterLeft, &fallFilterRight })
+    {
+        filter->prepare (spec);
+        filter->reset();
+    }
+
+    // The widener runs every channel through one shared delay channel.
+    const juce::dsp::ProcessSpec delaySpec { spec.sampleRate, spec.maximumBlockSize, 1 };
+    widenDelay.prepare (delaySpec);
+    widenDelay.reset();
+    widenDelay.setMaximumDelayInSamples ((int) sampleRate);
+    widenDelay.setDelay (widenerDelaySeconds * sampleRate);
+}
+
+void StutterEngine::updateToneStage (float fraction, const ToneSettings& tone) noexcept
+{
+    // Only what a selected effect uses this frame is computed; the rest would
+    // be recomputed before it is heard anyway.
+    if (! juce::exactlyEqual (tone.filterMix, 0.0f))
+    {
+        const float top = filterFreq;
+        const float sweep = tone.filterMix > 0.0f ? fraction : 1.0f - fraction;
+        const float cutoff = juce::jmin (sweepFloorHz + sweep * (top - sweepFloorHz), sampleRate * maxCutoffRatio);
+        const auto design = juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass ((double) sampleRate, cutoff, filterQ);
+
+        if (tone.filterMix > 0.0f)
+        {
+            setLowPass (riseFilterLeft, design);
+            setLowPass (riseFilterRight, design);
+        }
+        else
+        {
+            setLowPass (fallFilterLeft, design);
+            setLowPass (fallFilterRight, design);
+        }
+    }
+
+    if (tone.fadeMix > 0.0f)
+        riseGain = juce::Decibels::decibelsToGain (fadeVol * (1.0f - fraction));
+    else if (tone.fadeMix < 0.0f)
+        fallGain = juce::Decibels::decibelsToGain (fadeVol * fraction);
+
+    if (tone.stereoMix > 0.0f)
+        widenRamp = (stereoWidth / 100.0f) * fraction;
+    else if (tone.stereoMix < 0.0f)
+        widenRamp = (stereoWidth / 100.0f) * (1.0f - fraction);
+}
+
+float StutterEngine::processToneStage (float s, int channel, const ToneSettings& tone) noexcept
+{
+    const bool left = (channel & 1) == 0;
+
+    // Filter, blended by the magnitude of its mix.
+    float m = brakkle::limitUnit (s);
+    if (tone.filterMix > 0.0f)
+        m = brakkle::softClip ((left ? riseFilterLeft : riseFilterRight).processSample (m));
+    else if (tone.filterMix < 0.0f)
+        m = brakkle::softClip ((left ? fallFilterLeft : fallFilterRight).processSample (m));
+
+    const float a = std::abs (tone.filterMix) / 100.0f;
+    s = brakkle::limitUnit ((1.0f - a) * s + a * m);
+
+    // Volume fade.
+    float g = s;
+    if (tone.fadeMix > 0.0f)
+        g = s * riseGain;
+    else if (tone.fadeMix < 0.0f)
+        g = s * fallGain;
+
+    const float b = std::abs (tone.fadeMix) / 100.0f;
+    s = brakkle::limitUnit ((1.0f - b) * s + b * g);
+
+    // Widener: the delayed signal added on the left, subtracted on the right.
+    widenDelay.pushSample (0, s);
+    const float d = widenDelay.popSample (0);
+    const float k = (std::abs (tone.stereoMix) / 100.0f) * d * widenRamp;
+    s = left ? s + k : s - k;
+
+    return brakkle::limitUnit (s);
+}

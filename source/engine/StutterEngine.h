@@ -1,0 +1,116 @@
+#pragma once
+
+#include "NoteDivisions.h"
+#include "RelaxedFloat.h"
+
+#include <juce_audio_basics/juce_audio_basics.h>
+#include <juce_dsp/juce_dsp.h>
+
+#include <array>
+
+/** The beat-repeat core.
+
+    While the transport plays it records a slice of the incoming audio, then
+    plays that slice again from its start until the refresh period is over,
+    then records a fresh slice. A tone stage (low-pass sweep, volume fade,
+    stereo widener) moves across every recorded and repeated slice, and short
+    fades at the slice edges keep the joins free of clicks. While the transport
+    is stopped the audio passes untouched.
+
+    The parameter block below is written by the processor from any thread and
+    read here on the audio thread; each field is an indivisible float. */
+class StutterEngine
+{
+public:
+    StutterEngine();
+
+    void prepare (const juce::dsp::ProcessSpec& spec);
+
+    /** Rewrites the wet buffer in place. Audio thread only. */
+    void process (juce::AudioBuffer<float>& buffer, float hostBpm, bool isPlaying) noexcept;
+
+    /** A sync switch, a note-division index and a free time in milliseconds
+        turned into a number of samples at the adopted tempo and sample rate. */
+    int durationInSamples (float sync, float noteIndex, float freeTimeMs) const noexcept;
+
+    //==============================================================================
+    // The current plain values of the plug-in's fifteen parameters, in their own
+    // units (milliseconds, note index, 0/1, decibels, percent, hertz).
+    brakkle::RelaxedFloat stutterTimeFree { 200.0f };
+    brakkle::RelaxedFloat stutterTimeBpm { 11.0f };
+    brakkle::RelaxedFloat stutterSync { 1.0f };
+    brakkle::RelaxedFloat refreshTimeFree { 200.0f };
+    brakkle::RelaxedFloat refreshTimeBpm { 13.0f };
+    brakkle::RelaxedFloat refreshSync { 1.0f };
+    brakkle::RelaxedFloat input { 0.0f };
+    brakkle::RelaxedFloat mix { 100.0f };
+    brakkle::RelaxedFloat output { 0.0f };
+    brakkle::RelaxedFloat filterFreq { 8000.0f };
+    brakkle::RelaxedFloat filterMix { 0.0f };
+    brakkle::RelaxedFloat fadeVol { -12.0f };
+    brakkle::RelaxedFloat fadeMix { 0.0f };
+    brakkle::RelaxedFloat stereoWidth { 100.0f };
+    brakkle::RelaxedFloat stereoMix { 0.0f };
+
+    /** Names of the note divisions, by index; never changed after construction. */
+    const std::array<juce::String, brakkle::numNoteDivisions> noteNames;
+
+    /** Lengths of the note divisions in quarter-note beats. */
+    const std::array<float, brakkle::numNoteDivisions> noteBeats;
+
+    /** The tempo adopted from the host, in beats per minute. */
+    float getAdoptedBpm() const noexcept { return bpm; }
+
+    /** The current slice length and refresh period in samples. */
+    int getSliceLength() const noexcept { return sliceBuffer.getNumSamples(); }
+    int getRefreshPeriod() const noexcept { return refreshPeriod; }
+
+    /** Longest duration any slice or refresh period may take, in seconds. It only
+        bites at tempos below about 8 BPM and keeps memory bounded there. */
+    static constexpr float maxDurationSeconds = 60.0f;
+
+private:
+    using LowPass = juce::dsp::IIR::Filter<float>;
+    using WidenDelay = juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Linear>;
+
+    struct ToneSettings
+    {
+        float filterMix, fadeMix, stereoMix;
+    };
+
+    void processStopped() noexcept;
+    void processPlaying (juce::AudioBuffer<float>& buffer, float hostBpm) noexcept;
+    void startCycle() noexcept;
+    void restartSlice() noexcept;
+    void adoptTempo (int blockTempoKey, float hostBpm) noexcept;
+    void reserveSliceStorage (int numChannelsToHold);
+
+    float edgeFade (float s, int position, int sliceLength) const noexcept;
+    float refreshFade (float s) const noexcept;
+
+    void prepareToneStage (const juce::dsp::ProcessSpec& spec);
+    void updateToneStage (float fraction, const ToneSettings& tone) noexcept;
+    float processToneStage (float s, int channel, const ToneSettings& tone) noexcept;
+
+    //==============================================================================
+    float sampleRate = 44100.0f;
+    int numChannels = 0;
+    float bpm = 120.0f;
+
+    juce::AudioBuffer<float> sliceBuffer;
+    int writePosition = 0;
+    int playPosition = 0;
+    int refreshPeriod = 0;
+    int refreshCounter = 0;
+    int fadeLength = 0;
+    size_t reservedSliceFloats = 0;   // samples the slice storage holds without reallocating
+
+    // Tone stage
+    LowPass riseFilterLeft, riseFilterRight, fallFilterLeft, fallFilterRight;
+    float riseGain = 1.0f;
+    float fallGain = 1.0f;
+    WidenDelay widenDelay;
+    float widenRamp = 0.0f;
+
+    JUCE_DECLARE_NON_COPYABLE (StutterEngine)
+};

@@ -1,0 +1,209 @@
+#include "BrakkleAudioProcessor.h"
+
+#include "ParameterIds.h"
+#include "editor/BrakkleAudioProcessorEditor.h"
+#include "engine/SoftClip.h"
+
+#include <cmath>
+
+namespace
+{
+    constexpr double defaultTempo = 120.0;
+
+    /** The engine field that mirrors each parameter, in the parameter table's order. */
+    std::array<brakkle::RelaxedFloat*, parameterTable.size()> engineFields (StutterEngine& e)
+    {
+        return { &e.stutterTimeFree, &e.stutterTimeBpm, &e.stutterSync,
+                 &e.refreshTimeFree, &e.refreshTimeBpm, &e.refreshSync,
+                 &e.input, &e.mix, &e.output,
+                 &e.filterFreq, &e.filterMix, &e.fadeVol, &e.fadeMix,
+                 &e.stereoWidth, &e.stereoMix };
+    }
+}
+
+BrakkleAudioProcessor::BrakkleAudioProcessor()
+    : AudioProcessor (BusesProperties()
+                          .withInput ("Input", juce::AudioChannelSet::stereo(), true)
+                          .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
+      parameters (*this, nullptr, "PARAMETERS", createParameterLayout())
+{
+    for (const auto& spec : parameterTable)
+        parameters.addParameterListener (spec.id, this);
+}
+
+BrakkleAudioProcessor::~BrakkleAudioProcessor()
+{
+    for (const auto& spec : parameterTable)
+        parameters.removeParameterListener (spec.id, this);
+}
+
+const juce::String BrakkleAudioProcessor::getName() const
+{
+    return "Brakkle";
+}
+
+//==============================================================================
+void BrakkleAudioProcessor::prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock)
+{
+    const auto numChannels = getTotalNumOutputChannels();
+    const juce::dsp::ProcessSpec spec { sampleRate,
+                                        (juce::uint32) juce::jmax (0, maximumExpectedSamplesPerBlock),
+                                        (juce::uint32) numChannels };
+    stutterEngine.prepare (spec);
+
+    // Room for the largest block the host announced, so processing never allocates.
+    wetBuffer.setSize (juce::jmax (numChannels, getTotalNumInputChannels()),
+                       juce::jmax (0, maximumExpectedSamplesPerBlock), false, false, true);
+
+    updateEngineParameters();
+}
+
+void BrakkleAudioProcessor::releaseResources() {}
+
+void BrakkleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    const auto numSamples = buffer.getNumSamples();
+    const auto numOutputs = juce::jmin (getTotalNumOutputChannels(), buffer.getNumChannels());
+
+    for (auto c = getTotalNumInputChannels(); c < numOutputs; ++c)
+        buffer.clear (c, 0, numSamples);
+
+    juce::ScopedNoDenormals noDenormals;
+
+    const auto tempo = readTempo();
+    applyInputStage (buffer, numOutputs);
+
+    wetBuffer.makeCopyOf (buffer, true);
+    stutterEngine.process (wetBuffer, tempo, readIsPlaying());
+
+    applyMixAndOutputStage (buffer, numOutputs);
+}
+
+float BrakkleAudioProcessor::readTempo() const
+{
+    if (auto* head = getPlayHead())
+        if (const auto position = head->getPosition())
+            if (const auto bpm = position->getBpm())
+                return (float) *bpm;
+
+    return (float) defaultTempo;
+}
+
+bool BrakkleAudioProcessor::readIsPlaying() const
+{
+    // Without a play head there is no transport to follow: the audio passes through.
+    if (auto* head = getPlayHead())
+        if (const auto position = head->getPosition())
+            return position->getIsPlaying();
+
+    return false;
+}
+
+void BrakkleAudioProcessor::applyInputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept
+{
+    const float gain = juce::Decibels::decibelsToGain ((float) stutterEngine.input);
+    const auto numSamples = buffer.getNumSamples();
+
+    for (int c = 0; c < numChannels; ++c)
+    {
+        auto* samples = buffer.getWritePointer (c);
+
+        for (int i = 0; i < numSamples; ++i)
+            samples[i] = brakkle::softClip (gain * samples[i]);
+    }
+}
+
+void BrakkleAudioProcessor::applyMixAndOutputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept
+{
+    const float gain = juce::Decibels::decibelsToGain ((float) stutterEngine.output);
+    const float m = stutterEngine.mix / 100.0f;
+    const auto numSamples = buffer.getNumSamples();
+
+    for (int c = 0; c < numChannels; ++c)
+    {
+        auto* dry = buffer.getWritePointer (c);
+        const auto* wet = wetBuffer.getReadPointer (c);
+
+        for (int i = 0; i < numSamples; ++i)
+        {
+            const float y = gain * ((1.0f - m) * dry[i] + m * wet[i]) * outputTrim;
+            dry[i] = brakkle::softClip (y);
+        }
+    }
+}
+
+const float BrakkleAudioProcessor::outputTrim = std::pow (10.0f, -0.15f);
+
+//==============================================================================
+void BrakkleAudioProcessor::parameterChanged (const juce::String&, float)
+{
+    updateEngineParameters();
+}
+
+void BrakkleAudioProcessor::updateEngineParameters() noexcept
+{
+    const auto fields = engineFields (stutterEngine);
+
+    for (size_t i = 0; i < parameterTable.size(); ++i)
+    {
+        const auto& spec = parameterTable[i];
+        const float value = parameters.getRawParameterValue (spec.id)->load();
+
+        // A value that is no number never reaches the audio; the last good one stays.
+        if (std::isfinite (value))
+            *fields[i] = juce::jlimit (spec.minimum, spec.maximum, value);
+    }
+}
+
+//==============================================================================
+double BrakkleAudioProcessor::getTailLengthSeconds() const { return 0.0; }
+
+bool BrakkleAudioProcessor::acceptsMidi() const { return false; }
+bool BrakkleAudioProcessor::producesMidi() const { return false; }
+bool BrakkleAudioProcessor::isMidiEffect() const { return false; }
+
+juce::AudioProcessorEditor* BrakkleAudioProcessor::createEditor()
+{
+    return new BrakkleAudioProcessorEditor (*this, parameters);
+}
+
+bool BrakkleAudioProcessor::hasEditor() const { return true; }
+
+int BrakkleAudioProcessor::getNumPrograms() { return 1; }
+int BrakkleAudioProcessor::getCurrentProgram() { return 0; }
+void BrakkleAudioProcessor::setCurrentProgram (int) {}
+const juce::String BrakkleAudioProcessor::getProgramName (int) { return {}; }
+void BrakkleAudioProcessor::changeProgramName (int, const juce::String&) {}
+
+//==============================================================================
+void BrakkleAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
+{
+    if (const auto xml = parameters.copyState().createXml())
+        copyXmlToBinary (*xml, destData);
+}
+
+void BrakkleAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
+{
+    const auto xml = getXmlFromBinary (data, sizeInBytes);
+
+    // Exact, case-sensitive: another plug-in's state or a damaged blob is ignored.
+    if (xml != nullptr && xml->getTagName() == parameters.state.getType().toString())
+        parameters.replaceState (juce::ValueTree::fromXml (*xml));
+}
+
+//==============================================================================
+bool BrakkleAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) const
+{
+    const auto output = layouts.getMainOutputChannelSet();
+
+    if (output != juce::AudioChannelSet::mono() && output != juce::AudioChannelSet::stereo())
+        return false;
+
+    return layouts.getMainInputChannelSet() == output;
+}
+
+//==============================================================================
+juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
+{
+    return new BrakkleAudioProcessor();
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "engine/StutterEngine.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+/** The plug-in instance a host creates: the parameter set, the stutter engine,
+    and the audio pipeline around it (input gain and soft clip, the wet copy the
+    engine rewrites, dry/wet mix, output gain, a fixed -3 dB trim, soft clip). */
+class BrakkleAudioProcessor : public juce::AudioProcessor,
+                              public juce::AudioProcessorValueTreeState::Listener
+{
+public:
+    BrakkleAudioProcessor();
+    ~BrakkleAudioProcessor() override;
+
+    const juce::String getName() const override;
+
+    void prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock) override;
+    void releaseResources() override;
+
+    using AudioProcessor::processBlock;
+    void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages) override;
+
+    double getTailLengthSeconds() const override;
+
+    bool acceptsMidi() const override;
+    bool producesMidi() const override;
+    bool isMidiEffect() const override;
+
+    juce::AudioProcessorEditor* createEditor() override;
+    bool hasEditor() const override;
+
+    int getNumPrograms() override;
+    int getCurrentProgram() override;
+    void setCurrentProgram (int index) override;
+    const juce::String getProgramName (int index) override;
+    void changeProgramName (int index, const juce::String& newName) override;
+
+    void getStateInformation (juce::MemoryBlock& destData) override;
+    void setStateInformation (const void* data, int sizeInBytes) override;
+
+    bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
+
+    void parameterChanged (const juce::String& parameterID, float newValue) override;
+
+    /** The fixed trim of the output stage, -3 dB. */
+    static const float outputTrim;
+
+    juce::AudioProcessorValueTreeState parameters;
+    StutterEngine stutterEngine;
+
+private:
+    juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout();
+    void updateEngineParameters() noexcept;
+
+    float readTempo() const;
+    bool readIsPlaying() const;
+
+    void applyInputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept;
+    void applyMixAndOutputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept;
+
+    juce::AudioBuffer<float> wetBuffer;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrakkleAudioProcessor)
+};

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <array>
+
+/** The fifteen parameter IDs, shared by the processor, the parameter layout and
+    the editor. The IDs are what hosts store in projects: never change them. */
+namespace ParameterIds
+{
+    inline const juce::String stutterTimeFree { "stutterTimeFree" };
+    inline const juce::String stutterTimeBpm { "stutterTimeBpm" };
+    inline const juce::String stutterSync { "stutterSync" };
+    inline const juce::String refreshTimeFree { "refreshTimeFree" };
+    inline const juce::String refreshTimeBpm { "refreshTimeBpm" };
+    inline const juce::String refreshSync { "refreshSync" };
+    inline const juce::String input { "input" };
+    inline const juce::String mix { "mix" };
+    inline const juce::String output { "output" };
+    inline const juce::String filterFreq { "filterFreq" };
+    inline const juce::String filterMix { "filterMix" };
+    inline const juce::String fadeVol { "fadeVol" };
+    inline const juce::String fadeMix { "fadeMix" };
+    inline const juce::String stereoWidth { "stereoWidth" };
+    inline const juce::String stereoMix { "stereoMix" };
+}
+
+/** The names hosts show for the parameters. */
+namespace ParameterNames
+{
+    inline const juce::String stutterTimeFree { "Stutter Time Free" };
+    inline const juce::String stutterTimeBpm { "Stutter Time BPM" };
+    inline const juce::String stutterSync { "Stutter Sync" };
+    inline const juce::String refreshTimeFree { "Refresh Time Free" };
+    inline const juce::String refreshTimeBpm { "Refresh Time BPM" };
+    inline const juce::String refreshSync { "Refresh Sync" };
+    inline const juce::String input { "Input" };
+    inline const juce::String mix { "Mix" };
+    inline const juce::String output { "Output" };
+    inline const juce::String filterFreq { "Filter Frequency" };
+    inline const juce::String filterMix { "Filter Mix" };
+    inline const juce::String fadeVol { "Fade Volume" };
+    inline const juce::String fadeMix { "Fade Mix" };
+    inline const juce::String stereoWidth { "Stereo Width" };
+    inline const juce::String stereoMix { "Stereo Mix" };
+}
+
+/** How a parameter's value is shown and typed. */
+enum class ParameterText
+{
+    wholeNumber,      // "200"
+    noteDivision,     // "1/8 D"
+    twoDecimals,      // "0", "0.50", "-12.00"
+    frequency,        // "500 Hz", "8.00 kHz"
+    onOff             // a switch: "On" / "Off"
+};
+
+/** One row of the parameter table: everything a parameter is made from. */
+struct ParameterSpec
+{
+    const juce::String& id;
+    const juce::String& name;
+    ParameterText text;
+    float minimum, maximum, step, defaultValue;
+
+    bool isSwitch() const noexcept { return text == ParameterText::onOff; }
+};
+
+/** The parameter table, in the order hosts list the parameters. */
+inline const std::array<ParameterSpec, 15> parameterTable {{
+    { ParameterIds::stutterTimeFree, ParameterNames::stutterTimeFree, ParameterText::wholeNumber,  10.0f, 1000.0f, 1.0f,   200.0f },
+    { ParameterIds::stutterTimeBpm,  ParameterNames::stutterTimeBpm,  ParameterText::noteDivision,  0.0f,   19.0f, 1.0f,    11.0f },
+    { ParameterIds::stutterSync,     ParameterNames::stutterSync,     ParameterText::onOff,         0.0f,    1.0f, 1.0f,     1.0f },
+    { ParameterIds::refreshTimeFree, ParameterNames::refreshTimeFree, ParameterText::wholeNumber,  10.0f, 1000.0f, 1.0f,   200.0f },
+    { ParameterIds::refreshTimeBpm,  ParameterNames::refreshTimeBpm,  ParameterText::noteDivision,  0.0f,   19.0f, 1.0f,    13.0f },
+    { ParameterIds::refreshSync,     ParameterNames::refreshSync,     ParameterText::onOff,         0.0f,    1.0f, 1.0f,     1.0f },
+    { ParameterIds::input,           ParameterNames::input,           ParameterText::twoDecimals, -24.0f,   24.0f, 0.01f,    0.0f },
+    { ParameterIds::mix,             ParameterNames::mix,             ParameterText::twoDecimals,   0.0f,  100.0f, 0.01f,  100.0f },
+    { ParameterIds::output,          ParameterNames::output,          ParameterText::twoDecimals, -24.0f,   24.0f, 0.01f,    0.0f },
+    { ParameterIds::filterFreq,      ParameterNames::filterFreq,      ParameterText::frequency,   500.0f, 12000.0f, 1.0f, 8000.0f },
+    { ParameterIds::filterMix,       ParameterNames::filterMix,       ParameterText::twoDecimals, -100.0f, 100.0f, 0.01f,    0.0f },
+    { ParameterIds::fadeVol,         ParameterNames::fadeVol,         ParameterText::twoDecimals, -36.0f,    0.0f, 0.01f,  -12.0f },
+    { ParameterIds::fadeMix,         ParameterNames::fadeMix,         ParameterText::twoDecimals, -100.0f, 100.0f, 0.01f,    0.0f },
+    { ParameterIds::stereoWidth,     ParameterNames::stereoWidth,     ParameterText::twoDecimals,   0.0f,  100.0f, 0.01f,  100.0f },
+    { ParameterIds::stereoMix,       ParameterNames::stereoMix,       ParameterText::twoDecimals, -100.0f, 100.0f, 0.01f,    0.0f },
+}};

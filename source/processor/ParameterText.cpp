@@ -1,0 +1,56 @@
+#include "ParameterText.h"
+
+#include <cmath>
+
+namespace ParameterTextFunctions
+{
+
+juce::String wholeNumberText (float value)
+{
+    return juce::String (value, 0);
+}
+
+juce::String twoDecimalsText (float value)
+{
+    // Truncated to whole hundredths, zero means "0" (written so that no
+    // out-of-range value can make the truncation undefined).
+    const float hundredths = value * 100.0f;
+
+    if (std::abs (hundredths) < 1.0f)
+        return "0";
+
+    return juce::String (value, 2);
+}
+
+juce::String frequencyText (float value)
+{
+    if (value > 1000.0f)
+        return juce::String (value / 1000.0f, 2) + " kHz";
+
+    return juce::String (value, 0) + " Hz";
+}
+
+juce::String noteDivisionText (const NoteNames& names, float value)
+{
+    // The parameter has already clamped and snapped the value to 0..19;
+    // out-of-table values still land on a name.
+    const float last = (float) (names.size() - 1);
+    const int index = value >= 0.0f ? (int) juce::jmin (value, last) : 0;
+    return names[(size_t) index];
+}
+
+float leadingNumberValue (const juce::String& text)
+{
+    return text.getFloatValue();
+}
+
+float noteDivisionValue (const NoteNames& names, const juce::String& text)
+{
+    for (size_t i = 0; i < names.size(); ++i)
+        if (text == names[i])
+            return (float) i;
+
+    return 0.0f;
+}
+
+} // namespace ParameterTextFunctions

@@ -1,0 +1,466 @@
+// The stutter engine on its own: timing, the edge envelope, repeats, the tone
+// stage against a plain reference, click-free joins and robustness.
+
+#include "engine/StutterEngine.h"
+#include "support/ReferenceEngine.h"
+#include "support/Signals.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+    using brakkle::test::noise;
+    using brakkle::test::ramp;
+
+    struct Settings
+    {
+        float stutterTimeFree = 200, stutterTimeBpm = 11, stutterSync = 1;
+        float refreshTimeFree = 200, refreshTimeBpm = 13, refreshSync = 1;
+        float filterFreq = 8000, filterMix = 0, fadeVol = -12, fadeMix = 0, stereoWidth = 100, stereoMix = 0;
+
+        template <typename Engine>
+        void applyTo (Engine& e) const
+        {
+            e.stutterTimeFree = stutterTimeFree; e.stutterTimeBpm = stutterTimeBpm; e.stutterSync = stutterSync;
+            e.refreshTimeFree = refreshTimeFree; e.refreshTimeBpm = refreshTimeBpm; e.refreshSync = refreshSync;
+            e.filterFreq = filterFreq; e.filterMix = filterMix; e.fadeVol = fadeVol; e.fadeMix = fadeMix;
+            e.stereoWidth = stereoWidth; e.stereoMix = stereoMix;
+        }
+    };
+
+    /** Runs a signal through an engine in blocks; the first block is stopped. */
+    template <typename Engine>
+    juce::AudioBuffer<float> run (Engine& engine, juce::AudioBuffer<float> signal, float bpm, int blockSize = 512)
+    {
+        juce::AudioBuffer<float> stopped (signal.getNumChannels(), 16);
+        stopped.clear();
+        engine.process (stopped, bpm, false);
+
+        for (int start = 0; start < signal.getNumSamples(); start += blockSize)
+        {
+            const int n = juce::jmin (blockSize, signal.getNumSamples() - start);
+            juce::AudioBuffer<float> block (signal.getArrayOfWritePointers(), signal.getNumChannels(), start, n);
+            engine.process (block, bpm, true);
+        }
+        return signal;
+    }
+
+    std::unique_ptr<StutterEngine> preparedEngine (double rate, int channels, const Settings& settings = {})
+    {
+        auto engine = std::make_unique<StutterEngine>();
+        settings.applyTo (*engine);
+        engine->prepare ({ rate, 512, (juce::uint32) channels });
+        return engine;
+    }
+
+    float edgeFactor (int p, int L, int F)
+    {
+        if (p < F)
+            return (float) p / (float) F;
+        if (p > L - F)
+            return 1.0f - (float) (p - (L - F)) / (float) F;
+        return 1.0f;
+    }
+
+    float maxJump (const juce::AudioBuffer<float>& b, int channel)
+    {
+        float worst = 0.0f;
+        for (int i = 1; i < b.getNumSamples(); ++i)
+            worst = juce::jmax (worst, std::abs (b.getSample (channel, i) - b.getSample (channel, i - 1)));
+        return worst;
+    }
+}
+
+TEST (StutterEngine, StoppedTransportLeavesTheBufferBitForBit)
+{
+    Settings settings;
+    settings.filterMix = 80;
+    settings.fadeMix = -60;
+    settings.stereoMix = 100;
+    auto engine = preparedEngine (44100.0, 2, settings);
+
+    const auto input = noise (2, 4096, 7);
+    auto block = input;
+    for (int i = 0; i < 4; ++i)
+        engine->process (block, 133.0f, false);
+
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < 4096; ++i)
+            ASSERT_EQ (block.getSample (c, i), input.getSample (c, i));
+}
+
+TEST (StutterEngine, EighthSliceQuarterRefreshAt120)
+{
+    // "1/8" slice (11025 samples), "1/4" refresh (22050), 44.1 kHz: F = 441.
+    Settings settings;
+    settings.stutterTimeBpm = 10;
+    settings.refreshTimeBpm = 13;
+
+    for (int channels : { 1, 2 })
+    {
+        auto engine = preparedEngine (44100.0, channels, settings);
+        const auto input = ramp (channels, 22050 + 600);
+        const auto out = run (*engine, input, 120.0f, 300);
+
+        const int L = 11025, R = 22050, F = 441;
+        ASSERT_EQ (engine->getSliceLength(), L);
+        ASSERT_EQ (engine->getRefreshPeriod(), R);
+
+        for (int c = 0; c < channels; ++c)
+        {
+            SCOPED_TRACE (channels);
+            EXPECT_EQ (out.getSample (c, 0), 0.0f);
+            for (int j = 0; j < L; ++j)   // live pass through the (neutral) tone stage and the envelope
+                ASSERT_EQ (out.getSample (c, j), input.getSample (c, j) * edgeFactor (j, L, F)) << j;
+
+            for (int j = L; j < R; ++j)   // the slice again, faded at its edges and before the refresh
+            {
+                const int p = j - L;
+                float expected = input.getSample (c, p) * edgeFactor (p, L, F);
+                if (j > R - F)
+                    expected *= 1.0f - (float) (j - (R - F)) / (float) F;
+                ASSERT_EQ (out.getSample (c, j), expected) << j;
+            }
+
+            // Frame 22050 starts a new slice: silent first sample, then the live input again.
+            EXPECT_EQ (out.getSample (c, R), 0.0f);
+            EXPECT_EQ (out.getSample (c, R + 500), input.getSample (c, R + 500));
+        }
+    }
+}
+
+TEST (StutterEngine, SeveralRepeatsPerCycleTheLastCutShort)
+{
+    // At 50 kHz: 100 ms slice = 5000 samples, 441 ms refresh = 22050, F = 500.
+    Settings settings;
+    settings.stutterSync = 0;
+    settings.stutterTimeFree = 100;
+    settings.refreshSync = 0;
+    settings.refreshTimeFree = 441;
+    auto engine = preparedEngine (50000.0, 2, settings);
+    const auto input = ramp (2, 22050 + 5000);
+    const auto out = run (*engine, input, 120.0f);
+
+    const int L = 5000, R = 22050, F = 500;
+    ASSERT_EQ (engine->getSliceLength(), L);
+    ASSERT_EQ (engine->getRefreshPeriod(), R);
+
+    for (int start : { 5000, 10000, 15000, 20000 })
+    {
+        EXPECT_EQ (out.getSample (0, start), 0.0f) << start;
+        const int end = start == 20000 ? R - F : start + L - F;
+        for (int j = start + F; j <= end; ++j)
+            ASSERT_EQ (out.getSample (1, j), input.getSample (1, j - start)) << j;
+    }
+
+    // The repeat from 20000 is cut at 22050, where a new slice records.
+    EXPECT_EQ (out.getSample (0, R), 0.0f);
+    EXPECT_EQ (out.getSample (0, R + F + 10), input.getSample (0, R + F + 10));
+}
+
+TEST (StutterEngine, SliceNotShorterThanRefreshPassesTheInput)
+{
+    Settings settings;
+    settings.stutterTimeBpm = 13;   // "1/4"
+    settings.refreshTimeBpm = 10;   // "1/8"
+    settings.filterMix = 100;
+    settings.fadeMix = 100;
+    settings.stereoMix = -100;
+    auto engine = preparedEngine (44100.0, 2, settings);
+    const auto input = noise (2, 60000, 3);
+    const auto out = run (*engine, input, 120.0f);
+
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < input.getNumSamples(); ++i)
+            ASSERT_EQ (out.getSample (c, i), input.getSample (c, i));
+}
+
+TEST (StutterEngine, ShortSliceFadesInThenStepsIntoTheFadeOut)
+{
+    // 600-sample slice with 441-sample fades: no plateau, a step at position 441.
+    Settings settings;
+    settings.stutterSync = 0;
+    settings.stutterTimeFree = 600.0f / 44.1f;
+    auto engine = preparedEngine (44100.0, 1, settings);
+    const int L = engine->durationInSamples (0.0f, 0.0f, settings.stutterTimeFree);
+    ASSERT_EQ (L, 600);
+
+    juce::AudioBuffer<float> dc (1, 2000);
+    juce::FloatVectorOperations::fill (dc.getWritePointer (0), 0.5f, 2000);
+    const auto out = run (*engine, dc, 120.0f);
+
+    EXPECT_EQ (out.getSample (0, 440), 0.5f * (440.0f / 441.0f));
+    EXPECT_EQ (out.getSample (0, 441), 0.5f * (1.0f - 282.0f / 441.0f));   // below 1: the step
+    EXPECT_EQ (out.getSample (0, 600 + 441), 0.5f * (1.0f - 282.0f / 441.0f));
+}
+
+TEST (StutterEngine, TempoChangesTakeEffectAtTheNextSliceStart)
+{
+    Settings settings;
+    settings.stutterTimeBpm = 10;   // "1/8"
+    settings.refreshTimeBpm = 13;   // "1/4"
+    auto engine = preparedEngine (44100.0, 2, settings);
+
+    juce::AudioBuffer<float> block (2, 1000);
+    block.clear();
+    engine->process (block, 120.0f, false);
+    engine->process (block, 120.0f, true);
+    EXPECT_EQ (engine->getSliceLength(), 11025);
+
+    // Adopted at once, but the running cycle keeps its lengths.
+    engine->process (block, 90.0f, true);
+    EXPECT_EQ (engine->getAdoptedBpm(), 90.0f);
+    EXPECT_EQ (engine->getSliceLength(), 11025);
+    EXPECT_EQ (engine->getRefreshPeriod(), 22050);
+
+    for (int i = 0; i < 21; ++i)   // past frame 22050
+        engine->process (block, 90.0f, true);
+    EXPECT_EQ (engine->getSliceLength(), 14700);
+    EXPECT_EQ (engine->getRefreshPeriod(), 29400);
+}
+
+TEST (StutterEngine, TempoChangeWhileStoppedWaitsForPlayback)
+{
+    auto engine = preparedEngine (44100.0, 2);   // "1/8 D" slice, "1/4" refresh
+    juce::AudioBuffer<float> block (2, 512);
+    block.clear();
+
+    engine->process (block, 90.0f, false);
+    EXPECT_EQ (engine->getRefreshPeriod(), 22050);    // still 120 BPM
+    engine->process (block, 90.0f, true);
+    EXPECT_EQ (engine->getAdoptedBpm(), 90.0f);
+    EXPECT_EQ (engine->getSliceLength(), 16537);      // the first cycle: old tempo
+
+    for (int i = 0; i < 44; ++i)
+        engine->process (block, 90.0f, true);
+    EXPECT_EQ (engine->getSliceLength(), 22050);      // its successor: 90 BPM
+}
+
+TEST (StutterEngine, ZeroSampleBlocks)
+{
+    auto engine = preparedEngine (44100.0, 2);
+    juce::AudioBuffer<float> empty (2, 0);
+
+    engine->process (empty, 90.0f, true);             // playing: nothing happens, not even tempo adoption
+    EXPECT_EQ (engine->getAdoptedBpm(), 120.0f);
+    EXPECT_EQ (engine->getRefreshPeriod(), 0);
+
+    engine->refreshTimeBpm = 10.0f;
+    engine->process (empty, 90.0f, false);            // stopped: a new slice and refresh period anyway
+    EXPECT_EQ (engine->getRefreshPeriod(), 11025);
+    EXPECT_EQ (engine->getSliceLength(), 16537);
+}
+
+TEST (StutterEngine, MoreChannelsAfterPrepareRepeatSilenceUntilTheNextSlice)
+{
+    auto engine = preparedEngine (44100.0, 1);
+    juce::AudioBuffer<float> mono (1, 512);
+    mono.clear();
+    engine->process (mono, 120.0f, false);
+    engine->process (mono, 120.0f, true);
+
+    // The host re-prepares for stereo while the transport keeps playing.
+    engine->prepare ({ 44100.0, 512, 2 });
+    auto stereo = ramp (2, 40000);
+    for (int c = 0; c < 2; ++c)
+        juce::FloatVectorOperations::add (stereo.getWritePointer (c), 0.25f, 40000);
+    auto out = stereo;
+    juce::AudioBuffer<float> block (out.getArrayOfWritePointers(), 2, 0, 40000);
+    engine->process (block, 120.0f, true);
+
+    // Frame 512 of the first cycle onwards: the right channel was never recorded.
+    const int L = 16537, R = 22050;
+    for (int j = L + 441 - 512; j < R - 441 - 512; ++j)
+        ASSERT_EQ (out.getSample (1, j), 0.0f) << j;
+    // The next slice has both channels.
+    EXPECT_NE (out.getSample (1, R - 512 + 1000), 0.0f);
+}
+
+//==============================================================================
+TEST (StutterEngine, MatchesThePlainReferenceSampleForSample)
+{
+    // The engine skips work no selected effect needs and keeps its slice storage;
+    // none of that may change a single sample.
+    struct Case
+    {
+        const char* name;
+        Settings settings;
+        int channels;
+        double rate;
+        float bpm;
+    };
+
+    auto with = [] (auto change) { Settings s; change (s); return s; };
+    const Case cases[] = {
+        { "all effects rising", with ([] (Settings& s) { s.stutterTimeBpm = 7; s.filterMix = 100; s.fadeMix = 100; s.stereoMix = 100; }), 2, 44100.0, 120.0f },
+        { "all effects falling", with ([] (Settings& s) { s.stutterTimeBpm = 7; s.filterMix = -100; s.fadeMix = -100; s.stereoMix = -100; }), 2, 48000.0, 128.0f },
+        { "half mixes, mono", with ([] (Settings& s) { s.stutterTimeBpm = 9; s.filterMix = 50; s.fadeMix = -35; s.stereoMix = 60; s.fadeVol = -30; }), 1, 44100.0, 97.5f },
+        { "free times", with ([] (Settings& s) { s.stutterSync = 0; s.stutterTimeFree = 60; s.refreshSync = 0; s.refreshTimeFree = 480; s.filterMix = -70; s.stereoMix = 100; s.filterFreq = 12000; }), 2, 44100.0, 120.0f },
+        { "tiny slices", with ([] (Settings& s) { s.stutterTimeBpm = 0; s.refreshTimeBpm = 4; s.filterMix = 100; s.fadeMix = 100; }), 2, 96000.0, 174.0f },
+        { "slice longer than refresh", with ([] (Settings& s) { s.stutterTimeBpm = 16; s.refreshTimeBpm = 13; s.filterMix = 100; }), 2, 44100.0, 120.0f },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        auto engine = preparedEngine (c.rate, c.channels, c.settings);
+        ReferenceEngine reference;
+        c.settings.applyTo (reference);
+        reference.prepare ({ c.rate, 512, (juce::uint32) c.channels });
+
+        const auto input = noise (c.channels, (int) (c.rate * 2.5), 11);
+        const auto expected = run (reference, input, c.bpm, 333);
+        const auto actual = run (*engine, input, c.bpm, 333);
+
+        for (int ch = 0; ch < c.channels; ++ch)
+            for (int i = 0; i < input.getNumSamples(); ++i)
+                ASSERT_EQ (actual.getSample (ch, i), expected.getSample (ch, i)) << "channel " << ch << " sample " << i;
+    }
+}
+
+TEST (StutterEngine, MatchesTheReferenceUnderRandomAutomation)
+{
+    auto engine = preparedEngine (44100.0, 2);
+    ReferenceEngine reference;
+    reference.prepare ({ 44100.0, 512, 2 });
+
+    juce::Random random (99);
+    auto input = noise (2, 256, 5);
+
+    for (int blockIndex = 0; blockIndex < 600; ++blockIndex)
+    {
+        Settings s;
+        s.stutterSync = random.nextBool() ? 1.0f : 0.0f;
+        s.stutterTimeBpm = (float) random.nextInt (14);
+        s.stutterTimeFree = 10.0f + (float) random.nextInt (300);
+        s.refreshSync = random.nextBool() ? 1.0f : 0.0f;
+        s.refreshTimeBpm = (float) (5 + random.nextInt (15));
+        s.refreshTimeFree = 10.0f + (float) random.nextInt (991);
+        s.filterFreq = 500.0f + (float) random.nextInt (11501);
+        s.filterMix = (float) (random.nextInt (3) - 1) * random.nextFloat() * 100.0f;
+        s.fadeVol = -36.0f * random.nextFloat();
+        s.fadeMix = (float) (random.nextInt (3) - 1) * random.nextFloat() * 100.0f;
+        s.stereoWidth = 100.0f * random.nextFloat();
+        s.stereoMix = (float) (random.nextInt (3) - 1) * random.nextFloat() * 100.0f;
+        s.applyTo (*engine);
+        s.applyTo (reference);
+
+        const bool playing = (blockIndex % 97) != 0;
+        auto a = input;
+        auto b = input;
+        engine->process (a, 120.0f, playing);
+        reference.process (b, 120.0f, playing);
+
+        for (int c = 0; c < 2; ++c)
+            for (int i = 0; i < 256; ++i)
+                ASSERT_EQ (a.getSample (c, i), b.getSample (c, i)) << "block " << blockIndex << " channel " << c << " sample " << i;
+    }
+}
+
+//==============================================================================
+TEST (ToneStage, SweepsMoveTheRightWay)
+{
+    // Level of the second and fourth quarters of a long repeat, for noise input.
+    auto quarterLevels = [] (Settings settings)
+    {
+        settings.stutterTimeBpm = 13;     // "1/4": 22050 samples
+        settings.refreshTimeBpm = 18;     // "1 BAR"
+        auto engine = preparedEngine (44100.0, 2, settings);
+        const auto out = run (*engine, noise (2, 88200, 21), 120.0f);
+        const int repeatStart = 22050;
+        return std::pair { out.getRMSLevel (0, repeatStart + 5512, 5512), out.getRMSLevel (0, repeatStart + 16537, 5000) };
+    };
+
+    Settings rising;
+    rising.filterMix = 100;
+    rising.filterFreq = 12000;
+    const auto [riseEarly, riseLate] = quarterLevels (rising);
+    EXPECT_LT (riseEarly * 1.5f, riseLate) << "a rising cutoff lets more noise through later";
+
+    Settings falling = rising;
+    falling.filterMix = -100;
+    const auto [fallEarly, fallLate] = quarterLevels (falling);
+    EXPECT_GT (fallEarly, fallLate * 1.5f);
+
+    Settings fadeIn;
+    fadeIn.fadeMix = 100;
+    fadeIn.fadeVol = -24;
+    const auto [inEarly, inLate] = quarterLevels (fadeIn);
+    EXPECT_LT (inEarly * 2.0f, inLate);
+
+    Settings fadeOut = fadeIn;
+    fadeOut.fadeMix = -100;
+    const auto [outEarly, outLate] = quarterLevels (fadeOut);
+    EXPECT_GT (outEarly, outLate * 2.0f);
+
+    Settings flat = fadeIn;
+    flat.fadeVol = 0;   // 0 dB at both ends: no fade at all
+    const auto [flatEarly, flatLate] = quarterLevels (flat);
+    EXPECT_NEAR (flatEarly / flatLate, 1.0f, 0.1f);
+}
+
+TEST (ToneStage, WidenerAddsTheDelayedSignalLeftAndSubtractsItRight)
+{
+    Settings settings;
+    settings.stutterTimeBpm = 13;
+    settings.refreshTimeBpm = 18;
+    settings.stereoMix = 100;
+    settings.stereoWidth = 100;
+
+    // Identical channels: the sum stays the dry signal, the difference is the added part.
+    auto engine = preparedEngine (48000.0, 2, settings);
+    auto input = noise (1, 96000, 4);
+    input.applyGain (0.5f);   // keep left + delayed inside [-1, 1]
+    juce::AudioBuffer<float> stereo (2, 96000);
+    stereo.copyFrom (0, 0, input, 0, 0, 96000);
+    stereo.copyFrom (1, 0, input, 0, 0, 96000);
+    const auto out = run (*engine, stereo, 120.0f);
+
+    // Late in a repeat the delayed signal (360 frames back at 48 kHz) is almost fully added.
+    const int p = 20000, j = 24000 + p;
+    const float side = 0.5f * (out.getSample (0, j) - out.getSample (1, j));
+    const float delayed = input.getSample (0, p - 360);   // the repeat's own signal, 360 frames back
+    EXPECT_NEAR (side, delayed * (20000.0f / 24000.0f), 1.0e-4f);
+}
+
+//==============================================================================
+TEST (StutterEngine, JoinsAreClickFree)
+{
+    struct Case
+    {
+        const char* name;
+        Settings settings;
+    };
+    auto with = [] (auto change) { Settings s; change (s); return s; };
+    const Case cases[] = {
+        { "1/8 in 1/4", with ([] (Settings& s) { s.stutterTimeBpm = 10; s.refreshTimeBpm = 13; }) },
+        { "1/16 in 1/4 with fade and widener", with ([] (Settings& s) { s.stutterTimeBpm = 7; s.fadeMix = -100; s.stereoMix = 100; }) },
+        { "1/32 T in 1/8", with ([] (Settings& s) { s.stutterTimeBpm = 3; s.refreshTimeBpm = 10; s.stereoMix = -100; }) },
+        { "free 60 ms in 480 ms", with ([] (Settings& s) { s.stutterSync = 0; s.stutterTimeFree = 60; s.refreshSync = 0; s.refreshTimeFree = 480; s.fadeMix = 100; }) },
+        { "1/4 in 1/8 (no repeats)", with ([] (Settings& s) { s.stutterTimeBpm = 13; s.refreshTimeBpm = 10; }) },
+    };
+
+    const int n = 44100 * 3;
+    juce::AudioBuffer<float> dc (2, n), sine (2, n);
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < n; ++i)
+        {
+            dc.setSample (c, i, 0.5f);
+            sine.setSample (c, i, 0.5f * std::sin (juce::MathConstants<float>::twoPi * 110.0f * (float) i / 44100.0f));
+        }
+
+    // The steepest the inputs move on their own, plus one fade step of a doubled (widened) signal.
+    const float sineSlope = 0.5f * juce::MathConstants<float>::twoPi * 110.0f / 44100.0f;
+    const float allowed = 2.0f * sineSlope + 2.0f * 1.0f / 441.0f;
+
+    for (const auto& c : cases)
+    {
+        for (const auto* input : { &dc, &sine })
+        {
+            auto engine = preparedEngine (44100.0, 2, c.settings);
+            const auto out = run (*engine, *input, 120.0f);
+            for (int ch = 0; ch < 2; ++ch)
+                EXPECT_LT (maxJump (out, ch), allowed) << c.name << (input == &dc ? ", DC" : ", sine") << ", channel " << ch;
+        }
+    }
+}

@@ -1,0 +1,149 @@
+// Brakkle as a host sees it: the built VST3 bundle loaded through JUCE's VST3 hosting.
+
+#include "PluginHost.h"
+
+#include "engine/SoftClip.h"
+#include "processor/ParameterIds.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+    std::unique_ptr<brakkle::host::HostedPlugin> loadBrakkle (int channels = 2, double rate = 44100.0, int block = 512)
+    {
+        juce::String error;
+        auto plugin = brakkle::host::HostedPlugin::load (brakkle::host::defaultBundle(), rate, block, channels, error);
+        EXPECT_NE (plugin, nullptr) << error;
+        return plugin;
+    }
+
+    juce::AudioBuffer<float> ramp (int channels, int samples)
+    {
+        juce::AudioBuffer<float> block (channels, samples);
+        for (int c = 0; c < channels; ++c)
+            for (int i = 0; i < samples; ++i)
+                block.setSample (c, i, std::sin (0.01f * (float) i + (float) c) * 0.8f);
+        return block;
+    }
+
+    void setPlain (brakkle::host::HostedPlugin& plugin, const juce::String& id, float value)
+    {
+        for (const auto& spec : parameterTable)
+            if (spec.id == id)
+                brakkle::host::HostedPlugin::setNormalised (*plugin.parameterNamed (spec.name),
+                                                            (value - spec.minimum) / (spec.maximum - spec.minimum));
+    }
+}
+
+TEST (HostedPlugin, ListsFifteenParametersInOrderWithFreshTexts)
+{
+    auto plugin = loadBrakkle();
+    ASSERT_NE (plugin, nullptr);
+
+    const char* freshTexts[] = { "200", "1/8 D", "On", "200", "1/4", "On", "0", "100.00", "0",
+                                 "8.00 kHz", "0", "-12.00", "0", "100.00", "0" };
+
+    juce::Array<juce::AudioProcessorParameter*> automatable;
+    for (auto* p : plugin->instance().getParameters())
+        if (p->isAutomatable())
+            automatable.add (p);
+
+    ASSERT_GE (automatable.size(), 15);
+    for (size_t i = 0; i < parameterTable.size(); ++i)
+    {
+        auto* p = automatable[(int) i];
+        EXPECT_EQ (p->getName (1024), parameterTable[i].name) << i;
+        EXPECT_EQ (p->getCurrentValueAsText(), juce::String (freshTexts[i])) << parameterTable[i].name;
+        EXPECT_EQ (p->getLabel(), juce::String()) << parameterTable[i].name;
+        EXPECT_NEAR (p->getDefaultValue(),
+                     (parameterTable[i].defaultValue - parameterTable[i].minimum) / (parameterTable[i].maximum - parameterTable[i].minimum),
+                     1.0e-6f) << parameterTable[i].name;
+    }
+}
+
+TEST (HostedPlugin, IdentityAndLayouts)
+{
+    auto plugin = loadBrakkle();
+    ASSERT_NE (plugin, nullptr);
+    auto& instance = plugin->instance();
+
+    const auto description = instance.getPluginDescription();
+    EXPECT_EQ (description.name, juce::String ("Brakkle"));
+    EXPECT_EQ (description.manufacturerName, juce::String ("Halvorn"));
+    EXPECT_EQ (description.version, juce::String ("1.7.0"));
+    EXPECT_EQ (description.category, juce::String ("Fx"));
+    EXPECT_FALSE (description.isInstrument);
+    EXPECT_FALSE (instance.acceptsMidi());
+    EXPECT_FALSE (instance.producesMidi());
+
+    EXPECT_EQ (instance.getMainBusNumInputChannels(), 2);
+    EXPECT_EQ (instance.getMainBusNumOutputChannels(), 2);
+
+    using Set = juce::AudioChannelSet;
+    auto layout = [] (Set in, Set out)
+    {
+        juce::AudioProcessor::BusesLayout l;
+        l.inputBuses.add (in);
+        l.outputBuses.add (out);
+        return l;
+    };
+    EXPECT_TRUE (instance.checkBusesLayoutSupported (layout (Set::mono(), Set::mono())));
+    EXPECT_TRUE (instance.checkBusesLayoutSupported (layout (Set::stereo(), Set::stereo())));
+    EXPECT_FALSE (instance.checkBusesLayoutSupported (layout (Set::mono(), Set::stereo())));
+    EXPECT_FALSE (instance.checkBusesLayoutSupported (layout (Set::stereo(), Set::mono())));
+}
+
+TEST (HostedPlugin, StoppedTransportPassesTheInputThroughTheGainStages)
+{
+    for (int channels : { 1, 2 })
+    {
+        auto plugin = loadBrakkle (channels, 48000.0, 256);
+        ASSERT_NE (plugin, nullptr);
+        plugin->transport().playing = false;
+        setPlain (*plugin, ParameterIds::output, 6.0f);
+
+        const auto input = ramp (channels, 256);
+        auto block = input;
+        plugin->process (block);
+
+        const float gain = juce::Decibels::decibelsToGain (6.0f);
+        for (int c = 0; c < channels; ++c)
+            for (int i = 0; i < 256; ++i)
+            {
+                const float d = brakkle::softClip (input.getSample (c, i));
+                ASSERT_NEAR (block.getSample (c, i), brakkle::softClip (gain * d * std::pow (10.0f, -0.15f)), 1.0e-6f)
+                    << channels << " channel(s), channel " << c << " sample " << i;
+            }
+    }
+}
+
+TEST (HostedPlugin, PlayingTransportRepeatsTheSlice)
+{
+    // 120 BPM at 44.1 kHz: a "1/16" slice is 5512 samples, a "1/4" refresh 22050.
+    auto plugin = loadBrakkle (2, 44100.0, 512);
+    ASSERT_NE (plugin, nullptr);
+    setPlain (*plugin, ParameterIds::stutterTimeBpm, 7.0f);
+    plugin->transport().playing = true;
+
+    const int total = 22050;
+    auto input = ramp (2, total);
+    juce::AudioBuffer<float> output (2, total);
+    for (int start = 0; start < total; start += 512)
+    {
+        const int n = juce::jmin (512, total - start);
+        juce::AudioBuffer<float> block (2, n);
+        for (int c = 0; c < 2; ++c)
+            block.copyFrom (c, 0, input, c, start, n);
+        plugin->process (block);
+        for (int c = 0; c < 2; ++c)
+            output.copyFrom (c, start, block, c, 0, n);
+    }
+
+    // Away from the edge fades, each repeat equals the recorded pass.
+    const int slice = 5512;
+    for (int i = 1000; i < 4000; ++i)
+        for (int repeat = 1; repeat < 3; ++repeat)
+            ASSERT_EQ (output.getSample (0, i + repeat * slice), output.getSample (0, i)) << "sample " << i << " repeat " << repeat;
+
+    EXPECT_NE (output.getSample (0, slice + 2000), input.getSample (0, slice + 2000));
+}

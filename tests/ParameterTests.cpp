@@ -1,0 +1,195 @@
+#include "processor/BrakkleAudioProcessor.h"
+#include "processor/ParameterIds.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+    struct ParameterRow
+    {
+        const char* id;
+        const char* name;
+        float minimum, maximum, step, defaultValue;
+        const char* defaultText;
+    };
+
+    // What hosts list, in order.
+    const ParameterRow expectedParameters[] = {
+        { "stutterTimeFree", "Stutter Time Free", 10.0f, 1000.0f, 1.0f, 200.0f, "200" },
+        { "stutterTimeBpm", "Stutter Time BPM", 0.0f, 19.0f, 1.0f, 11.0f, "1/8 D" },
+        { "stutterSync", "Stutter Sync", 0.0f, 1.0f, 1.0f, 1.0f, "On" },
+        { "refreshTimeFree", "Refresh Time Free", 10.0f, 1000.0f, 1.0f, 200.0f, "200" },
+        { "refreshTimeBpm", "Refresh Time BPM", 0.0f, 19.0f, 1.0f, 13.0f, "1/4" },
+        { "refreshSync", "Refresh Sync", 0.0f, 1.0f, 1.0f, 1.0f, "On" },
+        { "input", "Input", -24.0f, 24.0f, 0.01f, 0.0f, "0" },
+        { "mix", "Mix", 0.0f, 100.0f, 0.01f, 100.0f, "100.00" },
+        { "output", "Output", -24.0f, 24.0f, 0.01f, 0.0f, "0" },
+        { "filterFreq", "Filter Frequency", 500.0f, 12000.0f, 1.0f, 8000.0f, "8.00 kHz" },
+        { "filterMix", "Filter Mix", -100.0f, 100.0f, 0.01f, 0.0f, "0" },
+        { "fadeVol", "Fade Volume", -36.0f, 0.0f, 0.01f, -12.0f, "-12.00" },
+        { "fadeMix", "Fade Mix", -100.0f, 100.0f, 0.01f, 0.0f, "0" },
+        { "stereoWidth", "Stereo Width", 0.0f, 100.0f, 0.01f, 100.0f, "100.00" },
+        { "stereoMix", "Stereo Mix", -100.0f, 100.0f, 0.01f, 0.0f, "0" },
+    };
+
+    class Parameters : public ::testing::Test
+    {
+    protected:
+        BrakkleAudioProcessor processor;
+
+        juce::RangedAudioParameter& parameter (const juce::String& id)
+        {
+            auto* p = processor.parameters.getParameter (id);
+            EXPECT_NE (p, nullptr) << id;
+            return *p;
+        }
+
+        juce::String textFor (const juce::String& id, float plain)
+        {
+            auto& p = parameter (id);
+            return p.getText (p.convertTo0to1 (plain), 1024);
+        }
+
+        float valueForText (const juce::String& id, const juce::String& text)
+        {
+            auto& p = parameter (id);
+            return p.convertFrom0to1 (p.getValueForText (text));
+        }
+
+        float plainValue (const juce::String& id)
+        {
+            return processor.parameters.getRawParameterValue (id)->load();
+        }
+    };
+}
+
+TEST_F (Parameters, ListInOrderWithNamesRangesDefaultsAndTexts)
+{
+    const auto& list = processor.getParameters();
+    ASSERT_EQ (list.size(), 15);
+
+    for (int i = 0; i < list.size(); ++i)
+    {
+        const auto& row = expectedParameters[i];
+        auto* p = dynamic_cast<juce::RangedAudioParameter*> (list[i]);
+        ASSERT_NE (p, nullptr);
+        SCOPED_TRACE (row.id);
+
+        EXPECT_EQ (p->getParameterID(), juce::String (row.id));
+        EXPECT_EQ (p->getVersionHint(), 1);
+        EXPECT_EQ (p->getName (1024), juce::String (row.name));
+        EXPECT_EQ (p->getLabel(), juce::String());
+        EXPECT_TRUE (p->isAutomatable());
+        EXPECT_FALSE (p->isMetaParameter());
+        EXPECT_EQ (p->getCategory(), juce::AudioProcessorParameter::genericParameter);
+
+        const auto& range = p->getNormalisableRange();
+        EXPECT_EQ (range.start, row.minimum);
+        EXPECT_EQ (range.end, row.maximum);
+        EXPECT_EQ (range.interval, row.step);
+        EXPECT_EQ (range.skew, 1.0f);
+
+        EXPECT_EQ (p->convertFrom0to1 (p->getDefaultValue()), row.defaultValue);
+        EXPECT_EQ (p->getCurrentValueAsText(), juce::String (row.defaultText));
+        EXPECT_EQ (plainValue (row.id), row.defaultValue);
+    }
+
+    EXPECT_NE (dynamic_cast<juce::AudioParameterBool*> (list[2]), nullptr);
+    EXPECT_NE (dynamic_cast<juce::AudioParameterBool*> (list[5]), nullptr);
+}
+
+TEST_F (Parameters, ValueToText)
+{
+    struct Case
+    {
+        const juce::String& id;
+        float value;
+        const char* text;
+    };
+    const Case cases[] = {
+        { ParameterIds::stutterTimeFree, 200.0f, "200" },
+        { ParameterIds::stutterTimeFree, 1000.0f, "1000" },
+        { ParameterIds::refreshTimeFree, 10.0f, "10" },
+        { ParameterIds::stutterTimeBpm, 0.0f, "1/64 T" },
+        { ParameterIds::stutterTimeBpm, 11.0f, "1/8 D" },
+        { ParameterIds::refreshTimeBpm, 19.0f, "2 BARS" },
+        { ParameterIds::refreshTimeBpm, 18.0f, "1 BAR" },
+        { ParameterIds::input, 0.0f, "0" },
+        { ParameterIds::input, 0.5f, "0.50" },
+        { ParameterIds::input, -24.0f, "-24.00" },
+        { ParameterIds::input, 24.0f, "24.00" },
+        { ParameterIds::input, 0.01f, "0.01" },
+        { ParameterIds::mix, 100.0f, "100.00" },
+        { ParameterIds::fadeVol, -12.0f, "-12.00" },
+        { ParameterIds::filterMix, -0.01f, "-0.01" },
+        { ParameterIds::filterFreq, 8000.0f, "8.00 kHz" },
+        { ParameterIds::filterFreq, 1001.0f, "1.00 kHz" },
+        { ParameterIds::filterFreq, 1000.0f, "1000 Hz" },
+        { ParameterIds::filterFreq, 500.0f, "500 Hz" },
+        { ParameterIds::filterFreq, 12000.0f, "12.00 kHz" },
+        { ParameterIds::stutterSync, 0.0f, "Off" },
+        { ParameterIds::refreshSync, 1.0f, "On" },
+    };
+
+    for (const auto& c : cases)
+        EXPECT_EQ (textFor (c.id, c.value), juce::String (c.text)) << c.id << " at " << c.value;
+}
+
+TEST_F (Parameters, TextToValue)
+{
+    struct Case
+    {
+        const juce::String& id;
+        const char* text;
+        float value;
+    };
+    const Case cases[] = {
+        { ParameterIds::stutterTimeBpm, "1/8", 10.0f },
+        { ParameterIds::refreshTimeBpm, "2 BARS", 19.0f },
+        // Names match exactly: case, spaces and anything else fall back to "1/64 T".
+        { ParameterIds::stutterTimeBpm, "1/8 d", 0.0f },
+        { ParameterIds::stutterTimeBpm, " 1/8", 0.0f },
+        { ParameterIds::stutterTimeBpm, "1/8 ", 0.0f },
+        { ParameterIds::stutterTimeBpm, "13", 0.0f },
+        // A leading number in the parameter's own unit; the rest is ignored.
+        { ParameterIds::input, "-6 dB", -6.0f },
+        { ParameterIds::stutterTimeFree, "250ms", 250.0f },
+        { ParameterIds::filterFreq, "2.5 kHz", 500.0f },      // 2.5 Hz, clamped to the lowest
+        { ParameterIds::filterFreq, "8.00 kHz", 500.0f },
+        { ParameterIds::filterFreq, "4100", 4100.0f },
+        { ParameterIds::stutterTimeFree, "5000", 1000.0f },   // clamped to the range
+        { ParameterIds::fadeVol, "abc", 0.0f },
+        { ParameterIds::refreshTimeFree, "abc", 10.0f },
+        { ParameterIds::mix, "  42.5", 42.5f },
+        { ParameterIds::output, "1e1", 10.0f },
+        { ParameterIds::output, "inf", 24.0f },
+        { ParameterIds::output, "-inf", -24.0f },
+        { ParameterIds::stereoMix, "12.345", 12.35f },        // snapped to the 0.01 step
+    };
+
+    for (const auto& c : cases)
+        EXPECT_FLOAT_EQ (valueForText (c.id, c.text), c.value) << c.id << " from \"" << c.text << "\"";
+}
+
+TEST_F (Parameters, TypedNotANumberKeepsTheCurrentValue)
+{
+    for (const auto& spec : parameterTable)
+    {
+        if (spec.isSwitch())
+            continue;
+
+        auto& p = parameter (spec.id);
+        const float before = plainValue (spec.id);
+
+        for (const char* text : { "nan", "NaN", "-nan" })
+        {
+            p.setValueNotifyingHost (p.getValueForText (text));
+            EXPECT_EQ (plainValue (spec.id), before) << spec.id << " after \"" << text << "\"";
+            EXPECT_EQ (p.convertFrom0to1 (p.getValue()), before) << spec.id;
+        }
+    }
+
+    // The engine never sees it either.
+    processor.prepareToPlay (44100.0, 64);
+    EXPECT_EQ ((float) processor.stutterEngine.filterFreq, 8000.0f);
+}

@@ -1,0 +1,68 @@
+#include "RenderOptions.h"
+
+#include <gtest/gtest.h>
+
+using brakkle::render::parseRenderOptions;
+using brakkle::render::RenderOptions;
+
+namespace
+{
+    juce::String parse (const juce::String& commandLine, RenderOptions& options)
+    {
+        return parseRenderOptions (juce::StringArray::fromTokens (commandLine, " ", "\""), options);
+    }
+}
+
+TEST (RenderOptions, AcceptsTheDocumentedForms)
+{
+    RenderOptions options;
+    ASSERT_EQ (parse ("--out o.wav --bpm 128 --block 64 --bits 24 --stopped --param mix=50 "
+                      "--param stutterTimeBpm=1/16 --param=refreshSync=off --param \"stutterTimeBpm=1/8 D\"", options), juce::String());
+    EXPECT_EQ (options.output.getFileName(), juce::String ("o.wav"));
+    EXPECT_EQ (options.bpm, 128.0);
+    EXPECT_EQ (options.blockSize, 64);
+    EXPECT_EQ (options.bits, 24);
+    EXPECT_TRUE (options.stopped);
+    ASSERT_EQ (options.parameters.size(), 4u);
+    EXPECT_EQ (options.parameters[0].id, juce::String ("mix"));
+    EXPECT_EQ (options.parameters[0].value, 50.0f);
+    EXPECT_EQ (options.parameters[0].normalised, 0.5f);
+    EXPECT_EQ (options.parameters[1].value, 7.0f);
+    EXPECT_EQ (options.parameters[2].value, 0.0f);
+    EXPECT_EQ (options.parameters[3].value, 11.0f);
+    EXPECT_EQ (options.parameters[3].normalised, 11.0f / 19.0f);
+}
+
+TEST (RenderOptions, RefusesBadInputWithAClearReason)
+{
+    struct Case
+    {
+        const char* commandLine;
+        const char* reasonContains;
+    };
+    const Case cases[] = {
+        { "--bpm 120", "--out is required" },
+        { "--out o.wav --param nosuch=1", "unknown parameter \"nosuch\"" },
+        { "--out o.wav --param mix=loud", "not a number" },
+        { "--out o.wav --param mix", "id=value" },
+        { "--out o.wav --param mix=150", "the range is 0 to 100" },
+        { "--out o.wav --param stutterTimeFree=5", "the range is 10 to 1000" },
+        { "--out o.wav --param stutterTimeBpm=1/128", "not a number" },
+        { "--out o.wav --param stutterSync=maybe", "on or off" },
+        { "--out o.wav --param mix=nan", "not a number" },
+        { "--out o.wav --bpm 0", "--bpm" },
+        { "--out o.wav --bpm fast", "--bpm" },
+        { "--out o.wav --block 0", "--block" },
+        { "--out o.wav --bits 8", "--bits" },
+        { "--out o.wav --wobble", "unknown option" },
+        { "--out", "needs a value" },
+        { "--in same.wav --out same.wav", "must not be the input" },
+    };
+
+    for (const auto& c : cases)
+    {
+        RenderOptions options;
+        const auto error = parse (c.commandLine, options);
+        EXPECT_TRUE (error.contains (c.reasonContains)) << c.commandLine << " gave \"" << error << "\"";
+    }
+}

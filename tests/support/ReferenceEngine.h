@@ -1,0 +1,199 @@
+#pragma once
+
+// A deliberately plain beat repeater, written line by line from the behaviour
+// Brakkle promises, with no optimisation at all: every frame designs all four
+// low-pass filters as new coefficient objects and computes both fade gains.
+// Tests compare the real engine with it sample for sample; the benchmark uses
+// it as the straightforward baseline.
+
+#include "engine/NoteDivisions.h"
+#include "engine/SoftClip.h"
+
+#include <juce_audio_basics/juce_audio_basics.h>
+#include <juce_dsp/juce_dsp.h>
+
+class ReferenceEngine
+{
+public:
+    float stutterTimeFree = 200, stutterTimeBpm = 11, stutterSync = 1;
+    float refreshTimeFree = 200, refreshTimeBpm = 13, refreshSync = 1;
+    float filterFreq = 8000, filterMix = 0, fadeVol = -12, fadeMix = 0, stereoWidth = 100, stereoMix = 0;
+
+    ReferenceEngine()
+    {
+        for (auto* f : filters())
+        {
+            f->coefficients = juce::dsp::IIR::Coefficients<float>::makeLowPass (44100.0, 1000.0f, 1.4f);
+            f->reset();
+        }
+    }
+
+    void prepare (const juce::dsp::ProcessSpec& spec)
+    {
+        sampleRate = (float) spec.sampleRate;
+        numChannels = (int) spec.numChannels;
+        for (auto* f : filters())
+        {
+            f->prepare (spec);
+            f->reset();
+        }
+        widenDelay.prepare (spec);
+        widenDelay.reset();
+        widenDelay.setMaximumDelayInSamples ((int) sampleRate);
+        widenDelay.setDelay (0.015f * sampleRate);
+    }
+
+    int durationInSamples (float sync, float index, float freeMs) const
+    {
+        if (sync > 0.5f)
+            return (int) (((60.0f / bpm) * brakkle::noteDivisionBeats[(size_t) (int) index]) * sampleRate);
+        return (int) ((freeMs / 1000.0f) * sampleRate);
+    }
+
+    void process (juce::AudioBuffer<float>& buffer, float hostBpm, bool isPlaying)
+    {
+        if (! isPlaying)
+        {
+            restartSlice();
+            refreshPeriod = durationInSamples (refreshSync, refreshTimeBpm, refreshTimeFree);
+            refreshCounter = 0;
+            return;
+        }
+
+        const int key = (int) (hostBpm * 100.0f);
+
+        for (int j = 0; j < buffer.getNumSamples(); ++j)
+        {
+            if (refreshCounter >= refreshPeriod)
+            {
+                restartSlice();
+                refreshPeriod = durationInSamples (refreshSync, refreshTimeBpm, refreshTimeFree);
+                refreshCounter = 0;
+            }
+
+            const int L = slice.getNumSamples();
+            if (playPosition >= L)
+                playPosition = 0;
+
+            if ((int) (bpm * 100.0f) != key)
+                bpm = hostBpm;
+
+            const bool recording = writePosition < L;
+            const int p = recording ? writePosition : playPosition;
+            const float f = (float) p / (float) L;
+            frameUpdate (f);
+
+            for (int c = 0; c < buffer.getNumChannels(); ++c)
+            {
+                const float x = buffer.getSample (c, j);
+                float s;
+                if (recording)
+                {
+                    if (c < slice.getNumChannels())
+                        slice.setSample (c, writePosition, x);
+                    s = x;
+                }
+                else
+                {
+                    s = c < slice.getNumChannels() ? slice.getSample (c, playPosition) : 0.0f;
+                }
+
+                if (L < refreshPeriod)
+                    s = chain (s, c);
+
+                const int F = fadeLength;
+                if (! recording || L < refreshPeriod)
+                {
+                    if (p < F)
+                        s *= (float) p / (float) F;
+                    else if (p > L - F)
+                        s *= 1.0f - (float) (p - (L - F)) / (float) F;
+                    s = juce::jlimit (-1.0f, 1.0f, s);
+                }
+                if (! recording && refreshCounter > refreshPeriod - F)
+                    s *= 1.0f - (float) (refreshCounter - (refreshPeriod - F)) / (float) F;
+
+                buffer.setSample (c, j, s);
+            }
+
+            if (recording)
+                ++writePosition;
+            else
+                ++playPosition;
+            ++refreshCounter;
+        }
+    }
+
+private:
+    std::array<juce::dsp::IIR::Filter<float>*, 4> filters()
+    {
+        return { &riseFilterLeft, &riseFilterRight, &fallFilterLeft, &fallFilterRight };
+    }
+
+    void restartSlice()
+    {
+        if (numChannels > 0)
+        {
+            const int n = durationInSamples (stutterSync, stutterTimeBpm, stutterTimeFree);
+            if (n > 0)
+                slice.setSize (numChannels, n, false, false, false);
+        }
+        slice.clear();
+        writePosition = 0;
+        playPosition = 0;
+        fadeLength = (int) (sampleRate * 0.01f);
+    }
+
+    void frameUpdate (float f)
+    {
+        const float rise = 200.0f + f * (filterFreq - 200.0f);
+        const float fall = 200.0f + (1.0f - f) * (filterFreq - 200.0f);
+        using Coefficients = juce::dsp::IIR::Coefficients<float>;
+        *riseFilterLeft.coefficients = *Coefficients::makeLowPass ((double) sampleRate, rise, 1.4f);
+        *riseFilterRight.coefficients = *Coefficients::makeLowPass ((double) sampleRate, rise, 1.4f);
+        *fallFilterLeft.coefficients = *Coefficients::makeLowPass ((double) sampleRate, fall, 1.4f);
+        *fallFilterRight.coefficients = *Coefficients::makeLowPass ((double) sampleRate, fall, 1.4f);
+
+        riseGain = juce::Decibels::decibelsToGain (fadeVol * (1.0f - f));
+        fallGain = juce::Decibels::decibelsToGain (fadeVol * f);
+
+        if (stereoMix > 0)
+            widenRamp = (stereoWidth / 100.0f) * f;
+        else if (stereoMix < 0)
+            widenRamp = (stereoWidth / 100.0f) * (1.0f - f);
+    }
+
+    float chain (float s, int c)
+    {
+        const bool even = c % 2 == 0;
+        float m = juce::jlimit (-1.0f, 1.0f, s);
+        if (filterMix > 0)
+            m = brakkle::softClip ((even ? riseFilterLeft : riseFilterRight).processSample (m));
+        else if (filterMix < 0)
+            m = brakkle::softClip ((even ? fallFilterLeft : fallFilterRight).processSample (m));
+        const float a = std::abs (filterMix) / 100.0f;
+        s = juce::jlimit (-1.0f, 1.0f, (1 - a) * s + a * m);
+
+        float g = s;
+        if (fadeMix > 0)
+            g = s * riseGain;
+        else if (fadeMix < 0)
+            g = s * fallGain;
+        const float b = std::abs (fadeMix) / 100.0f;
+        s = juce::jlimit (-1.0f, 1.0f, (1 - b) * s + b * g);
+
+        widenDelay.pushSample (0, s);
+        const float d = widenDelay.popSample (0);
+        const float k = (std::abs (stereoMix) / 100.0f) * d * widenRamp;
+        s = even ? s + k : s - k;
+        return juce::jlimit (-1.0f, 1.0f, s);
+    }
+
+    float sampleRate = 44100, bpm = 120;
+    int numChannels = 0;
+    juce::AudioBuffer<float> slice;
+    int writePosition = 0, playPosition = 0, refreshPeriod = 0, refreshCounter = 0, fadeLength = 0;
+    juce::dsp::IIR::Filter<float> riseFilterLeft, riseFilterRight, fallFilterLeft, fallFilterRight;
+    float riseGain = 1, fallGain = 1, widenRamp = 0;
+    juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Linear> widenDelay;
+};

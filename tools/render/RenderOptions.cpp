@@ -1,0 +1,239 @@
+#include "RenderOptions.h"
+
+#include "engine/NoteDivisions.h"
+#include "processor/ParameterIds.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace brakkle::render
+{
+
+namespace
+{
+    /** The whole text as a finite number, or false. */
+    bool parseNumber (const juce::String& text, double& value)
+    {
+        const auto trimmed = text.trim();
+        if (trimmed.isEmpty())
+            return false;
+
+        const auto utf8 = trimmed.toStdString();
+        char* end = nullptr;
+        value = std::strtod (utf8.c_str(), &end);
+        return end != nullptr && *end == '\0' && std::isfinite (value);
+    }
+
+    bool parseInteger (const juce::String& text, int minimum, int maximum, int& value)
+    {
+        double number = 0.0;
+        if (! parseNumber (text, number) || number != std::floor (number) || number < minimum || number > maximum)
+            return false;
+        value = (int) number;
+        return true;
+    }
+
+    const ParameterSpec* findSpec (const juce::String& id)
+    {
+        for (const auto& spec : parameterTable)
+            if (spec.id == id)
+                return &spec;
+        return nullptr;
+    }
+
+    juce::String knownIds()
+    {
+        juce::StringArray ids;
+        for (const auto& spec : parameterTable)
+            ids.add (spec.id);
+        return ids.joinIntoString (", ");
+    }
+
+    bool parseSwitch (const juce::String& text, double& value)
+    {
+        const auto word = text.trim().toLowerCase();
+        if (word == "on" || word == "true" || word == "1")  { value = 1.0; return true; }
+        if (word == "off" || word == "false" || word == "0") { value = 0.0; return true; }
+        return false;
+    }
+
+    bool parseNoteName (const juce::String& text, double& value)
+    {
+        for (size_t i = 0; i < brakkle::noteDivisionNames.size(); ++i)
+        {
+            if (text.trim() == brakkle::noteDivisionNames[i])
+            {
+                value = (double) i;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    juce::String rangeText (const ParameterSpec& spec)
+    {
+        return juce::String (spec.minimum) + " to " + juce::String (spec.maximum);
+    }
+}
+
+juce::String parseParameterSetting (const juce::String& text, ParameterSetting& setting)
+{
+    if (! text.contains ("="))
+        return "--param takes id=value, got \"" + text + "\"";
+
+    const auto id = text.upToFirstOccurrenceOf ("=", false, false).trim();
+    const auto valueText = text.fromFirstOccurrenceOf ("=", false, false).trim();
+    const auto* spec = findSpec (id);
+
+    if (spec == nullptr)
+        return "unknown parameter \"" + id + "\" (known: " + knownIds() + ")";
+
+    double value = 0.0;
+    const bool parsed = spec->isSwitch() ? parseSwitch (valueText, value)
+                      : (spec->text == ParameterText::noteDivision && parseNoteName (valueText, value))
+                            || parseNumber (valueText, value);
+
+    if (! parsed)
+        return "value of " + id + " is not a number: \"" + valueText + "\""
+               + (spec->text == ParameterText::noteDivision ? " (a note division like 1/16 or 1/8 D also works)" : "")
+               + (spec->isSwitch() ? " (use on or off)" : "");
+
+    if (value < spec->minimum || value > spec->maximum)
+        return "value of " + id + " is out of range: " + valueText + " (the range is " + rangeText (*spec) + ")";
+
+    setting.id = id;
+    setting.value = (float) value;
+    setting.normalised = (float) ((value - spec->minimum) / (spec->maximum - spec->minimum));
+    return {};
+}
+
+juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptions& options)
+{
+    for (int i = 0; i < arguments.size(); ++i)
+    {
+        auto argument = arguments[i];
+        juce::String inlineValue;
+        bool hasInlineValue = false;
+
+        if (argument.startsWith ("--") && argument.contains ("="))
+        {
+            inlineValue = argument.fromFirstOccurrenceOf ("=", false, false);
+            argument = argument.upToFirstOccurrenceOf ("=", false, false);
+            hasInlineValue = true;
+        }
+
+        auto takeValue = [&] (juce::String& value) -> bool
+        {
+            if (hasInlineValue)
+            {
+                value = inlineValue;
+                return true;
+            }
+            if (i + 1 >= arguments.size())
+                return false;
+            value = arguments[++i];
+            return true;
+        };
+
+        juce::String value;
+        const auto missing = [&] { return argument + " needs a value"; };
+
+        if (argument == "--help" || argument == "-h")
+        {
+            options.help = true;
+        }
+        else if (argument == "--stopped")
+        {
+            options.stopped = true;
+        }
+        else if (argument == "--in" || argument == "--out" || argument == "--bundle")
+        {
+            if (! takeValue (value) || value.isEmpty())
+                return missing();
+            const auto file = juce::File::getCurrentWorkingDirectory().getChildFile (value);
+            (argument == "--in" ? options.input : argument == "--out" ? options.output : options.bundle) = file;
+        }
+        else if (argument == "--bpm")
+        {
+            double bpm = 0.0;
+            if (! takeValue (value))
+                return missing();
+            if (! parseNumber (value, bpm) || bpm < 1.0 || bpm > 999.0)
+                return "--bpm takes a tempo from 1 to 999, got \"" + value + "\"";
+            options.bpm = bpm;
+        }
+        else if (argument == "--block")
+        {
+            if (! takeValue (value))
+                return missing();
+            if (! parseInteger (value, 1, 8192, options.blockSize))
+                return "--block takes a whole number of samples from 1 to 8192, got \"" + value + "\"";
+        }
+        else if (argument == "--bits")
+        {
+            if (! takeValue (value))
+                return missing();
+            if (! parseInteger (value, 16, 32, options.bits) || (options.bits != 16 && options.bits != 24 && options.bits != 32))
+                return "--bits takes 16, 24 or 32, got \"" + value + "\"";
+        }
+        else if (argument == "--bars")
+        {
+            if (! takeValue (value))
+                return missing();
+            if (! parseInteger (value, 1, 64, options.bars))
+                return "--bars takes a whole number from 1 to 64, got \"" + value + "\"";
+        }
+        else if (argument == "--param")
+        {
+            if (! takeValue (value))
+                return missing();
+            ParameterSetting setting;
+            if (auto error = parseParameterSetting (value, setting); error.isNotEmpty())
+                return error;
+            options.parameters.push_back (setting);
+        }
+        else
+        {
+            return "unknown option \"" + arguments[i] + "\"";
+        }
+    }
+
+    if (options.help)
+        return {};
+
+    if (options.output == juce::File())
+        return "--out is required";
+
+    if (options.input != juce::File() && options.input.getLinkedTarget() == options.output.getLinkedTarget())
+        return "--out must not be the input file";
+
+    return {};
+}
+
+juce::String usage()
+{
+    return R"(Usage: brakkle-render --out OUT.wav [options]
+
+Renders audio through the Brakkle VST3 plug-in, as a host would.
+
+  --in FILE          WAV file to process (mono or stereo); without it a drum
+                     loop is synthesised at --bpm
+  --out FILE         WAV file to write (never the input file)
+  --bpm N            host tempo, 1 to 999 (default 120)
+  --stopped          render with the host transport stopped (dry pass-through)
+  --block N          block size in samples, 1 to 8192 (default 512)
+  --bits N           output sample format: 16, 24 or 32 (float; default)
+  --bars N           length of the synthesised loop in 4/4 bars (default 4)
+  --param ID=VALUE   set a parameter in its own units; repeatable.
+                     Note divisions also by name (stutterTimeBpm=1/16),
+                     switches as on/off (stutterSync=off)
+  --bundle PATH      the Brakkle.vst3 bundle to load (default: this build's)
+  --help             show this text
+
+Parameters: stutterTimeFree stutterTimeBpm stutterSync refreshTimeFree
+refreshTimeBpm refreshSync input mix output filterFreq filterMix fadeVol
+fadeMix stereoWidth stereoMix
+)";
+}
+
+} // namespace brakkle::render

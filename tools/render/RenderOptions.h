@@ -1,0 +1,43 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <vector>
+
+namespace brakkle::render
+{
+
+/** A parameter value given on the command line, in the parameter's own units. */
+struct ParameterSetting
+{
+    juce::String id;
+    float value = 0.0f;
+    float normalised = 0.0f;
+};
+
+struct RenderOptions
+{
+    juce::File input;             // none: a synthesised drum loop
+    juce::File output;
+    juce::File bundle;
+    double bpm = 120.0;
+    bool stopped = false;
+    int blockSize = 512;
+    int bits = 32;
+    int bars = 4;                 // length of the synthesised loop
+    bool help = false;
+    std::vector<ParameterSetting> parameters;
+};
+
+/** Parses the command line (without the program name). Returns an empty string
+    on success, otherwise a one-line description of what is wrong. */
+juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptions& options);
+
+/** Parses "id=value": a known parameter ID and a value in its range (a note
+    division may also be given by name, a switch as on/off). */
+juce::String parseParameterSetting (const juce::String& text, ParameterSetting& setting);
+
+/** The --help text. */
+juce::String usage();
+
+} // namespace brakkle::render
