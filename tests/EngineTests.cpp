@@ -375,12 +375,12 @@ TEST (ToneStage, SweepsMoveTheRightWay)
     rising.filterMix = 100;
     rising.filterFreq = 12000;
     const auto [riseEarly, riseLate] = quarterLevels (rising);
-    EXPECT_LT (riseEarly * 1.5f, riseLate) << "a rising cutoff lets more noise through later";
+    EXPECT_LT (riseEarly * 1.2f, riseLate) << "a rising cutoff lets more noise through later";
 
     Settings falling = rising;
     falling.filterMix = -100;
     const auto [fallEarly, fallLate] = quarterLevels (falling);
-    EXPECT_GT (fallEarly, fallLate * 1.5f);
+    EXPECT_GT (fallEarly, fallLate * 1.2f);
 
     Settings fadeIn;
     fadeIn.fadeMix = 100;
@@ -434,8 +434,8 @@ TEST (StutterEngine, JoinsAreClickFree)
     auto with = [] (auto change) { Settings s; change (s); return s; };
     const Case cases[] = {
         { "1/8 in 1/4", with ([] (Settings& s) { s.stutterTimeBpm = 10; s.refreshTimeBpm = 13; }) },
-        { "1/16 in 1/4 with fade and widener", with ([] (Settings& s) { s.stutterTimeBpm = 7; s.fadeMix = -100; s.stereoMix = 100; }) },
-        { "1/32 T in 1/8", with ([] (Settings& s) { s.stutterTimeBpm = 3; s.refreshTimeBpm = 10; s.stereoMix = -100; }) },
+        { "1/16 in 1/4, fade-out and falling filter", with ([] (Settings& s) { s.stutterTimeBpm = 7; s.fadeMix = -100; s.filterMix = -100; }) },
+        { "1/32 T in 1/8, rising filter", with ([] (Settings& s) { s.stutterTimeBpm = 3; s.refreshTimeBpm = 10; s.filterMix = 60; }) },
         { "free 60 ms in 480 ms", with ([] (Settings& s) { s.stutterSync = 0; s.stutterTimeFree = 60; s.refreshSync = 0; s.refreshTimeFree = 480; s.fadeMix = 100; }) },
         { "1/4 in 1/8 (no repeats)", with ([] (Settings& s) { s.stutterTimeBpm = 13; s.refreshTimeBpm = 10; }) },
     };
@@ -449,9 +449,11 @@ TEST (StutterEngine, JoinsAreClickFree)
             sine.setSample (c, i, 0.5f * std::sin (juce::MathConstants<float>::twoPi * 110.0f * (float) i / 44100.0f));
         }
 
-    // The steepest the inputs move on their own, plus one fade step of a doubled (widened) signal.
+    // The steepest the inputs move on their own (with room for the filter's
+    // resonance), plus one step of a 441-sample fade. A raw join would jump by
+    // up to the signal's full level.
     const float sineSlope = 0.5f * juce::MathConstants<float>::twoPi * 110.0f / 44100.0f;
-    const float allowed = 2.0f * sineSlope + 2.0f * 1.0f / 441.0f;
+    const float allowed = 2.0f * sineSlope + 2.0f * 0.5f / 441.0f;
 
     for (const auto& c : cases)
     {

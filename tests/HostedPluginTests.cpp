@@ -87,10 +87,16 @@ TEST (HostedPlugin, IdentityAndLayouts)
         l.outputBuses.add (out);
         return l;
     };
-    EXPECT_TRUE (instance.checkBusesLayoutSupported (layout (Set::mono(), Set::mono())));
-    EXPECT_TRUE (instance.checkBusesLayoutSupported (layout (Set::stereo(), Set::stereo())));
-    EXPECT_FALSE (instance.checkBusesLayoutSupported (layout (Set::mono(), Set::stereo())));
-    EXPECT_FALSE (instance.checkBusesLayoutSupported (layout (Set::stereo(), Set::mono())));
+    // The host asks for a layout and keeps what the plug-in agreed to.
+    auto takes = [&instance] (const juce::AudioProcessor::BusesLayout& wanted)
+    {
+        instance.releaseResources();
+        return instance.setBusesLayout (wanted) && instance.getBusesLayout() == wanted;
+    };
+    EXPECT_TRUE (takes (layout (Set::mono(), Set::mono())));
+    EXPECT_FALSE (takes (layout (Set::mono(), Set::stereo())));
+    EXPECT_FALSE (takes (layout (Set::stereo(), Set::mono())));
+    EXPECT_TRUE (takes (layout (Set::stereo(), Set::stereo())));
 }
 
 TEST (HostedPlugin, StoppedTransportPassesTheInputThroughTheGainStages)

@@ -1,4 +1,5 @@
 #include "processor/BrakkleAudioProcessor.h"
+#include "engine/SoftClip.h"
 #include "processor/ParameterIds.h"
 
 #include <gtest/gtest.h>

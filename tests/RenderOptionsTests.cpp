@@ -16,8 +16,10 @@ namespace
 TEST (RenderOptions, AcceptsTheDocumentedForms)
 {
     RenderOptions options;
-    ASSERT_EQ (parse ("--out o.wav --bpm 128 --block 64 --bits 24 --stopped --param mix=50 "
-                      "--param stutterTimeBpm=1/16 --param=refreshSync=off --param \"stutterTimeBpm=1/8 D\"", options), juce::String());
+    const juce::StringArray arguments { "--out", "o.wav", "--bpm", "128", "--block", "64", "--bits", "24", "--stopped",
+                                        "--param", "mix=50", "--param", "stutterTimeBpm=1/16", "--param=refreshSync=off",
+                                        "--param", "stutterTimeBpm=1/8 D" };
+    ASSERT_EQ (parseRenderOptions (arguments, options), juce::String());
     EXPECT_EQ (options.output.getFileName(), juce::String ("o.wav"));
     EXPECT_EQ (options.bpm, 128.0);
     EXPECT_EQ (options.blockSize, 64);

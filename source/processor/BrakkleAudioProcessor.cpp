@@ -187,8 +187,24 @@ void BrakkleAudioProcessor::setStateInformation (const void* data, int sizeInByt
     const auto xml = getXmlFromBinary (data, sizeInBytes);
 
     // Exact, case-sensitive: another plug-in's state or a damaged blob is ignored.
-    if (xml != nullptr && xml->getTagName() == parameters.state.getType().toString())
-        parameters.replaceState (juce::ValueTree::fromXml (*xml));
+    if (xml == nullptr || xml->getTagName() != parameters.state.getType().toString())
+        return;
+
+    auto restored = juce::ValueTree::fromXml (*xml);
+    keepCurrentValuesWhereNotANumber (restored);
+    parameters.replaceState (restored);
+}
+
+void BrakkleAudioProcessor::keepCurrentValuesWhereNotANumber (juce::ValueTree& restored) const
+{
+    // A damaged project may hold "nan" where a value belongs: that parameter keeps
+    // the value it has rather than pass a non-number on to the audio.
+    static const juce::Identifier id ("id"), value ("value");
+
+    for (auto child : restored)
+        if (auto* parameter = parameters.getParameter (child.getProperty (id).toString()))
+            if (child.hasProperty (value) && std::isnan ((float) child.getProperty (value)))
+                child.setProperty (value, parameter->convertFrom0to1 (parameter->getValue()), nullptr);
 }
 
 //==============================================================================

@@ -53,6 +53,7 @@ public:
 private:
     juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout();
     void updateEngineParameters() noexcept;
+    void keepCurrentValuesWhereNotANumber (juce::ValueTree& restored) const;
 
     float readTempo() const;
     bool readIsPlaying() const;

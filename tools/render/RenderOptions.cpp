@@ -27,7 +27,7 @@ namespace
     bool parseInteger (const juce::String& text, int minimum, int maximum, int& value)
     {
         double number = 0.0;
-        if (! parseNumber (text, number) || number != std::floor (number) || number < minimum || number > maximum)
+        if (! parseNumber (text, number) || number < minimum || number > maximum || std::floor (number) < number)
             return false;
         value = (int) number;
         return true;

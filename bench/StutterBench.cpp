@@ -1,0 +1,164 @@
+// How fast Brakkle processes audio: frames per second and multiples of real time
+// at 48 kHz stereo, "1/16" slices with a "1/4" refresh, blocks of 64 and 512.
+//
+//   (a) the whole processBlock, all tone mixes at 0
+//   (b) the whole processBlock, filter, fade and stereo mixes at +-100
+//   (c) the same pipeline with a plain engine that designs four new coefficient
+//       objects and both fade gains on every frame
+//   (d) the same pipeline with no engine at all (gain stages, wet copy, mix)
+//
+// Run: build/bench/brakkle_bench [seconds of audio per run, default 20]
+
+#include "processor/BrakkleAudioProcessor.h"
+#include "processor/ParameterIds.h"
+#include "support/ReferenceEngine.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+
+namespace
+{
+    constexpr double sampleRate = 48000.0;
+    constexpr int channels = 2;
+
+    struct PlayingHead final : juce::AudioPlayHead
+    {
+        juce::Optional<PositionInfo> getPosition() const override
+        {
+            PositionInfo info;
+            info.setBpm (120.0);
+            info.setIsPlaying (true);
+            return info;
+        }
+    };
+
+    void setPlain (BrakkleAudioProcessor& p, const juce::String& id, float value)
+    {
+        auto* parameter = p.parameters.getParameter (id);
+        parameter->setValueNotifyingHost (parameter->convertTo0to1 (value));
+    }
+
+    /** The pipeline around an engine of any kind, as the processor runs it. */
+    template <typename Engine>
+    struct Pipeline
+    {
+        Engine* engine = nullptr;
+        juce::AudioBuffer<float> wet;
+
+        void process (juce::AudioBuffer<float>& buffer)
+        {
+            juce::ScopedNoDenormals noDenormals;
+            const float inGain = juce::Decibels::decibelsToGain (0.0f);
+            for (int c = 0; c < buffer.getNumChannels(); ++c)
+            {
+                auto* x = buffer.getWritePointer (c);
+                for (int i = 0; i < buffer.getNumSamples(); ++i)
+                    x[i] = brakkle::softClip (inGain * x[i]);
+            }
+            wet.makeCopyOf (buffer, true);
+            if (engine != nullptr)
+                engine->process (wet, 120.0f, true);
+            const float outGain = juce::Decibels::decibelsToGain (0.0f);
+            const float m = 1.0f;
+            for (int c = 0; c < buffer.getNumChannels(); ++c)
+            {
+                auto* d = buffer.getWritePointer (c);
+                const auto* w = wet.getReadPointer (c);
+                for (int i = 0; i < buffer.getNumSamples(); ++i)
+                    d[i] = brakkle::softClip (outGain * ((1.0f - m) * d[i] + m * w[i]) * BrakkleAudioProcessor::outputTrim);
+            }
+        }
+    };
+
+    /** Median seconds of five runs processing `totalFrames` in blocks. */
+    double medianSeconds (int blockSize, int totalFrames, const std::function<void (juce::AudioBuffer<float>&)>& process)
+    {
+        juce::AudioBuffer<float> source (channels, blockSize);
+        juce::Random random (1);
+        for (int c = 0; c < channels; ++c)
+            for (int i = 0; i < blockSize; ++i)
+                source.setSample (c, i, random.nextFloat() * 1.6f - 0.8f);
+
+        juce::AudioBuffer<float> block (channels, blockSize);
+        std::vector<double> runs;
+        for (int run = 0; run < 6; ++run)
+        {
+            const auto start = std::chrono::steady_clock::now();
+            for (int done = 0; done < totalFrames; done += blockSize)
+            {
+                block.makeCopyOf (source, true);
+                process (block);
+            }
+            const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+            if (run > 0)   // the first run warms up
+                runs.push_back (elapsed.count());
+        }
+        std::sort (runs.begin(), runs.end());
+        return runs[runs.size() / 2];
+    }
+
+    void configure (BrakkleAudioProcessor& p, float toneMix)
+    {
+        setPlain (p, ParameterIds::stutterTimeBpm, 7.0f);    // "1/16"
+        setPlain (p, ParameterIds::refreshTimeBpm, 13.0f);   // "1/4"
+        setPlain (p, ParameterIds::filterMix, toneMix);
+        setPlain (p, ParameterIds::fadeMix, -toneMix);
+        setPlain (p, ParameterIds::stereoMix, toneMix);
+    }
+}
+
+int main (int argc, char** argv)
+{
+    juce::ScopedJuceInitialiser_GUI juce;
+    const double seconds = argc > 1 ? juce::jmax (1.0, std::atof (argv[1])) : 20.0;
+    const int totalFrames = (int) (seconds * sampleRate);
+
+    std::printf ("Brakkle benchmark: 48 kHz stereo, 1/16 slice, 1/4 refresh, %.0f s of audio per run, median of 5\n\n", seconds);
+    std::printf ("%-44s %6s %14s %12s\n", "case", "block", "frames/s", "x real time");
+
+    for (int blockSize : { 64, 512 })
+    {
+        PlayingHead head;
+        double timings[4] {};
+
+        for (int scenario = 0; scenario < 2; ++scenario)
+        {
+            BrakkleAudioProcessor processor;
+            configure (processor, scenario == 0 ? 0.0f : 100.0f);
+            processor.setPlayHead (&head);
+            processor.prepareToPlay (sampleRate, blockSize);
+            juce::MidiBuffer midi;
+            timings[scenario] = medianSeconds (blockSize, totalFrames, [&] (auto& b) { processor.processBlock (b, midi); });
+        }
+
+        {
+            ReferenceEngine reference;
+            reference.stutterTimeBpm = 7.0f;
+            reference.refreshTimeBpm = 13.0f;
+            reference.filterMix = 100.0f;
+            reference.fadeMix = -100.0f;
+            reference.stereoMix = 100.0f;
+            reference.prepare ({ sampleRate, (juce::uint32) blockSize, channels });
+            Pipeline<ReferenceEngine> pipeline { &reference, {} };
+            timings[2] = medianSeconds (blockSize, totalFrames, [&] (auto& b) { pipeline.process (b); });
+        }
+
+        {
+            Pipeline<ReferenceEngine> passThrough;
+            timings[3] = medianSeconds (blockSize, totalFrames, [&] (auto& b) { passThrough.process (b); });
+        }
+
+        const char* names[] = { "(a) processBlock, tone mixes 0", "(b) processBlock, tone mixes +-100",
+                                "(c) plain engine, new coefficients per frame", "(d) pass-through pipeline" };
+        for (int i = 0; i < 4; ++i)
+        {
+            const double framesPerSecond = totalFrames / timings[i];
+            std::printf ("%-44s %6d %14.0f %12.1f\n", names[i], blockSize, framesPerSecond, framesPerSecond / sampleRate);
+        }
+        std::printf ("  (b) is %.2fx faster than (c); (a) takes %.2fx the time of (d)\n\n",
+                     timings[2] / timings[1], timings[0] / timings[3]);
+    }
+    return 0;
+}

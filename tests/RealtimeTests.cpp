@@ -1,0 +1,82 @@
+// The audio thread's rules: no heap allocation in processBlock in steady state,
+// whatever the automation does, and a stable output.
+
+#include "processor/BrakkleAudioProcessor.h"
+#include "processor/ParameterIds.h"
+#include "support/AllocationCounter.h"
+#include "support/Signals.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+    struct PlayingHead final : juce::AudioPlayHead
+    {
+        double bpm = 120.0;
+        bool playing = true;
+
+        juce::Optional<PositionInfo> getPosition() const override
+        {
+            PositionInfo info;
+            info.setBpm (bpm);
+            info.setIsPlaying (playing);
+            return info;
+        }
+    };
+
+    void automateEverything (BrakkleAudioProcessor& processor, juce::Random& random)
+    {
+        for (auto* parameter : processor.getParameters())
+            parameter->setValueNotifyingHost (random.nextFloat());
+    }
+}
+
+TEST (Realtime, ProcessBlockNeverAllocatesUnderRandomAutomation)
+{
+    for (int channels : { 1, 2 })
+    {
+        SCOPED_TRACE (channels);
+        BrakkleAudioProcessor processor;
+        juce::AudioProcessor::BusesLayout layout;
+        const auto set = channels == 1 ? juce::AudioChannelSet::mono() : juce::AudioChannelSet::stereo();
+        layout.inputBuses.add (set);
+        layout.outputBuses.add (set);
+        ASSERT_TRUE (processor.setBusesLayout (layout));
+
+        PlayingHead head;
+        processor.setPlayHead (&head);
+        processor.prepareToPlay (48000.0, 256);
+
+        juce::MidiBuffer midi;
+        juce::Random random (42);
+        const auto source = brakkle::test::noise (channels, 256, 8);
+        auto block = source;
+
+        for (int i = 0; i < 50; ++i)   // warm-up
+            processor.processBlock (block, midi);
+
+        long allocations = 0;
+        for (int i = 0; i < 6000; ++i)   // 32 s of audio, automation before every block
+        {
+            automateEverything (processor, random);
+            head.playing = (i % 700) != 0;
+            block.makeCopyOf (source, true);
+
+            brakkle::test::ScopedAllocationCount counter;
+            processor.processBlock (block, midi);
+            allocations += counter.count();
+        }
+
+        EXPECT_EQ (allocations, 0);
+    }
+}
+
+TEST (Realtime, CountingSeesAllocations)
+{
+    // The counter itself must work, or the test above proves nothing.
+    brakkle::test::ScopedAllocationCount counter;
+    juce::AudioBuffer<float> buffer (2, 4096);
+    auto* vector = new std::vector<int> (100);
+    delete vector;
+    EXPECT_GE (counter.count(), 3);
+}

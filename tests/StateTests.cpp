@@ -1,0 +1,169 @@
+#include "processor/BrakkleAudioProcessor.h"
+#include "processor/ParameterIds.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+    float plain (BrakkleAudioProcessor& p, const juce::String& id)
+    {
+        return p.parameters.getRawParameterValue (id)->load();
+    }
+
+    void setPlain (BrakkleAudioProcessor& p, const juce::String& id, float value)
+    {
+        auto* parameter = p.parameters.getParameter (id);
+        parameter->setValueNotifyingHost (parameter->convertTo0to1 (value));
+    }
+
+    std::vector<float> allValues (BrakkleAudioProcessor& p)
+    {
+        std::vector<float> values;
+        for (const auto& spec : parameterTable)
+            values.push_back (plain (p, spec.id));
+        return values;
+    }
+
+    std::vector<float> engineValues (StutterEngine& e)
+    {
+        return { e.stutterTimeFree, e.stutterTimeBpm, e.stutterSync, e.refreshTimeFree, e.refreshTimeBpm, e.refreshSync,
+                 e.input, e.mix, e.output, e.filterFreq, e.filterMix, e.fadeVol, e.fadeMix, e.stereoWidth, e.stereoMix };
+    }
+
+    /** A state blob in the plug-in's own wrapping around any XML text. */
+    juce::MemoryBlock blobWithXml (const juce::String& xmlText)
+    {
+        juce::MemoryBlock block;
+        juce::AudioProcessor::copyXmlToBinary (*juce::parseXML (xmlText), block);
+        return block;
+    }
+
+    juce::MemoryBlock blobWithHeader (juce::uint32 magic, juce::int32 count, const juce::String& text)
+    {
+        juce::MemoryOutputStream out;
+        out.writeInt ((int) magic);
+        out.writeInt (count);
+        out << text;
+        out.writeByte (0);
+        return out.getMemoryBlock();
+    }
+
+    const std::vector<float> nonDefaults { 321, 4, 0, 777, 17, 0, -6.5f, 42.25f, 3.5f, 1234, -55.5f, -30, 66.6f, 12.34f, -99 };
+}
+
+TEST (State, RoundTripRestoresEveryParameterAndTheEngine)
+{
+    BrakkleAudioProcessor source;
+    for (size_t i = 0; i < parameterTable.size(); ++i)
+        setPlain (source, parameterTable[i].id, nonDefaults[i]);
+    const auto saved = allValues (source);
+    for (size_t i = 0; i < saved.size(); ++i)
+        ASSERT_NEAR (saved[i], nonDefaults[i], 0.006f) << parameterTable[i].id;   // snapped to the step
+
+    juce::MemoryBlock blob;
+    source.getStateInformation (blob);
+
+    BrakkleAudioProcessor restored;
+    restored.prepareToPlay (44100.0, 64);
+    restored.setStateInformation (blob.getData(), (int) blob.getSize());
+    EXPECT_EQ (allValues (restored), saved);
+    EXPECT_EQ (engineValues (restored.stutterEngine), saved);
+
+    juce::MemoryBlock again;
+    restored.getStateInformation (again);
+    EXPECT_EQ (again, blob);
+}
+
+TEST (State, BlobLayout)
+{
+    BrakkleAudioProcessor processor;
+    juce::MemoryBlock saved;
+    processor.getStateInformation (saved);
+
+    ASSERT_GT (saved.getSize(), 9u);
+    const auto* bytes = static_cast<const char*> (saved.getData());
+    EXPECT_EQ (juce::String (bytes, 4), juce::String ("VC2!"));
+    EXPECT_EQ ((size_t) juce::ByteOrder::littleEndianInt (bytes + 4), saved.getSize() - 9);
+    EXPECT_EQ (bytes[saved.getSize() - 1], 0);
+
+    const auto xml = juce::parseXML (juce::String::fromUTF8 (bytes + 8, (int) saved.getSize() - 9));
+    ASSERT_NE (xml, nullptr);
+    EXPECT_EQ (xml->getTagName(), juce::String ("PARAMETERS"));
+    EXPECT_EQ (xml->getNumChildElements(), 15);
+    for (auto* child : xml->getChildIterator())
+    {
+        EXPECT_EQ (child->getTagName(), juce::String ("PARAM"));
+        EXPECT_TRUE (child->hasAttribute ("id") && child->hasAttribute ("value"));
+    }
+}
+
+TEST (State, ForeignOrDamagedStateChangesNothing)
+{
+    BrakkleAudioProcessor reference;
+    juce::MemoryBlock good;
+    reference.getStateInformation (good);
+    const auto goodText = juce::String::fromUTF8 (static_cast<const char*> (good.getData()) + 8, (int) good.getSize() - 9);
+
+    struct Case
+    {
+        const char* name;
+        juce::MemoryBlock blob;
+    };
+    const Case cases[] = {
+        { "empty", {} },
+        { "eight bytes", juce::MemoryBlock (good.getData(), 8) },
+        { "wrong magic", blobWithHeader (0x21324357, goodText.getNumBytesAsUTF8(), goodText) },
+        { "count of zero", blobWithHeader (0x21324356, 0, goodText) },
+        { "negative count", blobWithHeader (0x21324356, -5, goodText) },
+        { "truncated text", blobWithHeader (0x21324356, 100000, goodText.substring (0, goodText.length() / 2)) },
+        { "not XML", blobWithHeader (0x21324356, 20, "this is no xml at all") },
+        { "root in another case", blobWithXml ("<Parameters><PARAM id=\"mix\" value=\"10\"/></Parameters>") },
+        { "another plug-in's state", blobWithXml ("<STATE><PARAM id=\"mix\" value=\"10\"/></STATE>") },
+        { "random bytes", juce::MemoryBlock ("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b", 11) },
+    };
+
+    for (const auto& c : cases)
+    {
+        BrakkleAudioProcessor processor;
+        for (size_t i = 0; i < parameterTable.size(); ++i)
+            setPlain (processor, parameterTable[i].id, nonDefaults[i]);
+        const auto before = allValues (processor);
+
+        processor.setStateInformation (c.blob.getData(), (int) c.blob.getSize());
+        EXPECT_EQ (allValues (processor), before) << c.name;
+    }
+}
+
+TEST (State, PartialAndOddTreesAreReadSafely)
+{
+    BrakkleAudioProcessor processor;
+    setPlain (processor, ParameterIds::fadeVol, -20.0f);
+    setPlain (processor, ParameterIds::filterMix, 30.0f);
+    setPlain (processor, ParameterIds::filterFreq, 3000.0f);
+    processor.prepareToPlay (44100.0, 64);
+
+    const auto blob = blobWithXml (
+        "<PARAMETERS>"
+        "<PARAM id=\"mix\" value=\"250\"/>"              // beyond the range: clamped
+        "<PARAM id=\"stutterTimeFree\" value=\"-3\"/>"   // below: clamped
+        "<PARAM id=\"filterFreq\" value=\"nan\"/>"       // no number: keeps its current value
+        "<PARAM id=\"stereoMix\" value=\"oops\"/>"       // reads as 0
+        "<PARAM id=\"notOurs\" value=\"5\"/>"            // unknown: ignored
+        "</PARAMETERS>");                                // missing: back to the default, as JUCE restores
+    processor.setStateInformation (blob.getData(), (int) blob.getSize());
+
+    EXPECT_EQ (plain (processor, ParameterIds::mix), 100.0f);
+    EXPECT_EQ (plain (processor, ParameterIds::stutterTimeFree), 10.0f);
+    EXPECT_EQ (plain (processor, ParameterIds::filterFreq), 3000.0f);
+    EXPECT_EQ (plain (processor, ParameterIds::stereoMix), 0.0f);
+    EXPECT_EQ (plain (processor, ParameterIds::fadeVol), -12.0f);
+    EXPECT_EQ (plain (processor, ParameterIds::filterMix), 0.0f);
+    EXPECT_EQ ((float) processor.stutterEngine.filterFreq, 3000.0f);
+    EXPECT_EQ ((float) processor.stutterEngine.mix, 100.0f);
+
+    for (const auto& spec : parameterTable)
+    {
+        const float v = plain (processor, spec.id);
+        EXPECT_TRUE (v >= spec.minimum && v <= spec.maximum) << spec.id << " = " << v;
+    }
+}

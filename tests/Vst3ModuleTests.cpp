@@ -1,0 +1,185 @@
+// The module as a VST3 host sees it, through nothing but the platform's loader
+// and the VST3 SDK's interface headers: factory record, class records, class IDs,
+// the component's controller and its buses.
+
+#include "pluginterfaces/base/ipluginbase.h"
+#include "pluginterfaces/vst/ivstaudioprocessor.h"
+#include "pluginterfaces/vst/ivstcomponent.h"
+#include "pluginterfaces/vst/vsttypes.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <array>
+#include <cstring>
+#include <string>
+
+using namespace Steinberg;
+
+namespace
+{
+    /** The four 32-bit words of a class ID. On Linux (not COM-compatible) the SDK
+        lays each word out most significant byte first, so word k is bytes 4k..4k+3
+        read big-endian. */
+    std::array<uint32, 4> wordsOf (const TUID id)
+    {
+        std::array<uint32, 4> words {};
+        for (size_t k = 0; k < 4; ++k)
+            for (size_t b = 0; b < 4; ++b)
+                words[k] = (words[k] << 8) | (uint8) id[4 * k + b];
+        return words;
+    }
+
+    class Module
+    {
+    public:
+        explicit Module (const std::string& bundle)
+        {
+            const auto path = bundle + "/Contents/x86_64-linux/Brakkle.so";
+            handle = dlopen (path.c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (handle == nullptr)
+                return;
+
+            using Entry = bool (*) (void*);
+            if (auto entry = reinterpret_cast<Entry> (dlsym (handle, "ModuleEntry")))
+                entered = entry (handle);
+
+            using GetFactory = IPluginFactory* (*)();
+            if (auto get = reinterpret_cast<GetFactory> (dlsym (handle, "GetPluginFactory")))
+                factory = get();
+        }
+
+        ~Module()
+        {
+            if (factory != nullptr)
+                factory->release();
+            if (handle != nullptr)
+            {
+                using Exit = bool (*)();
+                if (auto exit = reinterpret_cast<Exit> (dlsym (handle, "ModuleExit")))
+                    exit();
+                dlclose (handle);
+            }
+        }
+
+        void* handle = nullptr;
+        bool entered = false;
+        IPluginFactory* factory = nullptr;
+    };
+
+    struct ExpectedClass
+    {
+        const char* category;
+        const char* subCategories;
+        std::array<uint32, 4> id;
+    };
+
+    const ExpectedClass expectedClasses[] = {
+        { "Audio Module Class", "Fx", { 0xABCDEF01, 0x9182FAEB, 0x486C766E, 0x42726B6C } },
+        { "Component Controller Class", "Fx", { 0xABCDEF01, 0x1234ABCD, 0x486C766E, 0x42726B6C } },
+        { "Plugin Compatibility Class", "", { 0xABCDEF01, 0xC0DEF00D, 0x486C766E, 0x42726B6C } },
+    };
+
+    class Vst3Module : public ::testing::Test
+    {
+    protected:
+        static void SetUpTestSuite() { module = new Module (BRAKKLE_BUNDLE); }
+        static void TearDownTestSuite() { delete module; }
+        static Module* module;
+    };
+
+    Module* Vst3Module::module = nullptr;
+}
+
+TEST_F (Vst3Module, FactoryRecord)
+{
+    ASSERT_NE (module->handle, nullptr) << dlerror();
+    EXPECT_TRUE (module->entered);
+    ASSERT_NE (module->factory, nullptr);
+
+    PFactoryInfo info {};
+    ASSERT_EQ (module->factory->getFactoryInfo (&info), kResultOk);
+    EXPECT_STREQ (info.vendor, "Halvorn");
+    EXPECT_EQ (info.flags, 16);   // Unicode class records
+    EXPECT_GT (std::strlen (info.url), 0u);
+    EXPECT_GT (std::strlen (info.email), 0u);
+}
+
+TEST_F (Vst3Module, ClassRecordsAndIds)
+{
+    ASSERT_NE (module->factory, nullptr);
+    auto* factory = module->factory;
+    ASSERT_EQ (factory->countClasses(), 3);
+
+    IPluginFactory2* factory2 = nullptr;
+    ASSERT_EQ (factory->queryInterface (IPluginFactory2::iid, reinterpret_cast<void**> (&factory2)), kResultOk);
+
+    for (int32 i = 0; i < 3; ++i)
+    {
+        SCOPED_TRACE (i);
+        PClassInfo2 info {};
+        ASSERT_EQ (factory2->getClassInfo2 (i, &info), kResultOk);
+        EXPECT_STREQ (info.category, expectedClasses[i].category);
+        EXPECT_STREQ (info.subCategories, expectedClasses[i].subCategories);
+        EXPECT_STREQ (info.name, "Brakkle");
+        EXPECT_STREQ (info.vendor, "Halvorn");
+        EXPECT_STREQ (info.version, "1.7.0");
+        EXPECT_STREQ (info.sdkVersion, "VST 3.7.12");
+        EXPECT_EQ (info.cardinality, PClassInfo::kManyInstances);
+        EXPECT_EQ (info.classFlags, 0u);
+        EXPECT_EQ (wordsOf (info.cid), expectedClasses[i].id);
+    }
+
+    factory2->release();
+}
+
+TEST_F (Vst3Module, ComponentNamesItsControllerAndHasNoEventBuses)
+{
+    ASSERT_NE (module->factory, nullptr);
+    PClassInfo info {};
+    ASSERT_EQ (module->factory->getClassInfo (0, &info), kResultOk);
+
+    Vst::IComponent* component = nullptr;
+    ASSERT_EQ (module->factory->createInstance (info.cid, Vst::IComponent::iid, reinterpret_cast<void**> (&component)), kResultOk);
+    ASSERT_NE (component, nullptr);
+    ASSERT_EQ (component->initialize (nullptr), kResultOk);
+
+    TUID controller {};
+    ASSERT_EQ (component->getControllerClassId (controller), kResultOk);
+    EXPECT_EQ (wordsOf (controller), expectedClasses[1].id);
+
+    EXPECT_EQ (component->getBusCount (Vst::kEvent, Vst::kInput), 0);
+    EXPECT_EQ (component->getBusCount (Vst::kEvent, Vst::kOutput), 0);
+    ASSERT_EQ (component->getBusCount (Vst::kAudio, Vst::kInput), 1);
+    ASSERT_EQ (component->getBusCount (Vst::kAudio, Vst::kOutput), 1);
+
+    Vst::BusInfo bus {};
+    ASSERT_EQ (component->getBusInfo (Vst::kAudio, Vst::kInput, 0, bus), kResultOk);
+    EXPECT_EQ (bus.channelCount, 2);
+    EXPECT_EQ (std::u16string (reinterpret_cast<const char16_t*> (bus.name)), u"Input");
+    ASSERT_EQ (component->getBusInfo (Vst::kAudio, Vst::kOutput, 0, bus), kResultOk);
+    EXPECT_EQ (bus.channelCount, 2);
+    EXPECT_EQ (std::u16string (reinterpret_cast<const char16_t*> (bus.name)), u"Output");
+
+    Vst::IAudioProcessor* processor = nullptr;
+    ASSERT_EQ (component->queryInterface (Vst::IAudioProcessor::iid, reinterpret_cast<void**> (&processor)), kResultOk);
+    struct Case
+    {
+        Vst::SpeakerArrangement in, out;
+        bool accepted;
+    };
+    const Case cases[] = {
+        { Vst::SpeakerArr::kMono, Vst::SpeakerArr::kMono, true },
+        { Vst::SpeakerArr::kStereo, Vst::SpeakerArr::kStereo, true },
+        { Vst::SpeakerArr::kMono, Vst::SpeakerArr::kStereo, false },
+        { Vst::SpeakerArr::kStereo, Vst::SpeakerArr::kMono, false },
+    };
+    for (auto c : cases)
+        EXPECT_EQ (processor->setBusArrangements (&c.in, 1, &c.out, 1) == kResultTrue, c.accepted)
+            << std::hex << c.in << " -> " << c.out;
+
+    processor->release();
+    component->terminate();
+    component->release();
+}
