@@ -7,7 +7,8 @@
 //       objects and both fade gains on every frame
 //   (d) the same pipeline with no engine at all (gain stages, wet copy, mix)
 //
-// Run: build/bench/brakkle_bench [seconds of audio per run, default 20]
+// Run: build/bench/brakkle_bench [seconds of audio per run, default 20] [cases, default abcd]
+//      e.g. brakkle_bench 5 a   times case (a) alone (for profiling or A/B runs)
 
 #include "processor/BrakkleAudioProcessor.h"
 #include "processor/ParameterIds.h"
@@ -114,6 +115,8 @@ int main (int argc, char** argv)
     juce::ScopedJuceInitialiser_GUI juce;
     const double seconds = argc > 1 ? juce::jmax (1.0, std::atof (argv[1])) : 20.0;
     const int totalFrames = (int) (seconds * sampleRate);
+    const juce::String cases = argc > 2 ? juce::String (argv[2]) : juce::String ("abcd");
+    auto wanted = [&cases] (int index) { return cases.containsChar ((juce::juce_wchar) ('a' + index)); };
 
     std::printf ("Brakkle benchmark: 48 kHz stereo, 1/16 slice, 1/4 refresh, %.0f s of audio per run, median of 5\n\n", seconds);
     std::printf ("%-44s %6s %14s %12s\n", "case", "block", "frames/s", "x real time");
@@ -125,6 +128,9 @@ int main (int argc, char** argv)
 
         for (int scenario = 0; scenario < 2; ++scenario)
         {
+            if (! wanted (scenario))
+                continue;
+
             BrakkleAudioProcessor processor;
             configure (processor, scenario == 0 ? 0.0f : 100.0f);
             processor.setPlayHead (&head);
@@ -133,6 +139,7 @@ int main (int argc, char** argv)
             timings[scenario] = medianSeconds (blockSize, totalFrames, [&] (auto& b) { processor.processBlock (b, midi); });
         }
 
+        if (wanted (2))
         {
             ReferenceEngine reference;
             reference.stutterTimeBpm = 7.0f;
@@ -145,6 +152,7 @@ int main (int argc, char** argv)
             timings[2] = medianSeconds (blockSize, totalFrames, [&] (auto& b) { pipeline.process (b); });
         }
 
+        if (wanted (3))
         {
             Pipeline<ReferenceEngine> passThrough;
             timings[3] = medianSeconds (blockSize, totalFrames, [&] (auto& b) { passThrough.process (b); });
@@ -154,11 +162,16 @@ int main (int argc, char** argv)
                                 "(c) plain engine, new coefficients per frame", "(d) pass-through pipeline" };
         for (int i = 0; i < 4; ++i)
         {
+            if (! wanted (i))
+                continue;
             const double framesPerSecond = totalFrames / timings[i];
             std::printf ("%-44s %6d %14.0f %12.1f\n", names[i], blockSize, framesPerSecond, framesPerSecond / sampleRate);
         }
-        std::printf ("  (b) is %.2fx faster than (c); (a) takes %.2fx the time of (d)\n\n",
-                     timings[2] / timings[1], timings[0] / timings[3]);
+        if (wanted (1) && wanted (2))
+            std::printf ("  (b) is %.2fx faster than (c)\n", timings[2] / timings[1]);
+        if (wanted (0) && wanted (3))
+            std::printf ("  (a) takes %.2fx the time of (d)\n", timings[0] / timings[3]);
+        std::printf ("\n");
     }
     return 0;
 }

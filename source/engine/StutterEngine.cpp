@@ -55,8 +55,16 @@ namespace
 
     void setLowPass (juce::dsp::IIR::Filter<float>& filter, const std::array<float, 6>& design) noexcept
     {
-        // Written into the filter's own coefficient object: its state carries on.
-        *filter.coefficients = design;
+        // Written into the filter's own coefficient object, so its state carries on.
+        // The design's a0 is exactly 1, so these are the values JUCE's own
+        // assignment stores (each divided by a0), without its bookkeeping.
+        jassert (juce::exactlyEqual (design[3], 1.0f));
+        auto* c = filter.coefficients->getRawCoefficients();
+        c[0] = design[0];
+        c[1] = design[1];
+        c[2] = design[2];
+        c[3] = design[4];
+        c[4] = design[5];
     }
 }
 
@@ -190,7 +198,9 @@ void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float host
         if (playPosition >= sliceLength)
             playPosition = 0;
 
-        if (tempoUsable)
+        // Once adopted at the block's first frame the tempo matches for the rest
+        // of the block, so later frames need not look again.
+        if (j == 0 && tempoUsable)
             adoptTempo (blockTempoKey, hostBpm);
 
         if (sliceLength == 0)
@@ -203,10 +213,18 @@ void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float host
         const bool recording = writePosition < sliceLength;
         const int position = recording ? writePosition : playPosition;
         const bool shaped = sliceLength < refreshPeriod;
-        const ToneSettings tone { filterMix, fadeMix, stereoMix };
+        const ToneSettings& frameTone = readToneSettings();
+        const bool neutral = frameTone.isNeutral();
 
-        if (shaped)
-            updateToneStage ((float) position / (float) sliceLength, tone);
+        if (shaped && ! neutral)
+            updateToneStage ((float) position / (float) sliceLength, frameTone);
+
+        // The edge envelope: on every repeated frame, and on recorded ones while
+        // the slice is shorter than the refresh period. Gains of exactly 1 leave
+        // samples untouched, so they stand in for "no fade here".
+        const bool enveloped = shaped || ! recording;
+        const float edge = enveloped ? edgeGain (position, sliceLength) : 1.0f;
+        const float beforeRefresh = recording ? 1.0f : refreshGain();
 
         for (int c = 0; c < bufferChannels; ++c)
         {
@@ -227,12 +245,10 @@ void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float host
             }
 
             if (shaped)
-                s = processToneStage (s, c, tone);
+                s = neutral ? passNeutralToneStage (s) : processToneStage (s, c, frameTone);
 
-            if (! recording)
-                s = refreshFade (edgeFade (s, position, sliceLength));
-            else if (shaped)
-                s = edgeFade (s, position, sliceLength);
+            if (enveloped)
+                s = brakkle::limitUnit (s * edge) * beforeRefresh;
 
             io[c][j] = s;
         }
@@ -246,27 +262,44 @@ void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float host
     }
 }
 
-float StutterEngine::edgeFade (float s, int position, int sliceLength) const noexcept
+float StutterEngine::edgeGain (int position, int sliceLength) const noexcept
 {
+    // The fade-in is tested first: a slice shorter than two fades steps from
+    // the fade-in straight into the later part of the fade-out.
     const int f = fadeLength;
 
     if (position < f)
-        s *= (float) position / (float) f;
-    else if (position > sliceLength - f)
-        s *= 1.0f - (float) (position - (sliceLength - f)) / (float) f;
+        return (float) position / (float) f;
 
-    return brakkle::limitUnit (s);
+    if (position > sliceLength - f)
+        return 1.0f - (float) (position - (sliceLength - f)) / (float) f;
+
+    return 1.0f;
 }
 
-float StutterEngine::refreshFade (float s) const noexcept
+float StutterEngine::refreshGain() const noexcept
 {
+    // The last frames before the next slice start fade toward silence.
     const int f = fadeLength;
     const int fadeStart = refreshPeriod - f;
 
     if (refreshCounter > fadeStart)
-        s *= 1.0f - (float) (refreshCounter - fadeStart) / (float) f;
+        return 1.0f - (float) (refreshCounter - fadeStart) / (float) f;
 
-    return s;
+    return 1.0f;
+}
+
+const StutterEngine::ToneSettings& StutterEngine::readToneSettings() noexcept
+{
+    // Read every frame (a change is heard at the next sample); the shares are
+    // worked out again only when a mix has changed.
+    const float filter = filterMix, fade = fadeMix, stereo = stereoMix;
+
+    if (! (juce::exactlyEqual (filter, tone.filterMix) && juce::exactlyEqual (fade, tone.fadeMix)
+           && juce::exactlyEqual (stereo, tone.stereoMix)))
+        tone = { filter, fade, stereo, std::abs (filter) / 100.0f, std::abs (fade) / 100.0f, std::abs (stereo) / 100.0f };
+
+    return tone;
 }
 
 //==============================================================================
@@ -286,18 +319,18 @@ void StutterEngine::prepareToneStage (const juce::dsp::ProcessSpec& spec)
     widenDelay.setDelay (widenerDelaySeconds * sampleRate);
 }
 
-void StutterEngine::updateToneStage (float fraction, const ToneSettings& tone) noexcept
+void StutterEngine::updateToneStage (float fraction, const ToneSettings& settings) noexcept
 {
     // Only what a selected effect uses this frame is computed; the rest would
     // be recomputed before it is heard anyway.
-    if (! juce::exactlyEqual (tone.filterMix, 0.0f))
+    if (! juce::exactlyEqual (settings.filterMix, 0.0f))
     {
         const float top = filterFreq;
-        const float sweep = tone.filterMix > 0.0f ? fraction : 1.0f - fraction;
+        const float sweep = settings.filterMix > 0.0f ? fraction : 1.0f - fraction;
         const float cutoff = juce::jmin (sweepFloorHz + sweep * (top - sweepFloorHz), sampleRate * maxCutoffRatio);
         const auto design = juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass ((double) sampleRate, cutoff, filterQ);
 
-        if (tone.filterMix > 0.0f)
+        if (settings.filterMix > 0.0f)
         {
             setLowPass (riseFilterLeft, design);
             setLowPass (riseFilterRight, design);
@@ -309,45 +342,61 @@ void StutterEngine::updateToneStage (float fraction, const ToneSettings& tone) n
         }
     }
 
-    if (tone.fadeMix > 0.0f)
+    if (settings.fadeMix > 0.0f)
         riseGain = juce::Decibels::decibelsToGain (fadeVol * (1.0f - fraction));
-    else if (tone.fadeMix < 0.0f)
+    else if (settings.fadeMix < 0.0f)
         fallGain = juce::Decibels::decibelsToGain (fadeVol * fraction);
 
-    if (tone.stereoMix > 0.0f)
+    if (settings.stereoMix > 0.0f)
         widenRamp = (stereoWidth / 100.0f) * fraction;
-    else if (tone.stereoMix < 0.0f)
+    else if (settings.stereoMix < 0.0f)
         widenRamp = (stereoWidth / 100.0f) * (1.0f - fraction);
 }
 
-float StutterEngine::processToneStage (float s, int channel, const ToneSettings& tone) noexcept
+bool StutterEngine::ToneSettings::isNeutral() const noexcept
+{
+    return juce::exactlyEqual (filterMix, 0.0f) && juce::exactlyEqual (fadeMix, 0.0f) && juce::exactlyEqual (stereoMix, 0.0f);
+}
+
+float StutterEngine::passNeutralToneStage (float s) noexcept
+{
+    // With every mix at 0 the blends give the limited sample back and the
+    // widener adds nothing, but the delay line keeps moving, so that turning
+    // the widener up later hears what went through it meanwhile.
+    s = brakkle::limitUnit (s);
+    widenDelay.pushSample (0, s);
+    widenDelay.popSample (0);
+    return s;
+}
+
+float StutterEngine::processToneStage (float s, int channel, const ToneSettings& settings) noexcept
 {
     const bool left = (channel & 1) == 0;
 
     // Filter, blended by the magnitude of its mix.
     float m = brakkle::limitUnit (s);
-    if (tone.filterMix > 0.0f)
+    if (settings.filterMix > 0.0f)
         m = brakkle::softClip ((left ? riseFilterLeft : riseFilterRight).processSample (m));
-    else if (tone.filterMix < 0.0f)
+    else if (settings.filterMix < 0.0f)
         m = brakkle::softClip ((left ? fallFilterLeft : fallFilterRight).processSample (m));
 
-    const float a = std::abs (tone.filterMix) / 100.0f;
+    const float a = settings.filterShare;
     s = brakkle::limitUnit ((1.0f - a) * s + a * m);
 
     // Volume fade.
     float g = s;
-    if (tone.fadeMix > 0.0f)
+    if (settings.fadeMix > 0.0f)
         g = s * riseGain;
-    else if (tone.fadeMix < 0.0f)
+    else if (settings.fadeMix < 0.0f)
         g = s * fallGain;
 
-    const float b = std::abs (tone.fadeMix) / 100.0f;
+    const float b = settings.fadeShare;
     s = brakkle::limitUnit ((1.0f - b) * s + b * g);
 
     // Widener: the delayed signal added on the left, subtracted on the right.
     widenDelay.pushSample (0, s);
     const float d = widenDelay.popSample (0);
-    const float k = (std::abs (tone.stereoMix) / 100.0f) * d * widenRamp;
+    const float k = settings.widenShare * d * widenRamp;
     s = left ? s + k : s - k;
 
     return brakkle::limitUnit (s);

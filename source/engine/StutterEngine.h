@@ -73,9 +73,14 @@ private:
     using LowPass = juce::dsp::IIR::Filter<float>;
     using WidenDelay = juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Linear>;
 
+    /** The tone settings of one frame, read once and shared by its channels. */
     struct ToneSettings
     {
         float filterMix, fadeMix, stereoMix;
+        float filterShare, fadeShare, widenShare;   // the magnitudes as 0..1
+
+        /** No filter, fade or widening: the chain only limits the sample. */
+        bool isNeutral() const noexcept;
     };
 
     void processStopped() noexcept;
@@ -85,12 +90,14 @@ private:
     void adoptTempo (int blockTempoKey, float hostBpm) noexcept;
     void reserveSliceStorage (int numChannelsToHold);
 
-    float edgeFade (float s, int position, int sliceLength) const noexcept;
-    float refreshFade (float s) const noexcept;
+    const ToneSettings& readToneSettings() noexcept;
+    float edgeGain (int position, int sliceLength) const noexcept;
+    float refreshGain() const noexcept;
 
     void prepareToneStage (const juce::dsp::ProcessSpec& spec);
-    void updateToneStage (float fraction, const ToneSettings& tone) noexcept;
-    float processToneStage (float s, int channel, const ToneSettings& tone) noexcept;
+    void updateToneStage (float fraction, const ToneSettings& settings) noexcept;
+    float processToneStage (float s, int channel, const ToneSettings& settings) noexcept;
+    float passNeutralToneStage (float s) noexcept;
 
     //==============================================================================
     float sampleRate = 44100.0f;
@@ -111,6 +118,7 @@ private:
     float fallGain = 1.0f;
     WidenDelay widenDelay;
     float widenRamp = 0.0f;
+    ToneSettings tone { std::numeric_limits<float>::quiet_NaN(), 0.0f, 0.0f, 0.0f, 0.0f, 0.0f };
 
     JUCE_DECLARE_NON_COPYABLE (StutterEngine)
 };
