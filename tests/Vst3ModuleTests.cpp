@@ -2,14 +2,14 @@
 // and the VST3 SDK's interface headers: factory record, class records, class IDs,
 // the component's controller and its buses.
 
+#include "Vst3Module.h"
+
 #include "pluginterfaces/base/ipluginbase.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivstcomponent.h"
 #include "pluginterfaces/vst/vsttypes.h"
 
 #include <gtest/gtest.h>
-
-#include <dlfcn.h>
 
 #include <array>
 #include <cstring>
@@ -19,54 +19,8 @@ using namespace Steinberg;
 
 namespace
 {
-    /** The four 32-bit words of a class ID. On Linux (not COM-compatible) the SDK
-        lays each word out most significant byte first, so word k is bytes 4k..4k+3
-        read big-endian. */
-    std::array<uint32, 4> wordsOf (const TUID id)
-    {
-        std::array<uint32, 4> words {};
-        for (size_t k = 0; k < 4; ++k)
-            for (size_t b = 0; b < 4; ++b)
-                words[k] = (words[k] << 8) | (uint8) id[4 * k + b];
-        return words;
-    }
-
-    class Module
-    {
-    public:
-        explicit Module (const std::string& bundle)
-        {
-            const auto path = bundle + "/Contents/x86_64-linux/Brakkle.so";
-            handle = dlopen (path.c_str(), RTLD_NOW | RTLD_LOCAL);
-            if (handle == nullptr)
-                return;
-
-            using Entry = bool (*) (void*);
-            if (auto entry = reinterpret_cast<Entry> (dlsym (handle, "ModuleEntry")))
-                entered = entry (handle);
-
-            using GetFactory = IPluginFactory* (*)();
-            if (auto get = reinterpret_cast<GetFactory> (dlsym (handle, "GetPluginFactory")))
-                factory = get();
-        }
-
-        ~Module()
-        {
-            if (factory != nullptr)
-                factory->release();
-            if (handle != nullptr)
-            {
-                using Exit = bool (*)();
-                if (auto exit = reinterpret_cast<Exit> (dlsym (handle, "ModuleExit")))
-                    exit();
-                dlclose (handle);
-            }
-        }
-
-        void* handle = nullptr;
-        bool entered = false;
-        IPluginFactory* factory = nullptr;
-    };
+    using brakkle::vst3::wordsOf;
+    using brakkle::vst3::Module;
 
     struct ExpectedClass
     {
@@ -84,7 +38,7 @@ namespace
     class Vst3Module : public ::testing::Test
     {
     protected:
-        static void SetUpTestSuite() { module = new Module (BRAKKLE_BUNDLE); }
+        static void SetUpTestSuite() { module = new Module (BRAKKLE_BUNDLE, "Brakkle"); }
         static void TearDownTestSuite() { delete module; }
         static Module* module;
     };
@@ -94,7 +48,7 @@ namespace
 
 TEST_F (Vst3Module, FactoryRecord)
 {
-    ASSERT_NE (module->handle, nullptr) << dlerror();
+    ASSERT_NE (module->handle, nullptr) << module->error;
     EXPECT_TRUE (module->entered);
     ASSERT_NE (module->factory, nullptr);
 
