@@ -10,6 +10,8 @@ namespace
 {
     constexpr double defaultTempo = 120.0;
 
+    static_assert (std::tuple_size_v<decltype (parameterTable)> == 15);
+
     /** The engine field that mirrors each parameter, in the parameter table's order. */
     std::array<brakkle::RelaxedFloat*, parameterTable.size()> engineFields (StutterEngine& e)
     {
@@ -27,6 +29,9 @@ BrakkleAudioProcessor::BrakkleAudioProcessor()
                           .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
       parameters (*this, nullptr, "PARAMETERS", createParameterLayout())
 {
+    for (size_t i = 0; i < parameterTable.size(); ++i)
+        rawParameterValues[i] = parameters.getRawParameterValue (parameterTable[i].id);
+
     for (const auto& spec : parameterTable)
         parameters.addParameterListener (spec.id, this);
 }
@@ -147,7 +152,7 @@ void BrakkleAudioProcessor::updateEngineParameters() noexcept
     for (size_t i = 0; i < parameterTable.size(); ++i)
     {
         const auto& spec = parameterTable[i];
-        const float value = parameters.getRawParameterValue (spec.id)->load();
+        const float value = rawParameterValues[i]->load();
 
         // A value that is no number never reaches the audio; the last good one stays.
         if (std::isfinite (value))

@@ -63,5 +63,9 @@ private:
 
     juce::AudioBuffer<float> wetBuffer;
 
+    /** Where the parameter tree keeps each plain value, in the table's order;
+        looked up once so that parameter changes on the audio thread stay cheap. */
+    std::array<std::atomic<float>*, 15> rawParameterValues {};
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrakkleAudioProcessor)
 };
