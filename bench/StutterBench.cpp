@@ -12,6 +12,8 @@
 
 #include "processor/BrakkleAudioProcessor.h"
 #include "processor/ParameterIds.h"
+#include "support/FakePlayHead.h"
+#include "support/ProcessorParameters.h"
 #include "support/ReferenceEngine.h"
 
 #include <algorithm>
@@ -21,25 +23,10 @@
 
 namespace
 {
+    using brakkle::test::setPlain;
+
     constexpr double sampleRate = 48000.0;
     constexpr int channels = 2;
-
-    struct PlayingHead final : juce::AudioPlayHead
-    {
-        juce::Optional<PositionInfo> getPosition() const override
-        {
-            PositionInfo info;
-            info.setBpm (120.0);
-            info.setIsPlaying (true);
-            return info;
-        }
-    };
-
-    void setPlain (BrakkleAudioProcessor& p, const juce::String& id, float value)
-    {
-        auto* parameter = p.parameters.getParameter (id);
-        parameter->setValueNotifyingHost (parameter->convertTo0to1 (value));
-    }
 
     /** The pipeline around an engine of any kind, as the processor runs it. */
     template <typename Engine>
@@ -123,7 +110,7 @@ int main (int argc, char** argv)
 
     for (int blockSize : { 64, 512 })
     {
-        PlayingHead head;
+        brakkle::test::FakePlayHead head;
         double timings[4] {};
 
         for (int scenario = 0; scenario < 2; ++scenario)

@@ -4,23 +4,13 @@
 
 #include "processor/BrakkleAudioProcessor.h"
 #include "processor/ParameterIds.h"
+#include "support/FakePlayHead.h"
 #include "support/Signals.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
-    struct Head final : juce::AudioPlayHead
-    {
-        juce::Optional<PositionInfo> getPosition() const override
-        {
-            PositionInfo info;
-            info.setBpm (123.0);
-            info.setIsPlaying (true);
-            return info;
-        }
-    };
-
     juce::AudioBuffer<float> goldenInput (int samples)
     {
         auto input = brakkle::test::noise (2, samples, 2024);
@@ -48,7 +38,8 @@ namespace
             p->setValueNotifyingHost (p->convertTo0to1 (value));
         }
 
-        Head head;
+        brakkle::test::FakePlayHead head;
+        head.bpm = 123.0;
         processor.setPlayHead (&head);
         processor.prepareToPlay (44100.0, 441);
 

@@ -1,46 +1,17 @@
 #include "processor/BrakkleAudioProcessor.h"
 #include "engine/SoftClip.h"
 #include "processor/ParameterIds.h"
+#include "support/FakePlayHead.h"
+#include "support/ProcessorParameters.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
-    /** A play head with an optional tempo and a playing flag. */
-    struct FakePlayHead final : juce::AudioPlayHead
-    {
-        std::optional<double> bpm;
-        bool playing = false;
-
-        juce::Optional<PositionInfo> getPosition() const override
-        {
-            PositionInfo info;
-            if (bpm)
-                info.setBpm (*bpm);
-            info.setIsPlaying (playing);
-            return info;
-        }
-    };
-
-    std::array<float, 15> engineValues (StutterEngine& e)
-    {
-        return { e.stutterTimeFree, e.stutterTimeBpm, e.stutterSync, e.refreshTimeFree, e.refreshTimeBpm, e.refreshSync,
-                 e.input, e.mix, e.output, e.filterFreq, e.filterMix, e.fadeVol, e.fadeMix, e.stereoWidth, e.stereoMix };
-    }
-
-    std::array<float, 15> parameterValues (BrakkleAudioProcessor& p)
-    {
-        std::array<float, 15> values {};
-        for (size_t i = 0; i < values.size(); ++i)
-            values[i] = p.parameters.getRawParameterValue (parameterTable[i].id)->load();
-        return values;
-    }
-
-    void setPlain (BrakkleAudioProcessor& p, const juce::String& id, float value)
-    {
-        auto* parameter = p.parameters.getParameter (id);
-        parameter->setValueNotifyingHost (parameter->convertTo0to1 (value));
-    }
+    using brakkle::test::FakePlayHead;
+    using brakkle::test::engineValues;
+    using brakkle::test::parameterValues;
+    using brakkle::test::setPlain;
 
     juce::AudioBuffer<float> constantBlock (int channels, int samples, float value)
     {

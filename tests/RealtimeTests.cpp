@@ -4,26 +4,13 @@
 #include "processor/BrakkleAudioProcessor.h"
 #include "processor/ParameterIds.h"
 #include "support/AllocationCounter.h"
+#include "support/FakePlayHead.h"
 #include "support/Signals.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
-    struct PlayingHead final : juce::AudioPlayHead
-    {
-        double bpm = 120.0;
-        bool playing = true;
-
-        juce::Optional<PositionInfo> getPosition() const override
-        {
-            PositionInfo info;
-            info.setBpm (bpm);
-            info.setIsPlaying (playing);
-            return info;
-        }
-    };
-
     void automateEverything (BrakkleAudioProcessor& processor, juce::Random& random)
     {
         for (auto* parameter : processor.getParameters())
@@ -43,7 +30,7 @@ TEST (Realtime, ProcessBlockNeverAllocatesUnderRandomAutomation)
         layout.outputBuses.add (set);
         ASSERT_TRUE (processor.setBusesLayout (layout));
 
-        PlayingHead head;
+        brakkle::test::FakePlayHead head;
         processor.setPlayHead (&head);
         processor.prepareToPlay (48000.0, 256);
 

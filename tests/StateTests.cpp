@@ -1,34 +1,17 @@
 #include "processor/BrakkleAudioProcessor.h"
 #include "processor/ParameterIds.h"
+#include "support/ProcessorParameters.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
-    float plain (BrakkleAudioProcessor& p, const juce::String& id)
-    {
-        return p.parameters.getRawParameterValue (id)->load();
-    }
+    using brakkle::test::setPlain;
 
-    void setPlain (BrakkleAudioProcessor& p, const juce::String& id, float value)
-    {
-        auto* parameter = p.parameters.getParameter (id);
-        parameter->setValueNotifyingHost (parameter->convertTo0to1 (value));
-    }
+    using brakkle::test::engineValues;
+    using brakkle::test::plainValue;
 
-    std::vector<float> allValues (BrakkleAudioProcessor& p)
-    {
-        std::vector<float> values;
-        for (const auto& spec : parameterTable)
-            values.push_back (plain (p, spec.id));
-        return values;
-    }
-
-    std::vector<float> engineValues (StutterEngine& e)
-    {
-        return { e.stutterTimeFree, e.stutterTimeBpm, e.stutterSync, e.refreshTimeFree, e.refreshTimeBpm, e.refreshSync,
-                 e.input, e.mix, e.output, e.filterFreq, e.filterMix, e.fadeVol, e.fadeMix, e.stereoWidth, e.stereoMix };
-    }
+    std::vector<float> allValues (BrakkleAudioProcessor& p) { return brakkle::test::parameterValues (p); }
 
     /** A state blob in the plug-in's own wrapping around any XML text. */
     juce::MemoryBlock blobWithXml (const juce::String& xmlText)
@@ -152,18 +135,18 @@ TEST (State, PartialAndOddTreesAreReadSafely)
         "</PARAMETERS>");                                // missing: back to the default, as JUCE restores
     processor.setStateInformation (blob.getData(), (int) blob.getSize());
 
-    EXPECT_EQ (plain (processor, ParameterIds::mix), 100.0f);
-    EXPECT_EQ (plain (processor, ParameterIds::stutterTimeFree), 10.0f);
-    EXPECT_EQ (plain (processor, ParameterIds::filterFreq), 3000.0f);
-    EXPECT_EQ (plain (processor, ParameterIds::stereoMix), 0.0f);
-    EXPECT_EQ (plain (processor, ParameterIds::fadeVol), -12.0f);
-    EXPECT_EQ (plain (processor, ParameterIds::filterMix), 0.0f);
+    EXPECT_EQ (plainValue (processor, ParameterIds::mix), 100.0f);
+    EXPECT_EQ (plainValue (processor, ParameterIds::stutterTimeFree), 10.0f);
+    EXPECT_EQ (plainValue (processor, ParameterIds::filterFreq), 3000.0f);
+    EXPECT_EQ (plainValue (processor, ParameterIds::stereoMix), 0.0f);
+    EXPECT_EQ (plainValue (processor, ParameterIds::fadeVol), -12.0f);
+    EXPECT_EQ (plainValue (processor, ParameterIds::filterMix), 0.0f);
     EXPECT_EQ ((float) processor.stutterEngine.filterFreq, 3000.0f);
     EXPECT_EQ ((float) processor.stutterEngine.mix, 100.0f);
 
     for (const auto& spec : parameterTable)
     {
-        const float v = plain (processor, spec.id);
+        const float v = plainValue (processor, spec.id);
         EXPECT_TRUE (v >= spec.minimum && v <= spec.maximum) << spec.id << " = " << v;
     }
 }
