@@ -2,20 +2,103 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include <memory>
+
 class BrakkleAudioProcessor;
 
-/** The plug-in's window. */
+/** The plug-in's window: a fixed 800 x 600 panel drawn from one background
+    picture, with thirteen rotary knobs and two sync toggles bound to the
+    parameters. Of the two knobs that share each time position (milliseconds
+    and note value) only the one matching the pair's sync switch is visible. */
 class BrakkleAudioProcessorEditor : public juce::AudioProcessorEditor
 {
 public:
-    BrakkleAudioProcessorEditor (BrakkleAudioProcessor& processor, juce::AudioProcessorValueTreeState& state);
+    BrakkleAudioProcessorEditor (BrakkleAudioProcessor& owner, juce::AudioProcessorValueTreeState& state);
     ~BrakkleAudioProcessorEditor() override;
 
     void paint (juce::Graphics& g) override;
     void resized() override;
 
+    /** Look-and-feel of the four 235 x 235 time knobs: only the white value dot
+        is drawn, the value box sits in the strip above the painted face. */
+    class LargeSliderLookAndFeel : public juce::LookAndFeel_V4
+    {
+    public:
+        LargeSliderLookAndFeel();
+        juce::Slider::SliderLayout getSliderLayout (juce::Slider& slider) override;
+    };
+
+    /** Look-and-feel of the nine 150 x 150 knobs; differs from the large one only
+        in where the value box goes. */
+    class SmallSliderLookAndFeel : public juce::LookAndFeel_V4
+    {
+    public:
+        SmallSliderLookAndFeel();
+        juce::Slider::SliderLayout getSliderLayout (juce::Slider& slider) override;
+    };
+
 private:
+    using SliderAttachment = juce::AudioProcessorValueTreeState::SliderAttachment;
+    using ButtonAttachment = juce::AudioProcessorValueTreeState::ButtonAttachment;
+
+    void initializeControls();
+
+    void configureKnob (juce::Slider& knob,
+                        const juce::String& parameterId,
+                        const juce::String& suffix,
+                        juce::LookAndFeel& knobLookAndFeel,
+                        std::unique_ptr<SliderAttachment>& attachment);
+
+    void configureSyncToggle (juce::ImageButton& toggle,
+                              const juce::String& parameterId,
+                              std::unique_ptr<ButtonAttachment>& attachment,
+                              juce::Slider& freeKnob,
+                              juce::Slider& tempoKnob,
+                              const juce::Image& onImage,
+                              const juce::Image& offImage);
+
+    bool isSyncOn (const juce::String& parameterId) const;
+
+    static void showTimeKnob (bool synced, juce::Slider& freeKnob, juce::Slider& tempoKnob);
+
+    juce::Slider stutterTimeFreeSlider,
+                 stutterTimeBpmSlider,
+                 refreshTimeFreeSlider,
+                 refreshTimeBpmSlider,
+                 inputSlider,
+                 mixSlider,
+                 outputSlider,
+                 filterFreqSlider,
+                 filterMixSlider,
+                 fadeVolSlider,
+                 fadeMixSlider,
+                 stereoWidthSlider,
+                 stereoMixSlider;
+
+    std::unique_ptr<SliderAttachment> stutterTimeFreeAttachment,
+                                      stutterTimeBpmAttachment,
+                                      refreshTimeFreeAttachment,
+                                      refreshTimeBpmAttachment,
+                                      inputAttachment,
+                                      mixAttachment,
+                                      outputAttachment,
+                                      filterFreqAttachment,
+                                      filterMixAttachment,
+                                      fadeVolAttachment,
+                                      fadeMixAttachment,
+                                      stereoWidthAttachment,
+                                      stereoMixAttachment;
+
+    juce::ImageButton stutterSyncButton { juce::String() },
+                      refreshSyncButton { juce::String() };
+
+    std::unique_ptr<ButtonAttachment> stutterSyncAttachment,
+                                      refreshSyncAttachment;
+
     juce::AudioProcessorValueTreeState& valueTreeState;
+
+    LargeSliderLookAndFeel largeSliderLookAndFeel;
+    SmallSliderLookAndFeel smallSliderLookAndFeel;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrakkleAudioProcessorEditor)
 };

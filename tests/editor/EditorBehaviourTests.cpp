@@ -1,0 +1,413 @@
+// What the window does: which knob of each time pair shows, what the value
+// boxes read, how typing and dragging reach the parameters, and closing.
+
+#include "EditorTestSupport.h"
+
+#include <thread>
+
+namespace brakkle::editortest
+{
+namespace
+{
+
+class PairFixture : public EditorFixture
+{
+protected:
+    /** The pair shows the knob its sync value asks for, and the toggle and the tree agree. */
+    void expectPair (const PairRow& pair, bool synced)
+    {
+        SCOPED_TRACE (std::string (pair.name) + (synced ? " pair, synced" : " pair, free"));
+        EXPECT_EQ (knob (pair.freeKnob).isVisible(), ! synced);
+        EXPECT_EQ (knob (pair.tempoKnob).isVisible(), synced);
+        EXPECT_EQ (toggle (pair.toggle).getToggleState(), synced);
+        EXPECT_EQ (rawValue (pair.syncId), synced ? 1.0f : 0.0f);
+    }
+};
+
+TEST_F (PairFixture, FreshWindowShowsBothNoteValueKnobs)
+{
+    for (const auto& pair : pairTable())
+        expectPair (pair, true);
+}
+
+TEST_F (PairFixture, WindowOpenedWithSyncOffShowsMilliseconds)
+{
+    editor.reset();
+    setParameter (ParameterIds::stutterSync, 0.0f);
+    openEditor();
+
+    expectPair (pairTable()[0], false);
+    expectPair (pairTable()[1], true);
+}
+
+//==============================================================================
+// A sync switch changes; from wherever it comes, its pair ends up showing the
+// knob of the new value and the other pair stays as it was.
+
+enum class Source { click, hostOnMessageThread, restoredState, audioThread };
+
+struct SwitchRow
+{
+    const char* name;
+    Source source;
+    size_t pair;
+};
+
+const SwitchRow switchRows[] = {
+    { "ClickStutter", Source::click, 0 },                    { "ClickRefresh", Source::click, 1 },
+    { "HostStutter", Source::hostOnMessageThread, 0 },       { "HostRefresh", Source::hostOnMessageThread, 1 },
+    { "RestoreStutter", Source::restoredState, 0 },          { "RestoreRefresh", Source::restoredState, 1 },
+    { "AudioThreadStutter", Source::audioThread, 0 },        { "AudioThreadRefresh", Source::audioThread, 1 },
+};
+
+void PrintTo (const SwitchRow& row, std::ostream* os) { *os << row.name; }
+
+class SyncSwitch : public PairFixture, public ::testing::WithParamInterface<SwitchRow>
+{
+protected:
+    void switchTo (const PairRow& pair, bool synced)
+    {
+        const auto value = synced ? 1.0f : 0.0f;
+
+        switch (GetParam().source)
+        {
+            case Source::click:
+            {
+                auto& b = toggle (pair.toggle);
+                ASSERT_NE (b.getToggleState(), synced);
+                b.triggerClick();
+                deliverPendingMessages();
+                b.setState (juce::Button::buttonNormal);   // the click's flash would end here
+                break;
+            }
+
+            case Source::hostOnMessageThread:
+                setParameter (pair.syncId, value);
+                break;
+
+            case Source::restoredState:
+            {
+                // A saved project in which only this switch differs.
+                BrakkleAudioProcessor saved;
+                juce::MemoryBlock blob;
+                processor->getStateInformation (blob);
+                saved.setStateInformation (blob.getData(), (int) blob.getSize());
+                auto& p = *saved.parameters.getParameter (pair.syncId);
+                p.setValueNotifyingHost (p.convertTo0to1 (value));
+                blob.reset();
+                saved.getStateInformation (blob);
+
+                processor->setStateInformation (blob.getData(), (int) blob.getSize());
+                break;
+            }
+
+            case Source::audioThread:
+            {
+                std::thread audio ([&] { setParameter (pair.syncId, value); });
+                audio.join();
+                deliverPendingMessages();
+                break;
+            }
+        }
+    }
+};
+
+TEST_P (SyncSwitch, SwapsOnlyItsOwnPairBothWays)
+{
+    const auto& pair = pairTable()[GetParam().pair];
+    const auto& other = otherPair (pair);
+
+    switchTo (pair, false);
+    expectPair (pair, false);
+    expectPair (other, true);
+
+    switchTo (pair, true);
+    expectPair (pair, true);
+    expectPair (other, true);
+}
+
+TEST_P (SyncSwitch, HiddenKnobKeepsFollowingItsParameter)
+{
+    const auto& pair = pairTable()[GetParam().pair];
+    const auto& freeId = knobRow (pair.freeKnob).parameterId;
+
+    // While the note-value knob shows, the millisecond parameter moves.
+    setParameter (freeId, 640.0f);
+    switchTo (pair, false);
+
+    EXPECT_TRUE (knob (pair.freeKnob).isVisible());
+    EXPECT_EQ (knob (pair.freeKnob).getValue(), 640.0);
+    EXPECT_EQ (valueBox (knob (pair.freeKnob))->getText(), "640 ms");
+}
+
+INSTANTIATE_TEST_SUITE_P (FromEverySource, SyncSwitch, ::testing::ValuesIn (switchRows),
+                          [] (const auto& row) { return std::string (row.param.name); });
+
+/** Why the pair rule follows the toggle and not the tree's stored value: with a
+    message-thread change JUCE notifies the attachment (and so the toggle) before
+    the tree's own copy of the value moves. If this ever stops being true the
+    mended behaviour still holds, but the restore and host cases above no longer
+    exercise the old fault. */
+TEST (SyncSwitchOrder, MessageThreadChangeReachesTheToggleBeforeTheTreeValue)
+{
+    BrakkleAudioProcessor processor;
+    juce::ImageButton button;
+    button.setClickingTogglesState (true);
+    juce::AudioProcessorValueTreeState::ButtonAttachment attachment (processor.parameters, ParameterIds::refreshSync, button);
+
+    float rawSeenByToggle = -1.0f;
+    bool toggleSeen = true;
+    button.onStateChange = [&]
+    {
+        rawSeenByToggle = processor.parameters.getRawParameterValue (ParameterIds::refreshSync)->load();
+        toggleSeen = button.getToggleState();
+    };
+
+    processor.parameters.getParameter (ParameterIds::refreshSync)->setValueNotifyingHost (0.0f);
+
+    EXPECT_FALSE (toggleSeen);
+    EXPECT_EQ (rawSeenByToggle, 1.0f);
+    EXPECT_EQ (processor.parameters.getRawParameterValue (ParameterIds::refreshSync)->load(), 0.0f);
+}
+
+//==============================================================================
+TEST_F (PairFixture, HoverAndPressWithoutClickChangeNothing)
+{
+    setParameter (ParameterIds::stutterSync, 0.0f);   // one pair free, one synced
+
+    for (const auto& pair : pairTable())
+    {
+        auto& b = toggle (pair.toggle);
+
+        for (auto state : { juce::Button::buttonOver, juce::Button::buttonNormal,
+                            juce::Button::buttonOver, juce::Button::buttonDown,
+                            juce::Button::buttonOver, juce::Button::buttonNormal })
+        {
+            b.setState (state);
+            expectPair (pairTable()[0], false);
+            expectPair (pairTable()[1], true);
+        }
+    }
+}
+
+TEST_F (PairFixture, HoverWhileAnAudioThreadChangeIsOnItsWay)
+{
+    const auto& pair = pairTable()[1];
+    std::thread audio ([&] { setParameter (pair.syncId, 0.0f); });
+    audio.join();
+
+    // The mouse crosses the toggle before the change has reached the window.
+    toggle (pair.toggle).setState (juce::Button::buttonOver);
+    toggle (pair.toggle).setState (juce::Button::buttonNormal);
+
+    deliverPendingMessages();
+    expectPair (pair, false);
+    expectPair (otherPair (pair), true);
+}
+
+//==============================================================================
+TEST_F (EditorFixture, FreshValueBoxesReadTheDefaults)
+{
+    struct Row { Child knob; const char* text; };
+    const Row visible[] = {
+        { stutterTimeBpm, "1/8 D" }, { refreshTimeBpm, "1/4" },
+        { input, "0 dB" }, { mix, "100.00 %" }, { output, "0 dB" },
+        { filterFreq, "8.00 kHz" }, { filterMix, "0 %" },
+        { fadeVol, "-12.00 dB" }, { fadeMix, "0 %" },
+        { stereoWidth, "100.00 %" }, { stereoMix, "0 %" },
+    };
+
+    int shown = 0;
+    for (const auto& row : knobTable())
+        shown += knob (row.child).isVisible() ? 1 : 0;
+    EXPECT_EQ (shown, 11);
+
+    for (const auto& row : visible)
+    {
+        auto& s = knob (row.knob);
+        EXPECT_TRUE (s.isVisible()) << (int) row.knob;
+        ASSERT_NE (valueBox (s), nullptr);
+        EXPECT_EQ (valueBox (s)->getText(), row.text) << "knob " << (int) row.knob;
+    }
+
+    // Switched to milliseconds, both pairs read the free-time default.
+    setParameter (ParameterIds::stutterSync, 0.0f);
+    setParameter (ParameterIds::refreshSync, 0.0f);
+
+    for (auto c : { stutterTimeFree, refreshTimeFree })
+    {
+        EXPECT_TRUE (knob (c).isVisible());
+        EXPECT_EQ (valueBox (knob (c))->getText(), "200 ms");
+    }
+}
+
+TEST_F (EditorFixture, ValueBoxesAddOnlyTheirSuffix)
+{
+    struct Row { Child knob; float value; const char* text; };
+    const Row rows[] = {
+        { stutterTimeFree, 10.0f, "10 ms" },        { refreshTimeFree, 1000.0f, "1000 ms" },
+        { stutterTimeBpm, 0.0f, "1/64 T" },         { refreshTimeBpm, 19.0f, "2 BARS" },
+        { filterFreq, 500.0f, "500 Hz" },           { filterFreq, 12000.0f, "12.00 kHz" },
+        { input, -24.0f, "-24.00 dB" },             { filterMix, -50.0f, "-50.00 %" },
+    };
+
+    for (const auto& row : rows)
+    {
+        setParameter (knobRow (row.knob).parameterId, row.value);
+        EXPECT_EQ (valueBox (knob (row.knob))->getText(), row.text);
+    }
+}
+
+TEST_F (EditorFixture, TypingIntoAMillisecondBoxWithOrWithoutTheSuffix)
+{
+    struct Row { Child knob; const char* typed; float expected; };
+    const Row rows[] = {
+        { stutterTimeFree, "250 ms", 250.0f }, { stutterTimeFree, "330", 330.0f },
+        { refreshTimeFree, "250 ms", 250.0f }, { refreshTimeFree, "480", 480.0f },
+    };
+
+    for (const auto& row : rows)
+    {
+        auto& s = knob (row.knob);
+        const auto& id = knobRow (row.knob).parameterId;
+
+        EXPECT_EQ (s.getValueFromText (row.typed), (double) row.expected) << row.typed;
+
+        // Typed and committed in the box, as a user does.
+        valueBox (s)->setText (row.typed, juce::sendNotificationSync);
+        EXPECT_EQ (rawValue (id), row.expected) << row.typed;
+        EXPECT_EQ (s.getValue(), (double) row.expected) << row.typed;
+        EXPECT_EQ (valueBox (s)->getText(), juce::String (row.expected, 0) + " ms");
+    }
+}
+
+TEST_F (EditorFixture, TypingANoteNameSelectsItsDivision)
+{
+    auto& s = knob (stutterTimeBpm);
+    valueBox (s)->setText ("1/2", juce::sendNotificationSync);
+
+    EXPECT_EQ (valueBox (s)->getText(), "1/2");
+    EXPECT_EQ (parameter (ParameterIds::stutterTimeBpm).getCurrentValueAsText(), "1/2");
+}
+
+//==============================================================================
+// Dragging: every knob turns with vertical drags only.
+
+void drag (juce::Slider& s, juce::Point<float> from, juce::Point<float> to)
+{
+    auto source = juce::Desktop::getInstance().getMainMouseSource();
+    const auto mods = juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier);
+    const auto t0 = juce::Time::getCurrentTime();
+
+    const auto event = [&] (juce::Point<float> at, bool dragged)
+    {
+        return juce::MouseEvent (source, at, mods, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f,
+                                 &s, &s, t0, from, t0, 1, dragged);
+    };
+
+    s.mouseDown (event (from, false));
+    s.mouseDrag (event (juce::Point<float> (juce::jmap (0.5f, from.x, to.x), juce::jmap (0.5f, from.y, to.y)), true));
+    s.mouseDrag (event (to, true));
+    s.mouseUp (event (to, true));
+}
+
+TEST_F (EditorFixture, KnobsTurnWithVerticalDragsOnly)
+{
+    struct Move { const char* name; juce::Point<float> by; int direction; };
+    const Move moves[] = {
+        { "up", { 0.0f, -40.0f }, 1 }, { "down", { 0.0f, 40.0f }, -1 },
+        { "right", { 80.0f, 0.0f }, 0 }, { "left", { -80.0f, 0.0f }, 0 },
+    };
+
+    for (const auto& row : knobTable())
+    {
+        auto& s = knob (row.child);
+        const auto middle = s.proportionOfLengthToValue (0.5);
+        const auto centre = s.getLocalBounds().getCentre().toFloat();
+
+        for (const auto& move : moves)
+        {
+            s.setValue (middle, juce::sendNotificationSync);
+            const auto before = s.getValue();
+            drag (s, centre, centre + move.by);
+            const auto after = s.getValue();
+
+            SCOPED_TRACE (row.parameterId.toStdString() + " dragged " + move.name);
+            if (move.direction > 0)       EXPECT_GT (after, before);
+            else if (move.direction < 0)  EXPECT_LT (after, before);
+            else                          EXPECT_EQ (after, before);
+
+            // The parameter follows the knob.
+            EXPECT_FLOAT_EQ (rawValue (row.parameterId), (float) after);
+        }
+    }
+}
+
+TEST_F (EditorFixture, AFullDragExtentIsAboutTheWholeRange)
+{
+    auto& s = knob (mix);
+    s.setValue (0.0, juce::sendNotificationSync);
+    drag (s, { 70.0f, 120.0f }, { 70.0f, 120.0f - 125.0f });   // half of JUCE's 250 pixel extent
+
+    EXPECT_NEAR (rawValue (ParameterIds::mix), 50.0f, 1.0f);
+}
+
+//==============================================================================
+TEST_F (EditorFixture, ClosingAndReopeningShowsTheSameKnobsAndValues)
+{
+    setParameter (ParameterIds::refreshSync, 0.0f);
+    setParameter (ParameterIds::refreshTimeFree, 375.0f);
+    setParameter (ParameterIds::fadeMix, -40.0f);
+
+    const auto describe = [this]
+    {
+        juce::StringArray seen;
+        for (const auto& row : knobTable())
+            seen.add (juce::String (row.parameterId) + (knob (row.child).isVisible() ? " shown " : " hidden ")
+                      + valueBox (knob (row.child))->getText());
+        for (const auto& pair : pairTable())
+            seen.add (juce::String (pair.name) + (toggle (pair.toggle).getToggleState() ? " on" : " off"));
+        return seen.joinIntoString ("\n");
+    };
+
+    const auto before = describe();
+    editor.reset();
+    openEditor();
+
+    EXPECT_EQ (describe(), before);
+    EXPECT_TRUE (before.contains ("refreshTimeFree shown 375 ms"));
+    EXPECT_TRUE (before.contains ("fadeMix shown -40.00 %"));
+}
+
+TEST_F (EditorFixture, DestroyingTheWindowLeavesNoKnobOnADeadLookAndFeel)
+{
+    // JUCE reports a look-and-feel that dies while a component still refers to
+    // it (an assertion in juce_LookAndFeel.cpp, printed to stderr by debug
+    // builds); release builds leave the check to the sanitizer build. Several
+    // windows in turn, each painted first, as a host does. (No weak references
+    // to the look-and-feels here: they would count as uses themselves.)
+    ::testing::internal::CaptureStderr();
+
+    for (int round = 0; round < 3; ++round)
+    {
+        editor->createComponentSnapshot (editor->getLocalBounds());
+
+        for (const auto& row : knobTable())
+            EXPECT_NE (dynamic_cast<juce::LookAndFeel_V4*> (&knob (row.child).getLookAndFeel()),
+                       &juce::LookAndFeel::getDefaultLookAndFeel()) << row.parameterId;
+
+        editor.reset();
+        openEditor();
+    }
+
+    editor.reset();
+    const auto reported = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ (reported.find ("juce_LookAndFeel.cpp"), std::string::npos) << reported;
+
+    // The processor lives on and opens a fresh window.
+    openEditor();
+    EXPECT_TRUE (knob (stutterTimeBpm).isVisible());
+}
+
+} // namespace
+} // namespace brakkle::editortest

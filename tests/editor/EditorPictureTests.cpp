@@ -1,0 +1,251 @@
+// The three pictures in resources/ and the window drawn from them.
+
+#include "EditorTestSupport.h"
+
+#include <cstring>
+
+namespace brakkle::editortest
+{
+namespace
+{
+
+struct PngRow
+{
+    const char* file;
+    juce::uint32 width, height;
+    int colourType;   // 2 = RGB, 6 = RGBA
+};
+
+const PngRow pngRows[] = {
+    { "Brakkle Skin.png", 1600, 1200, 2 },
+    { "Toggle Button Off.png", 1080, 512, 6 },
+    { "Toggle Button On.png", 1080, 512, 6 },
+};
+
+juce::uint32 bigEndian (const juce::uint8* p)
+{
+    return ((juce::uint32) p[0] << 24) | ((juce::uint32) p[1] << 16) | ((juce::uint32) p[2] << 8) | (juce::uint32) p[3];
+}
+
+TEST (ResourcePictures, HeadersGiveSizeEightBitColourTypeAndNoInterlace)
+{
+    const juce::uint8 signature[] = { 0x89, 'P', 'N', 'G', 0x0d, 0x0a, 0x1a, 0x0a };
+
+    for (const auto& row : pngRows)
+    {
+        SCOPED_TRACE (row.file);
+        juce::MemoryBlock data;
+        ASSERT_TRUE (resourceFile (row.file).loadFileAsData (data));
+        ASSERT_GE (data.getSize(), (size_t) 33);
+
+        const auto* bytes = static_cast<const juce::uint8*> (data.getData());
+        EXPECT_EQ (std::memcmp (bytes, signature, sizeof (signature)), 0);
+        EXPECT_EQ (bigEndian (bytes + 8), 13u);                     // IHDR length
+        EXPECT_EQ (std::memcmp (bytes + 12, "IHDR", 4), 0);
+        EXPECT_EQ (bigEndian (bytes + 16), row.width);
+        EXPECT_EQ (bigEndian (bytes + 20), row.height);
+        EXPECT_EQ ((int) bytes[24], 8);                             // bits per channel
+        EXPECT_EQ ((int) bytes[25], row.colourType);
+        EXPECT_EQ ((int) bytes[28], 0);                             // not interlaced
+    }
+}
+
+TEST (ResourcePictures, TogglesArePillsWithTheDiscAtTheirEnd)
+{
+    struct Row { const char* file; int discX, trackX; bool green; };
+    const Row rows[] = {
+        { "Toggle Button Off.png", 256, 824, false },
+        { "Toggle Button On.png", 824, 256, true },
+    };
+
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE (row.file);
+        const auto image = loadResourceImage (row.file);
+        ASSERT_TRUE (image.isValid());
+        ASSERT_TRUE (image.hasAlphaChannel());
+
+        // Transparent outside the pill, opaque where it fills the picture.
+        for (auto corner : { juce::Point<int> (0, 0), { 1079, 0 }, { 0, 511 }, { 1079, 511 }, { 40, 40 } })
+            EXPECT_EQ (image.getPixelAt (corner.x, corner.y).getAlpha(), 0) << corner.toString();
+        for (auto inside : { juce::Point<int> (3, 256), { 1076, 256 }, { 540, 3 }, { 540, 508 } })
+            EXPECT_GT (image.getPixelAt (inside.x, inside.y).getAlpha(), 200) << inside.toString();
+
+        const auto disc = image.getPixelAt (row.discX, 256);
+        EXPECT_GT (juce::jmin (disc.getRed(), disc.getGreen(), disc.getBlue()), 220) << "white disc";
+
+        const auto track = image.getPixelAt (row.trackX, 256);
+        EXPECT_EQ (track.getAlpha(), 255);
+        EXPECT_LT (track.getRed(), 200) << "the track is not white";
+
+        if (row.green)
+        {
+            EXPECT_GT ((int) track.getGreen(), (int) track.getRed() + 50);
+            EXPECT_GT ((int) track.getGreen(), (int) track.getBlue() + 50);
+        }
+        else
+        {
+            EXPECT_LT (std::abs ((int) track.getGreen() - (int) track.getRed()), 16) << "grey";
+            EXPECT_LT (std::abs ((int) track.getBlue() - (int) track.getRed()), 16) << "grey";
+        }
+    }
+}
+
+TEST (ResourcePictures, BackgroundDecodesWithoutAlpha)
+{
+    const auto skin = loadResourceImage ("Brakkle Skin.png");
+    ASSERT_TRUE (skin.isValid());
+    EXPECT_EQ (skin.getBounds(), juce::Rectangle<int> (0, 0, 1600, 1200));
+    EXPECT_FALSE (skin.hasAlphaChannel());
+}
+
+TEST (ResourcePictures, KnobFacesAreGraduatedAroundTheDotCentres)
+{
+    // The faces' scales have a bright graduation at both ends of the travel and
+    // straight up; sampling all three at the scale's radius around each knob's
+    // dot centre (at twice the window's scale) finds them only if the face is
+    // centred there.
+    const auto skin = loadResourceImage ("Brakkle Skin.png");
+    ASSERT_TRUE (skin.isValid());
+
+    struct Face { float x, y, scaleRadius; };
+    const Face faces[] = {
+        { 222.5f, 237.5f, 86.0f }, { 576.5f, 237.5f, 86.0f },
+        { 61.0f, 337.0f, 34.8f }, { 400.0f, 337.0f, 34.8f }, { 739.0f, 337.0f, 34.8f },
+        { 84.0f, 505.0f, 34.8f }, { 182.0f, 505.0f, 34.8f }, { 351.0f, 505.0f, 34.8f },
+        { 449.0f, 505.0f, 34.8f }, { 617.0f, 505.0f, 34.8f }, { 714.0f, 505.0f, 34.8f },
+    };
+    constexpr float pi = juce::MathConstants<float>::pi;
+
+    for (const auto& face : faces)
+    {
+        for (auto angle : { 1.2f * pi, 2.0f * pi, 2.8f * pi })
+        {
+            const auto at = juce::Point<float> (face.x, face.y).getPointOnCircumference (face.scaleRadius, angle) * 2.0f;
+            const auto c = skin.getPixelAt ((int) at.x, (int) at.y);
+            EXPECT_GT (juce::jmax (c.getRed(), c.getGreen(), c.getBlue()), 170)
+                << "no graduation at " << at.toString() << " around " << face.x << ", " << face.y;
+        }
+
+        // Just beyond the scale, straight up, it is dark again (panel or value
+        // well): the bright samples were graduations, not a bright area.
+        const auto off = juce::Point<float> (face.x, face.y).getPointOnCircumference (face.scaleRadius + 8.0f, 2.0f * pi) * 2.0f;
+        const auto c = skin.getPixelAt ((int) off.x, (int) off.y);
+        EXPECT_LT (juce::jmax (c.getRed(), c.getGreen(), c.getBlue()), 120) << "around " << face.x << ", " << face.y;
+    }
+}
+
+//==============================================================================
+// The window as a host shows it, snapshotted in-process.
+
+class WindowPicture : public EditorFixture
+{
+protected:
+    void SetUp() override
+    {
+        EditorFixture::SetUp();
+        skin = loadResourceImage ("Brakkle Skin.png");
+        pictures[0] = loadResourceImage ("Toggle Button Off.png");
+        pictures[1] = loadResourceImage ("Toggle Button On.png");
+        ASSERT_TRUE (skin.isValid() && pictures[0].isValid() && pictures[1].isValid());
+    }
+
+    /** The background drawn the way the window draws it, with each toggle's
+        picture (off or on) drawn 34 x 16 five pixels into its place. */
+    juce::Image expectedWindow (bool stutterOn, bool refreshOn) const
+    {
+        juce::Image image (juce::Image::ARGB, 800, 600, true);
+        juce::Graphics g (image);
+        g.drawImage (skin, image.getBounds().toFloat(), juce::RectanglePlacement::stretchToFit);
+
+        for (const auto& pair : pairTable())
+        {
+            const bool on = &pair == &pairTable()[0] ? stutterOn : refreshOn;
+            const auto& picture = pictures[on ? 1 : 0];
+            const juce::Rectangle<float> place ((float) pair.toggleBounds.getX() + 5.0f, (float) pair.toggleBounds.getY(), 34.0f, 16.0f);
+            g.drawImageTransformed (picture, juce::RectanglePlacement (juce::RectanglePlacement::stretchToFit)
+                                                 .getTransformToFit (picture.getBounds().toFloat(), place));
+        }
+
+        return image;
+    }
+
+    /** Largest channel difference over an area of two pictures. */
+    static int worstDifference (const juce::Image& a, const juce::Image& b, juce::Rectangle<int> area)
+    {
+        int worst = 0;
+        for (int y = area.getY(); y < area.getBottom(); ++y)
+            for (int x = area.getX(); x < area.getRight(); ++x)
+                worst = juce::jmax (worst, channelDistance (a.getPixelAt (x, y), b.getPixelAt (x, y)));
+        return worst;
+    }
+
+    void expectMatches (bool stutterOn, bool refreshOn)
+    {
+        const auto window = editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f);
+        ASSERT_EQ (window.getBounds(), juce::Rectangle<int> (0, 0, 800, 600));
+        const auto expected = expectedWindow (stutterOn, refreshOn);
+
+        // Knob-face centres: the knobs draw nothing there, the background shows through.
+        const juce::Point<int> faceCentres[] = {
+            { 222, 237 }, { 576, 237 }, { 61, 337 }, { 400, 337 }, { 739, 337 },
+            { 84, 505 }, { 182, 505 }, { 351, 505 }, { 449, 505 }, { 617, 505 }, { 714, 505 },
+        };
+        for (auto c : faceCentres)
+            EXPECT_LE (worstDifference (window, expected, juce::Rectangle<int> (5, 5).withCentre (c)), 1)
+                << "face at " << c.toString();
+
+        // Toggle places, whole rectangles, picture and background around it.
+        for (const auto& pair : pairTable())
+            EXPECT_LE (worstDifference (window, expected, pair.toggleBounds), 3) << pair.name << " toggle";
+
+        // The pictures differ enough there that a wrong one could not pass.
+        const auto other = expectedWindow (! stutterOn, ! refreshOn);
+        for (const auto& pair : pairTable())
+            EXPECT_GT (worstDifference (window, other, pair.toggleBounds), 100) << pair.name;
+    }
+
+    juce::Image skin;
+    juce::Image pictures[2];
+};
+
+TEST_F (WindowPicture, FreshWindowShowsBackgroundAndOnToggles)
+{
+    expectMatches (true, true);
+}
+
+TEST_F (WindowPicture, ClickedToggleShowsItsOffPicture)
+{
+    auto& b = toggle (stutterSync);
+    b.triggerClick();
+    deliverPendingMessages();
+    b.setState (juce::Button::buttonNormal);
+
+    expectMatches (false, true);
+
+    // Off, but held down: the on picture.
+    b.setState (juce::Button::buttonDown);
+    const auto window = editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f);
+    EXPECT_LE (worstDifference (window, expectedWindow (true, true), pairTable()[0].toggleBounds), 3);
+    b.setState (juce::Button::buttonNormal);
+}
+
+TEST_F (WindowPicture, BackgroundCoversTheWholeWindow)
+{
+    const auto window = editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f);
+    const juce::Image::BitmapData bits (window, juce::Image::BitmapData::readOnly);
+
+    // JUCE's halving filter reads one column past the picture's right edge, so
+    // the last column comes out at 253 of 255; everything else is fully covered.
+    for (int y = 0; y < 600; ++y)
+    {
+        for (int x = 0; x < 800; ++x)
+        {
+            const int alpha = bits.getPixelColour (x, y).getAlpha();
+            ASSERT_GE (alpha, x == 799 ? 250 : 255) << x << ", " << y;
+        }
+    }
+}
+
+} // namespace
+} // namespace brakkle::editortest

@@ -1,0 +1,234 @@
+#pragma once
+
+#include "editor/BrakkleAudioProcessorEditor.h"
+#include "processor/BrakkleAudioProcessor.h"
+#include "processor/ParameterIds.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <memory>
+
+namespace juce::detail
+{
+// JUCE's own one-step message dispatch (juce_events, Linux and Windows). The
+// plug-in's build has no modal loops, so runDispatchLoopUntil is not there.
+bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
+}
+
+namespace brakkle::editortest
+{
+
+/** Delivers every message already posted to the message thread (async
+    attachment updates, button clicks), then returns. */
+inline void deliverPendingMessages()
+{
+    for (int i = 0; i < 10000; ++i)
+        if (! juce::detail::dispatchNextMessageOnSystemQueue (true))
+            return;
+}
+
+/** The editor's children in the order the editor adds them; this is also the
+    front-to-back order where they overlap. */
+enum Child
+{
+    stutterTimeFree, stutterTimeBpm, stutterSync,
+    refreshTimeFree, refreshTimeBpm, refreshSync,
+    input, mix, output, filterFreq, filterMix, fadeVol, fadeMix, stereoWidth, stereoMix,
+    numChildren
+};
+
+struct KnobRow
+{
+    Child child;
+    const juce::String& parameterId;
+    juce::Rectangle<int> bounds;
+    bool large;
+};
+
+/** The thirteen knobs, in the order the window lays them out. */
+inline const std::array<KnobRow, 13>& knobTable()
+{
+    static const std::array<KnobRow, 13> rows {{
+        { stutterTimeFree, ParameterIds::stutterTimeFree, { 110, 120, 235, 235 }, true },
+        { stutterTimeBpm,  ParameterIds::stutterTimeBpm,  { 110, 120, 235, 235 }, true },
+        { refreshTimeFree, ParameterIds::refreshTimeFree, { 464, 120, 235, 235 }, true },
+        { refreshTimeBpm,  ParameterIds::refreshTimeBpm,  { 464, 120, 235, 235 }, true },
+        { input,       ParameterIds::input,       {  -9, 262, 150, 150 }, false },
+        { mix,         ParameterIds::mix,         { 330, 262, 150, 150 }, false },
+        { output,      ParameterIds::output,      { 669, 262, 150, 150 }, false },
+        { filterFreq,  ParameterIds::filterFreq,  {  14, 430, 150, 150 }, false },
+        { filterMix,   ParameterIds::filterMix,   { 112, 430, 150, 150 }, false },
+        { fadeVol,     ParameterIds::fadeVol,     { 281, 430, 150, 150 }, false },
+        { fadeMix,     ParameterIds::fadeMix,     { 379, 430, 150, 150 }, false },
+        { stereoWidth, ParameterIds::stereoWidth, { 547, 430, 150, 150 }, false },
+        { stereoMix,   ParameterIds::stereoMix,   { 644, 430, 150, 150 }, false },
+    }};
+    return rows;
+}
+
+inline const KnobRow& knobRow (Child c)
+{
+    for (const auto& row : knobTable())
+        if (row.child == c)
+            return row;
+
+    ADD_FAILURE() << "child " << (int) c << " is no knob";
+    return knobTable()[0];
+}
+
+/** One time pair and its sync toggle. */
+struct PairRow
+{
+    const char* name;
+    Child toggle, freeKnob, tempoKnob;
+    const juce::String& syncId;
+    juce::Rectangle<int> toggleBounds;
+};
+
+inline const std::array<PairRow, 2>& pairTable()
+{
+    static const std::array<PairRow, 2> rows {{
+        { "stutter", stutterSync, stutterTimeFree, stutterTimeBpm, ParameterIds::stutterSync, { 173, 375, 45, 16 } },
+        { "refresh", refreshSync, refreshTimeFree, refreshTimeBpm, ParameterIds::refreshSync, { 513, 375, 45, 16 } },
+    }};
+    return rows;
+}
+
+inline const PairRow& otherPair (const PairRow& pair)
+{
+    return &pair == &pairTable()[0] ? pairTable()[1] : pairTable()[0];
+}
+
+/** A processor with its editor open, as a host has it after opening the view. */
+class EditorFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        processor = std::make_unique<BrakkleAudioProcessor>();
+        openEditor();
+    }
+
+    void TearDown() override
+    {
+        editor.reset();
+        processor.reset();
+    }
+
+    void openEditor()
+    {
+        editor.reset (dynamic_cast<BrakkleAudioProcessorEditor*> (processor->createEditor()));
+        ASSERT_NE (editor, nullptr);
+        ASSERT_EQ (editor->getNumChildComponents(), (int) numChildren);
+    }
+
+    juce::Component& child (Child c) const { return *editor->getChildComponent ((int) c); }
+
+    juce::Slider& knob (Child c) const
+    {
+        auto* s = dynamic_cast<juce::Slider*> (editor->getChildComponent ((int) c));
+        EXPECT_NE (s, nullptr) << "child " << (int) c << " is no knob";
+        return *s;
+    }
+
+    juce::ImageButton& toggle (Child c) const
+    {
+        auto* b = dynamic_cast<juce::ImageButton*> (editor->getChildComponent ((int) c));
+        EXPECT_NE (b, nullptr) << "child " << (int) c << " is no picture toggle";
+        return *b;
+    }
+
+    juce::RangedAudioParameter& parameter (const juce::String& id) const
+    {
+        auto* p = processor->parameters.getParameter (id);
+        EXPECT_NE (p, nullptr) << id;
+        return *p;
+    }
+
+    float rawValue (const juce::String& id) const
+    {
+        return processor->parameters.getRawParameterValue (id)->load();
+    }
+
+    /** Sets a parameter by its value in its own units, as a host or the audio thread would. */
+    void setParameter (const juce::String& id, float value) const
+    {
+        auto& p = parameter (id);
+        p.setValueNotifyingHost (p.convertTo0to1 (value));
+    }
+
+    /** The value box a knob shows. */
+    static juce::Label* valueBox (juce::Slider& s)
+    {
+        for (auto* c : s.getChildren())
+            if (auto* label = dynamic_cast<juce::Label*> (c))
+                return label;
+
+        return nullptr;
+    }
+
+    std::unique_ptr<BrakkleAudioProcessor> processor;
+    std::unique_ptr<BrakkleAudioProcessorEditor> editor;
+};
+
+//==============================================================================
+inline juce::File resourceFile (const juce::String& name)
+{
+    return juce::File (BRAKKLE_RESOURCES_DIR).getChildFile (name);
+}
+
+inline juce::Image loadResourceImage (const juce::String& name)
+{
+    return juce::ImageFileFormat::loadFrom (resourceFile (name));
+}
+
+/** A component's own pixels, with a transparent background. */
+inline juce::Image snapshot (juce::Component& c)
+{
+    return c.createComponentSnapshot (c.getLocalBounds(), true, 1.0f);
+}
+
+/** The largest difference of any colour channel (alpha included). */
+inline int channelDistance (juce::Colour a, juce::Colour b)
+{
+    return juce::jmax (std::abs ((int) a.getRed() - (int) b.getRed()),
+                       std::abs ((int) a.getGreen() - (int) b.getGreen()),
+                       std::abs ((int) a.getBlue() - (int) b.getBlue()),
+                       std::abs ((int) a.getAlpha() - (int) b.getAlpha()));
+}
+
+/** Centre of mass of the white, opaque-ish pixels inside an area of an ARGB
+    picture, weighted by alpha; the number of such pixels goes into count. */
+inline juce::Point<double> whiteCentroid (const juce::Image& image, juce::Rectangle<int> area, int& count)
+{
+    double sx = 0.0, sy = 0.0, sw = 0.0;
+    count = 0;
+
+    const juce::Image::BitmapData bits (image, juce::Image::BitmapData::readOnly);
+
+    for (int y = juce::jmax (0, area.getY()); y < juce::jmin (image.getHeight(), area.getBottom()); ++y)
+    {
+        for (int x = juce::jmax (0, area.getX()); x < juce::jmin (image.getWidth(), area.getRight()); ++x)
+        {
+            const auto c = bits.getPixelColour (x, y);
+            const double a = c.getFloatAlpha();
+
+            // Pure white paint at partial coverage stays white after un-premultiplying.
+            if (a > 0.0 && c.getRed() > 200 && c.getGreen() > 200 && c.getBlue() > 200)
+            {
+                sx += a * (x + 0.5);
+                sy += a * (y + 0.5);
+                sw += a;
+                ++count;
+            }
+        }
+    }
+
+    return sw > 0.0 ? juce::Point<double> (sx / sw, sy / sw) : juce::Point<double>();
+}
+
+} // namespace brakkle::editortest
