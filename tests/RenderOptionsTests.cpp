@@ -58,7 +58,7 @@ TEST (RenderOptions, RefusesBadInputWithAClearReason)
         { "--out o.wav --bits 8", "--bits" },
         { "--out o.wav --wobble", "unknown option" },
         { "--out", "needs a value" },
-        { "--in same.wav --out same.wav", "must not be the input" },
+        { "--in same.wav --out same.wav", "must not name the input" },
     };
 
     for (const auto& c : cases)

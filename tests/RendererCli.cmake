@@ -19,7 +19,7 @@ endfunction()
 
 expect_failure("no such file" --in missing.wav --out out.wav)
 expect_failure("not a readable WAV" --in input.wav --out out.wav)
-expect_failure("must not be the input" --in input.wav --out ./input.wav)
+expect_failure("must not name the input" --in input.wav --out ./input.wav)
 expect_failure("unknown parameter" --out out.wav --param wobble=1)
 expect_failure("the range is -24 to 24" --out out.wav --param input=30)
 expect_failure("no plug-in bundle" --out out.wav --bundle nowhere.vst3)
@@ -38,3 +38,31 @@ execute_process(COMMAND "${RENDER}" --out demo.wav --bars 1 --param stutterTimeB
 if(NOT result EQUAL 0 OR NOT EXISTS "${WORK}/demo.wav")
     message(FATAL_ERROR "rendering the synthesised loop failed: ${error}")
 endif()
+
+# Pictures: the plot and the editor, at their sizes.
+function(expect_png file width height)
+    if(NOT EXISTS "${file}")
+        message(FATAL_ERROR "missing ${file}")
+    endif()
+    file(READ "${file}" header OFFSET 16 LIMIT 8 HEX)
+    string(SUBSTRING "${header}" 0 8 w_hex)
+    string(SUBSTRING "${header}" 8 8 h_hex)
+    math(EXPR w "0x${w_hex}")
+    math(EXPR h "0x${h_hex}")
+    if(NOT w EQUAL ${width} OR NOT h EQUAL ${height})
+        message(FATAL_ERROR "${file} is ${w} x ${h}, expected ${width} x ${height}")
+    endif()
+endfunction()
+
+file(WRITE "${WORK}/changes.txt" "0 stutterTimeBpm=1/16\n2b filterMix=100\n1.5s stop\n1.75s play\n")
+execute_process(COMMAND "${RENDER}" --out pictured.wav --bars 1 --quiet --schedule changes.txt
+                        --plot pictured.png --editor-shot window.png --param stutterSync=off
+                RESULT_VARIABLE result ERROR_VARIABLE error WORKING_DIRECTORY "${WORK}")
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "rendering with a schedule and pictures failed: ${error}")
+endif()
+expect_png("${WORK}/pictured.png" 1600 900)
+expect_png("${WORK}/window.png" 800 600)
+
+file(WRITE "${WORK}/bad.txt" "0 play\nlater stop\n")
+expect_failure("bad.txt, line 2: \"later\" is not a time" --out never.wav --schedule bad.txt)

@@ -3,31 +3,86 @@
 
 #include "DemoLoop.h"
 #include "PluginHost.h"
+#include "Plot.h"
+#include "Render.h"
 #include "RenderOptions.h"
+#include "Schedule.h"
+#include "SliceMarks.h"
 #include "WavIO.h"
 
-#include "processor/ParameterIds.h"
+#include <juce_events/juce_events.h>
 
 #include <iostream>
+#include <unistd.h>
 
 namespace
 {
+    using namespace brakkle::render;
+
     int fail (const juce::String& message, int code = 1)
     {
         std::cerr << "brakkle-render: " << message << std::endl;
         return code;
     }
 
-    const ParameterSpec& specFor (const juce::String& id)
+    /** A bar on standard error, for renders long enough to wait for, and only
+        when someone is watching a terminal. */
+    class ProgressBar
     {
-        for (const auto& spec : parameterTable)
-            if (spec.id == id)
-                return spec;
-        jassertfalse;
-        return parameterTable[0];
+    public:
+        explicit ProgressBar (bool show) : enabled (show) {}
+
+        ~ProgressBar()
+        {
+            if (enabled && shown >= 0)
+                std::cerr << std::endl;
+        }
+
+        void update (double fraction)
+        {
+            const int percent = (int) (fraction * 100.0);
+            if (! enabled || percent == shown)
+                return;
+            shown = percent;
+            const int filled = percent * width / 100;
+            std::cerr << "\rrendering [" << std::string ((size_t) filled, '#') << std::string ((size_t) (width - filled), '.')
+                      << "] " << percent << "%" << std::flush;
+        }
+
+    private:
+        static constexpr int width = 40;
+        bool enabled;
+        int shown = -1;
+    };
+
+    juce::String readSchedule (const RenderOptions& options, double sampleRate, std::vector<ScheduleEvent>& events)
+    {
+        if (options.schedule == juce::File())
+            return {};
+        if (! options.schedule.existsAsFile())
+            return "no such schedule file: " + options.schedule.getFullPathName();
+        if (auto error = parseSchedule (options.schedule.loadFileAsString(), sampleRate, options.bpm, events); error.isNotEmpty())
+            return options.schedule.getFileName() + ", " + error;
+        return {};
     }
 
-    int render (const brakkle::render::RenderOptions& options)
+    juce::String writeEditorShot (const RenderOptions& options)
+    {
+        const auto tool = juce::File::getSpecialLocation (juce::File::currentExecutableFile).getSiblingFile ("brakkle-editor-shot");
+        juce::StringArray command { tool.getFullPathName(), "--out", options.editorShot.getFullPathName() };
+        for (const auto& setting : options.parameters)
+            command.add ("--param=" + setting.id + "=" + juce::String (setting.value));
+
+        juce::ChildProcess child;
+        if (! tool.existsAsFile() || ! child.start (command))
+            return "cannot run " + tool.getFullPathName();
+        const auto said = child.readAllProcessOutput().trim();
+        if (child.getExitCode() != 0)
+            return said.isNotEmpty() ? said : "the editor picture could not be made";
+        return {};
+    }
+
+    int render (const RenderOptions& options)
     {
         brakkle::host::Audio audio;
         juce::String error;
@@ -37,55 +92,61 @@ namespace
             if (! brakkle::host::readWav (options.input, audio, error))
                 return fail (error);
             if (audio.samples.getNumChannels() > 2)
-                return fail ("only mono and stereo files can be processed; "
-                             + options.input.getFileName() + " has " + juce::String (audio.samples.getNumChannels()) + " channels");
+                return fail ("only mono and stereo files can be processed; " + options.input.getFileName() + " has "
+                             + juce::String (audio.samples.getNumChannels()) + " channels");
         }
         else
         {
             audio.sampleRate = 44100.0;
-            audio.samples = brakkle::render::makeDemoLoop (audio.sampleRate, options.bpm, options.bars);
+            audio.samples = makeDemoLoop (audio.sampleRate, options.bpm, options.bars);
         }
+
+        std::vector<ScheduleEvent> scheduled;
+        if (error = readSchedule (options, audio.sampleRate, scheduled); error.isNotEmpty())
+            return fail (error, 2);
+
+        const auto events = withInitialSettings (options.parameters, scheduled);
+        HostState initial;
+        initial.bpm = options.bpm;
+        initial.playing = ! options.stopped;
+        initial.values = defaultParameterValues();
 
         const auto bundle = options.bundle != juce::File() ? options.bundle : brakkle::host::defaultBundle();
         const int channels = audio.samples.getNumChannels();
         auto plugin = brakkle::host::HostedPlugin::load (bundle, audio.sampleRate, options.blockSize, channels, error);
-
         if (plugin == nullptr)
             return fail (error);
 
-        for (const auto& setting : options.parameters)
+        const auto input = options.plot != juce::File() ? audio.samples : juce::AudioBuffer<float>();
+        const double seconds = audio.samples.getNumSamples() / audio.sampleRate;
         {
-            auto* parameter = plugin->parameterNamed (specFor (setting.id).name);
-            if (parameter == nullptr)
-                return fail ("the loaded plug-in has no parameter " + setting.id);
-            brakkle::host::HostedPlugin::setNormalised (*parameter, setting.normalised);
+            ProgressBar bar (! options.quiet && seconds > 1.0 && isatty (STDERR_FILENO) != 0);
+            error = renderThroughPlugin (*plugin, audio.samples, options.blockSize, initial, events,
+                                         [&bar] (double fraction) { bar.update (fraction); });
         }
-
-        plugin->transport().bpm = options.bpm;
-        plugin->transport().playing = ! options.stopped;
-
-        const int total = audio.samples.getNumSamples();
-        juce::AudioBuffer<float> block (channels, options.blockSize);
-
-        for (int start = 0; start < total; start += options.blockSize)
-        {
-            const int length = juce::jmin (options.blockSize, total - start);
-            block.setSize (channels, length, false, false, true);
-
-            for (int c = 0; c < channels; ++c)
-                block.copyFrom (c, 0, audio.samples, c, start, length);
-
-            plugin->process (block);
-
-            for (int c = 0; c < channels; ++c)
-                audio.samples.copyFrom (c, start, block, c, 0, length);
-        }
+        if (error.isNotEmpty())
+            return fail (error);
 
         if (! brakkle::host::writeWav (options.output, audio, options.bits, error))
             return fail (error);
+        std::cout << "wrote " << options.output.getFullPathName() << " (" << channels << " ch, " << audio.sampleRate
+                  << " Hz, " << juce::String (seconds, 2) << " s)" << std::endl;
 
-        std::cout << "wrote " << options.output.getFullPathName() << " (" << channels << " ch, "
-                  << audio.sampleRate << " Hz, " << juce::String ((double) total / audio.sampleRate, 2) << " s)" << std::endl;
+        if (options.plot != juce::File())
+        {
+            const auto marks = traceSlices (audio.samples.getNumSamples(), options.blockSize, audio.sampleRate, initial, events);
+            if (! writePlot (options.plot, input, audio.samples, audio.sampleRate, marks, options.output.getFileName(), error))
+                return fail (error);
+            std::cout << "wrote " << options.plot.getFullPathName() << std::endl;
+        }
+
+        if (options.editorShot != juce::File())
+        {
+            if (error = writeEditorShot (options); error.isNotEmpty())
+                return fail (error);
+            std::cout << "wrote " << options.editorShot.getFullPathName() << std::endl;
+        }
+
         return 0;
     }
 }
@@ -96,13 +157,13 @@ int main (int argc, char* argv[])
     for (int i = 1; i < argc; ++i)
         arguments.add (juce::String::fromUTF8 (argv[i]));
 
-    brakkle::render::RenderOptions options;
-    if (const auto error = brakkle::render::parseRenderOptions (arguments, options); error.isNotEmpty())
+    RenderOptions options;
+    if (const auto error = parseRenderOptions (arguments, options); error.isNotEmpty())
         return fail (error + " (see --help)", 2);
 
     if (options.help)
     {
-        std::cout << brakkle::render::usage();
+        std::cout << usage();
         return 0;
     }
 

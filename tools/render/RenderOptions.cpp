@@ -146,12 +146,21 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
         {
             options.stopped = true;
         }
-        else if (argument == "--in" || argument == "--out" || argument == "--bundle")
+        else if (argument == "--quiet" || argument == "-q")
+        {
+            options.quiet = true;
+        }
+        else if (auto* file = argument == "--in"          ? &options.input
+                            : argument == "--out"         ? &options.output
+                            : argument == "--bundle"      ? &options.bundle
+                            : argument == "--schedule"    ? &options.schedule
+                            : argument == "--plot"        ? &options.plot
+                            : argument == "--editor-shot" ? &options.editorShot
+                                                          : nullptr)
         {
             if (! takeValue (value) || value.isEmpty())
                 return missing();
-            const auto file = juce::File::getCurrentWorkingDirectory().getChildFile (value);
-            (argument == "--in" ? options.input : argument == "--out" ? options.output : options.bundle) = file;
+            *file = juce::File::getCurrentWorkingDirectory().getChildFile (value);
         }
         else if (argument == "--bpm")
         {
@@ -204,8 +213,10 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
     if (options.output == juce::File())
         return "--out is required";
 
-    if (options.input != juce::File() && options.input.getLinkedTarget() == options.output.getLinkedTarget())
-        return "--out must not be the input file";
+    if (options.input != juce::File())
+        for (const auto* written : { &options.output, &options.plot, &options.editorShot })
+            if (*written != juce::File() && options.input.getLinkedTarget() == written->getLinkedTarget())
+                return "--out, --plot and --editor-shot must not name the input file";
 
     return {};
 }
@@ -227,8 +238,23 @@ Renders audio through the Brakkle VST3 plug-in, as a host would.
   --param ID=VALUE   set a parameter in its own units; repeatable.
                      Note divisions also by name (stutterTimeBpm=1/16),
                      switches as on/off (stutterSync=off)
+  --schedule FILE    timed changes, one per line: "<time> <change>", the time
+                     in seconds (1.5 or 1.5s) or beats (8b), the change one of
+                     stop, play, bpm=<tempo>, <parameter id>=<value>;
+                     '#' starts a comment
+  --plot FILE.png    draw input and output with slice starts and refreshes
+  --editor-shot FILE.png
+                     picture of the plug-in's window with these parameters
+  --quiet            no progress bar
   --bundle PATH      the Brakkle.vst3 bundle to load (default: this build's)
   --help             show this text
+
+Example schedule:
+  0     stutterTimeBpm=1/16
+  4b    filterMix=100
+  8b    bpm=90
+  6s    stop
+  6.5s  play
 
 Parameters: stutterTimeFree stutterTimeBpm stutterSync refreshTimeFree
 refreshTimeBpm refreshSync input mix output filterFreq filterMix fadeVol

@@ -20,6 +20,10 @@ struct RenderOptions
     juce::File input;             // none: a synthesised drum loop
     juce::File output;
     juce::File bundle;
+    juce::File schedule;          // timed changes (see Schedule.h)
+    juce::File plot;              // a PNG of input and output
+    juce::File editorShot;        // a PNG of the plug-in's window
+    bool quiet = false;
     double bpm = 120.0;
     bool stopped = false;
     int blockSize = 512;

@@ -1,0 +1,235 @@
+// The renderer's parts: schedules, block splitting, slice marks, WAV formats,
+// pictures; and a scheduled render against the plug-in driven by hand.
+
+#include "Plot.h"
+#include "Render.h"
+#include "Schedule.h"
+#include "SliceMarks.h"
+#include "WavIO.h"
+
+#include "processor/ParameterIds.h"
+
+#include <gtest/gtest.h>
+
+using namespace brakkle::render;
+
+namespace
+{
+    std::unique_ptr<brakkle::host::HostedPlugin> loadBrakkle (int channels, double rate, int block)
+    {
+        juce::String error;
+        auto plugin = brakkle::host::HostedPlugin::load (brakkle::host::defaultBundle(), rate, block, channels, error);
+        EXPECT_NE (plugin, nullptr) << error;
+        return plugin;
+    }
+
+    juce::AudioBuffer<float> tone (int channels, int samples, double rate)
+    {
+        juce::AudioBuffer<float> b (channels, samples);
+        for (int c = 0; c < channels; ++c)
+            for (int i = 0; i < samples; ++i)
+                b.setSample (c, i, 0.6f * std::sin ((float) (juce::MathConstants<double>::twoPi * (220.0 + 110.0 * c) * i / rate)));
+        return b;
+    }
+
+    /** Width and height from a PNG file's header. */
+    std::pair<int, int> pngSize (const juce::File& file)
+    {
+        juce::MemoryBlock data;
+        if (! file.loadFileAsData (data) || data.getSize() < 24)
+            return { 0, 0 };
+        const auto* b = static_cast<const juce::uint8*> (data.getData());
+        return { (int) juce::ByteOrder::bigEndianInt (b + 16), (int) juce::ByteOrder::bigEndianInt (b + 20) };
+    }
+}
+
+TEST (Schedule, ParsesTimesInSecondsAndBeatsWithTempoChanges)
+{
+    std::vector<ScheduleEvent> events;
+    const auto error = parseSchedule ("# a comment line\n"
+                                      "0      stutterTimeBpm=1/16\n"
+                                      "\n"
+                                      "4b     filterMix=100   # two seconds at 120 BPM\n"
+                                      "2.5s   stop\n"
+                                      "3      play\n"
+                                      "8b     bpm=60\n"
+                                      "10b    refreshSync=off\n",
+                                      1000.0, 120.0, events);
+    ASSERT_EQ (error, juce::String());
+    ASSERT_EQ (events.size(), 6u);
+
+    const juce::int64 samples[] = { 0, 2000, 2500, 3000, 4000, 6000 };   // beat 10 is 2 beats at 60 BPM after beat 8
+    for (size_t i = 0; i < events.size(); ++i)
+        EXPECT_EQ (events[i].sample, samples[i]) << "event " << i;
+
+    EXPECT_EQ (events[0].setting.value, 7.0f);
+    EXPECT_EQ (events[2].kind, ScheduleEvent::Kind::stop);
+    EXPECT_EQ (events[3].kind, ScheduleEvent::Kind::play);
+    EXPECT_EQ (events[4].kind, ScheduleEvent::Kind::tempo);
+    EXPECT_EQ (events[4].bpm, 60.0);
+    EXPECT_EQ (events[5].setting.id, juce::String ("refreshSync"));
+    EXPECT_EQ (events[5].line, 8);
+}
+
+TEST (Schedule, BadLinesAreNamedByNumber)
+{
+    struct Case
+    {
+        const char* text;
+        const char* error;
+    };
+    const Case cases[] = {
+        { "soon stop", "line 1: \"soon\" is not a time" },
+        { "1.2.3 stop", "line 1: \"1.2.3\" is not a time" },
+        { "-1 stop", "line 1: \"-1\" is not a time" },
+        { "0 play\n1", "line 2: a time needs a change" },
+        { "0 play\n\n2 wobble=3", "line 3: unknown parameter \"wobble\"" },
+        { "1 mix=150", "line 1: value of mix is out of range" },
+        { "1 mix=loud", "line 1: value of mix is not a number" },
+        { "1 bpm=0", "line 1: bpm takes a tempo from 1 to 999" },
+        { "1 bpm=fast", "line 1: bpm takes a tempo from 1 to 999" },
+        { "2 stop\n1 play", "line 2: the time goes backwards" },
+        { "1 jump", "line 1: --param takes id=value" },
+    };
+
+    for (const auto& c : cases)
+    {
+        std::vector<ScheduleEvent> events;
+        const auto error = parseSchedule (c.text, 44100.0, 120.0, events);
+        EXPECT_TRUE (error.startsWith (c.error)) << c.text << " gave \"" << error << "\"";
+    }
+}
+
+TEST (Schedule, BlocksBreakAtEveryChange)
+{
+    std::vector<ScheduleEvent> events;
+    ASSERT_EQ (parseSchedule ("0.1 stop\n0.25 play\n0.25 mix=50", 1000.0, 120.0, events), juce::String());
+
+    HostState initial;
+    initial.values = defaultParameterValues();
+    std::vector<std::tuple<juce::int64, int, bool, float>> blocks;
+    forEachBlock (400, 64, initial, events, [&] (juce::int64 start, int length, const HostState& state, const auto&)
+    {
+        blocks.emplace_back (start, length, state.playing, state.values[7]);
+    });
+
+    const std::vector<std::tuple<juce::int64, int, bool, float>> expected {
+        { 0, 64, true, 100.0f }, { 64, 36, true, 100.0f }, { 100, 64, false, 100.0f }, { 164, 64, false, 100.0f },
+        { 228, 22, false, 100.0f }, { 250, 64, true, 50.0f }, { 314, 64, true, 50.0f }, { 378, 22, true, 50.0f },
+    };
+    EXPECT_EQ (blocks, expected);
+}
+
+TEST (Renderer, ScheduledRenderEqualsThePlugInDrivenBlockByBlock)
+{
+    // Stop and restart the transport, change the tempo and a few parameters.
+    std::vector<ScheduleEvent> events;
+    ASSERT_EQ (parseSchedule ("0 stutterTimeBpm=1/16\n"
+                              "0.3 filterMix=-80\n"
+                              "0.5 stop\n"
+                              "0.61 play\n"
+                              "0.7 bpm=97\n"
+                              "0.9 stereoMix=100\n",
+                              44100.0, 128.0, events), juce::String());
+
+    HostState initial;
+    initial.bpm = 128.0;
+    initial.values = defaultParameterValues();
+    const auto input = tone (2, 48000, 44100.0);
+
+    auto scheduled = input;
+    auto viaSchedule = loadBrakkle (2, 44100.0, 256);
+    ASSERT_NE (viaSchedule, nullptr);
+    ASSERT_EQ (renderThroughPlugin (*viaSchedule, scheduled, 256, initial, events), juce::String());
+
+    // The same by hand: blocks of 256 broken at the changes, automation and transport set before each.
+    auto byHand = input;
+    auto plugin = loadBrakkle (2, 44100.0, 256);
+    ASSERT_NE (plugin, nullptr);
+    auto set = [&] (const juce::String& name, float normalised)
+    {
+        brakkle::host::HostedPlugin::setNormalised (*plugin->parameterNamed (name), normalised);
+    };
+
+    const juce::int64 cuts[] = { 13230, 22050, 26901, 30870, 39690 };
+    juce::int64 position = 0;
+    plugin->transport().bpm = 128.0;
+    set (ParameterNames::stutterTimeBpm, 7.0f / 19.0f);
+    while (position < byHand.getNumSamples())
+    {
+        if (position == cuts[0]) set (ParameterNames::filterMix, 0.1f);
+        if (position == cuts[1]) plugin->transport().playing = false;
+        if (position == cuts[2]) plugin->transport().playing = true;
+        if (position == cuts[3]) plugin->transport().bpm = 97.0;
+        if (position == cuts[4]) set (ParameterNames::stereoMix, 1.0f);
+
+        juce::int64 end = juce::jmin ((juce::int64) byHand.getNumSamples(), position + 256);
+        for (auto cut : cuts)
+            if (cut > position)
+                end = juce::jmin (end, cut);
+
+        juce::AudioBuffer<float> block (byHand.getArrayOfWritePointers(), 2, (int) position, (int) (end - position));
+        plugin->process (block);
+        position = end;
+    }
+
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < input.getNumSamples(); ++i)
+            ASSERT_EQ (scheduled.getSample (c, i), byHand.getSample (c, i)) << "channel " << c << " sample " << i;
+}
+
+TEST (Renderer, SliceMarksFollowThePlugInsTiming)
+{
+    // "1/8" slices in a "1/4" refresh at 120 BPM, 44.1 kHz, stopped for a while.
+    std::vector<ScheduleEvent> events;
+    ASSERT_EQ (parseSchedule ("0 stutterTimeBpm=1/8\n1.2 stop\n1.5 play", 44100.0, 120.0, events), juce::String());
+    HostState initial;
+    initial.values = defaultParameterValues();
+
+    const auto marks = traceSlices (100000, 512, 44100.0, initial, events);
+    const std::vector<juce::int64> cycles { 0, 22050, 44100, 66150, 66150 + 22050 };
+    const std::vector<juce::int64> repeats { 11025, 33075, 66150 + 11025, 66150 + 33075 };
+    EXPECT_EQ (marks.cycleStarts, cycles);
+    EXPECT_EQ (marks.repeatStarts, repeats);
+    ASSERT_EQ (marks.stopped.size(), 1u);
+    EXPECT_EQ (marks.stopped[0], (std::pair<juce::int64, juce::int64> { 52920, 66150 }));
+    EXPECT_EQ (marks.beats.size(), 5u);   // a beat is 22050 samples
+}
+
+TEST (Renderer, WavFormatsRoundTrip)
+{
+    const juce::TemporaryFile temporary (".wav");
+    for (int channels : { 1, 2 })
+        for (double rate : { 22050.0, 48000.0, 96000.0 })
+            for (int bits : { 16, 24, 32 })
+            {
+                SCOPED_TRACE (juce::String (channels) + " ch, " + juce::String (rate) + " Hz, " + juce::String (bits) + " bits");
+                brakkle::host::Audio written { tone (channels, 1000, rate), rate };
+                juce::String error;
+                ASSERT_TRUE (brakkle::host::writeWav (temporary.getFile(), written, bits, error)) << error;
+
+                brakkle::host::Audio read;
+                ASSERT_TRUE (brakkle::host::readWav (temporary.getFile(), read, error)) << error;
+                ASSERT_EQ (read.sampleRate, rate);
+                ASSERT_EQ (read.samples.getNumChannels(), channels);
+                ASSERT_EQ (read.samples.getNumSamples(), 1000);
+
+                const float tolerance = bits == 32 ? 0.0f : 1.0f / (float) (1 << (bits - 1));
+                for (int c = 0; c < channels; ++c)
+                    for (int i = 0; i < 1000; ++i)
+                        ASSERT_NEAR (read.samples.getSample (c, i), written.samples.getSample (c, i), tolerance);
+            }
+}
+
+TEST (Renderer, PlotIsWrittenAtItsSize)
+{
+    const juce::TemporaryFile temporary (".png");
+    HostState initial;
+    initial.values = defaultParameterValues();
+    const auto input = tone (2, 44100, 44100.0);
+    const auto marks = traceSlices (44100, 512, 44100.0, initial, {});
+
+    juce::String error;
+    ASSERT_TRUE (writePlot (temporary.getFile(), input, input, 44100.0, marks, "test", error)) << error;
+    EXPECT_EQ (pngSize (temporary.getFile()), (std::pair<int, int> { plotWidth, plotHeight }));
+}

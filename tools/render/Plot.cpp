@@ -1,0 +1,156 @@
+#include "Plot.h"
+
+#include <juce_graphics/juce_graphics.h>
+
+namespace brakkle::render
+{
+
+namespace
+{
+    const juce::Colour background { 0xff15171a }, lane { 0xff1d2024 }, grid { 0xff30343a }, text { 0xffc8ccd2 };
+    const juce::Colour inputWave { 0xff7f8c99 }, outputWave { 0xfff0a030 };
+    const juce::Colour refreshMark { 0xffe04848 }, repeatMark { 0xff3fa0c8 }, stoppedShade { 0x30ffffff };
+
+    constexpr int left = 70, right = 20, top = 70, laneGap = 50, bottom = 60;
+
+    struct Lane
+    {
+        juce::Rectangle<int> area;
+        juce::String name;
+    };
+
+    /** Min and max of the channels' mean over each pixel column. */
+    void drawWave (juce::Graphics& g, const juce::AudioBuffer<float>& audio, juce::Rectangle<int> area, juce::Colour colour)
+    {
+        const auto total = audio.getNumSamples();
+        const auto channels = audio.getNumChannels();
+        const float middle = (float) area.getCentreY(), half = (float) area.getHeight() * 0.5f;
+        g.setColour (colour);
+
+        for (int x = 0; x < area.getWidth(); ++x)
+        {
+            const auto from = (int) ((juce::int64) total * x / area.getWidth());
+            const auto to = juce::jmax (from + 1, (int) ((juce::int64) total * (x + 1) / area.getWidth()));
+            float low = 0.0f, high = 0.0f;
+
+            for (int i = from; i < juce::jmin (to, total); ++i)
+            {
+                float sum = 0.0f;
+                for (int c = 0; c < channels; ++c)
+                    sum += audio.getSample (c, i);
+                const float v = juce::jlimit (-1.0f, 1.0f, sum / (float) channels);
+                low = juce::jmin (low, v);
+                high = juce::jmax (high, v);
+            }
+
+            g.drawVerticalLine (area.getX() + x, middle - high * half, middle - low * half + 1.0f);
+        }
+    }
+
+    float xFor (juce::int64 sample, juce::int64 total, juce::Rectangle<int> area)
+    {
+        return (float) area.getX() + (float) area.getWidth() * (float) sample / (float) juce::jmax ((juce::int64) 1, total);
+    }
+}
+
+bool writePlot (const juce::File& file,
+                const juce::AudioBuffer<float>& input,
+                const juce::AudioBuffer<float>& output,
+                double sampleRate,
+                const SliceMarks& marks,
+                const juce::String& title,
+                juce::String& errorMessage)
+{
+    juce::Image image (juce::Image::RGB, plotWidth, plotHeight, true);
+    juce::Graphics g (image);
+    g.fillAll (background);
+
+    const auto total = (juce::int64) output.getNumSamples();
+    const int laneHeight = (plotHeight - top - bottom - laneGap) / 2;
+    const Lane lanes[] = { { { left, top, plotWidth - left - right, laneHeight }, "input" },
+                           { { left, top + laneHeight + laneGap, plotWidth - left - right, laneHeight }, "output" } };
+
+    g.setFont (juce::FontOptions (15.0f));
+    g.setColour (text);
+    g.drawText (title, 0, 8, plotWidth, 22, juce::Justification::centred);
+
+    for (const auto& l : lanes)
+    {
+        g.setColour (lane);
+        g.fillRect (l.area);
+
+        for (const auto& [from, to] : marks.stopped)
+        {
+            g.setColour (stoppedShade);
+            const float x0 = xFor (from, total, l.area), x1 = xFor (to, total, l.area);
+            g.fillRect (juce::Rectangle<float> (x0, (float) l.area.getY(), x1 - x0, (float) l.area.getHeight()));
+        }
+
+        for (size_t b = 0; b < marks.beats.size(); ++b)
+        {
+            g.setColour (b % 4 == 0 ? grid.brighter (0.3f) : grid);
+            g.drawVerticalLine ((int) xFor (marks.beats[b], total, l.area), (float) l.area.getY(), (float) l.area.getBottom());
+        }
+
+        g.setColour (grid);
+        g.drawHorizontalLine (l.area.getCentreY(), (float) l.area.getX(), (float) l.area.getRight());
+    }
+
+    drawWave (g, input, lanes[0].area, inputWave);
+    drawWave (g, output, lanes[1].area, outputWave);
+
+    // Slice starts over the output.
+    const auto& out = lanes[1].area;
+    for (auto s : marks.repeatStarts)
+    {
+        g.setColour (repeatMark);
+        g.drawVerticalLine ((int) xFor (s, total, out), (float) out.getY(), (float) out.getBottom());
+    }
+    for (auto s : marks.cycleStarts)
+    {
+        g.setColour (refreshMark);
+        g.fillRect (juce::Rectangle<float> (xFor (s, total, out) - 1.0f, (float) out.getY() - 6.0f, 2.0f, (float) out.getHeight() + 6.0f));
+    }
+
+    // Labels: lane names, seconds below, bars and beats above.
+    g.setFont (juce::FontOptions (13.0f));
+    for (const auto& l : lanes)
+    {
+        g.setColour (text);
+        g.drawText (l.name, 4, l.area.getY(), left - 8, 20, juce::Justification::centredLeft);
+    }
+
+    const double seconds = (double) total / sampleRate;
+    const double step = seconds <= 4.0 ? 0.5 : seconds <= 12.0 ? 1.0 : seconds <= 40.0 ? 2.0 : 10.0;
+    for (double t = 0.0; t <= seconds + 1.0e-9; t += step)
+    {
+        const float x = xFor ((juce::int64) (t * sampleRate), total, out);
+        g.setColour (text);
+        g.drawText (juce::String (t, step < 1.0 ? 1 : 0) + " s", (int) x - 30, out.getBottom() + 6, 60, 18, juce::Justification::centred);
+    }
+
+    const int beatsPerLabel = marks.beats.size() > 64 ? 16 : 4;
+    for (size_t b = 0; b < marks.beats.size(); b += (size_t) beatsPerLabel)
+    {
+        const float x = xFor (marks.beats[b], total, lanes[0].area);
+        g.setColour (text);
+        g.drawText ("bar " + juce::String (b / 4 + 1), (int) x - 30, top - 24, 60, 18, juce::Justification::centred);
+    }
+
+    g.setColour (refreshMark);
+    g.drawText ("| new slice (refresh)", plotWidth - 420, plotHeight - 24, 200, 18, juce::Justification::centredLeft);
+    g.setColour (repeatMark);
+    g.drawText ("| slice repeats", plotWidth - 210, plotHeight - 24, 190, 18, juce::Justification::centredLeft);
+
+    file.deleteFile();
+    juce::FileOutputStream stream (file);
+    juce::PNGImageFormat png;
+    if (! stream.openedOk() || ! png.writeImageToStream (image, stream))
+    {
+        errorMessage = "cannot write the plot to " + file.getFullPathName();
+        return false;
+    }
+    return true;
+}
+
+} // namespace brakkle::render

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "PluginHost.h"
+#include "Schedule.h"
+
+#include <functional>
+
+namespace brakkle::render
+{
+
+/** Renders audio in place through a hosted plug-in: the host state and the
+    scheduled changes reach it the way a host's transport and automation do,
+    each change at the first sample of the block it belongs to. `progress`
+    (optional) hears the finished fraction now and then. Returns an empty
+    string, or what went wrong. */
+juce::String renderThroughPlugin (brakkle::host::HostedPlugin& plugin,
+                                  juce::AudioBuffer<float>& audio,
+                                  int blockSize,
+                                  const HostState& initial,
+                                  const std::vector<ScheduleEvent>& events,
+                                  const std::function<void (double)>& progress = {});
+
+/** The command-line settings as changes at the first sample, ahead of a schedule's. */
+std::vector<ScheduleEvent> withInitialSettings (const std::vector<ParameterSetting>& settings, std::vector<ScheduleEvent> events);
+
+} // namespace brakkle::render

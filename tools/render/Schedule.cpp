@@ -1,0 +1,147 @@
+#include "Schedule.h"
+
+#include "processor/ParameterIds.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace brakkle::render
+{
+
+namespace
+{
+    size_t indexOf (const juce::String& id)
+    {
+        for (size_t i = 0; i < parameterTable.size(); ++i)
+            if (parameterTable[i].id == id)
+                return i;
+        return 0;
+    }
+
+    /** "1.5", "1.5s" (seconds) or "8b" (beats); false if it is neither. */
+    bool parseTime (const juce::String& text, double& value, bool& inBeats)
+    {
+        auto number = text;
+        inBeats = number.endsWithIgnoreCase ("b");
+        if (inBeats || number.endsWithIgnoreCase ("s"))
+            number = number.dropLastCharacters (1);
+
+        if (number.isEmpty() || ! number.containsOnly ("0123456789.") || number.indexOfChar ('.') != number.lastIndexOfChar ('.'))
+            return false;
+
+        value = number.getDoubleValue();
+        return std::isfinite (value);
+    }
+}
+
+std::array<float, 15> defaultParameterValues()
+{
+    std::array<float, 15> values {};
+    for (size_t i = 0; i < parameterTable.size(); ++i)
+        values[i] = parameterTable[i].defaultValue;
+    return values;
+}
+
+juce::String parseSchedule (const juce::String& text, double sampleRate, double startBpm, std::vector<ScheduleEvent>& events)
+{
+    events.clear();
+    double bpm = startBpm;
+    double anchorSeconds = 0.0, anchorBeats = 0.0, lastSeconds = 0.0;
+
+    const auto lines = juce::StringArray::fromLines (text);
+    for (int n = 0; n < lines.size(); ++n)
+    {
+        const auto lineNumber = n + 1;
+        const auto where = "line " + juce::String (lineNumber) + ": ";
+        const auto line = lines[n].upToFirstOccurrenceOf ("#", false, false).trim();
+        if (line.isEmpty())
+            continue;
+
+        const auto timeText = line.upToFirstOccurrenceOf (" ", false, false).upToFirstOccurrenceOf ("\t", false, false);
+        const auto change = line.substring (timeText.length()).trim();
+
+        double time = 0.0;
+        bool inBeats = false;
+        if (! parseTime (timeText, time, inBeats))
+            return where + "\"" + timeText + "\" is not a time (seconds like 1.5 or 1.5s, beats like 8b)";
+        if (change.isEmpty())
+            return where + "a time needs a change after it (stop, play, bpm=120 or id=value)";
+
+        const double seconds = inBeats ? anchorSeconds + (time - anchorBeats) * 60.0 / bpm : time;
+        if (seconds < lastSeconds)
+            return where + "the time goes backwards (" + timeText + ")";
+        lastSeconds = seconds;
+
+        ScheduleEvent event;
+        event.line = lineNumber;
+        event.sample = (juce::int64) std::llround (seconds * sampleRate);
+
+        if (change == "stop" || change == "play")
+        {
+            event.kind = change == "stop" ? ScheduleEvent::Kind::stop : ScheduleEvent::Kind::play;
+        }
+        else if (change.startsWith ("bpm="))
+        {
+            const auto value = change.fromFirstOccurrenceOf ("=", false, false).trim();
+            const double newBpm = value.getDoubleValue();
+            if (! value.containsOnly ("0123456789.") || value.isEmpty() || newBpm < 1.0 || newBpm > 999.0)
+                return where + "bpm takes a tempo from 1 to 999, got \"" + value + "\"";
+
+            // Beats after this point count at the new tempo.
+            anchorBeats += (seconds - anchorSeconds) * bpm / 60.0;
+            anchorSeconds = seconds;
+            bpm = newBpm;
+            event.kind = ScheduleEvent::Kind::tempo;
+            event.bpm = newBpm;
+        }
+        else
+        {
+            if (auto error = parseParameterSetting (change, event.setting); error.isNotEmpty())
+                return where + error;
+            event.kind = ScheduleEvent::Kind::parameter;
+        }
+
+        events.push_back (event);
+    }
+
+    std::stable_sort (events.begin(), events.end(), [] (const auto& a, const auto& b) { return a.sample < b.sample; });
+    return {};
+}
+
+void forEachBlock (juce::int64 totalSamples,
+                   int blockSize,
+                   HostState state,
+                   const std::vector<ScheduleEvent>& events,
+                   const std::function<void (juce::int64, int, const HostState&, const std::vector<ParameterSetting>&)>& callback)
+{
+    size_t next = 0;
+    std::vector<ParameterSetting> changed;
+
+    for (juce::int64 position = 0; position < totalSamples;)
+    {
+        changed.clear();
+        for (; next < events.size() && events[next].sample <= position; ++next)
+        {
+            const auto& event = events[next];
+            switch (event.kind)
+            {
+                case ScheduleEvent::Kind::parameter:
+                    state.values[indexOf (event.setting.id)] = event.setting.value;
+                    changed.push_back (event.setting);
+                    break;
+                case ScheduleEvent::Kind::tempo: state.bpm = event.bpm; break;
+                case ScheduleEvent::Kind::stop:  state.playing = false; break;
+                case ScheduleEvent::Kind::play:  state.playing = true; break;
+            }
+        }
+
+        auto end = juce::jmin (totalSamples, position + blockSize);
+        if (next < events.size())
+            end = juce::jmin (end, events[next].sample);
+
+        callback (position, (int) (end - position), state, changed);
+        position = end;
+    }
+}
+
+} // namespace brakkle::render
