@@ -466,3 +466,38 @@ TEST (StutterEngine, JoinsAreClickFree)
         }
     }
 }
+
+//==============================================================================
+TEST (LinearDelay, GivesJucesDelayLineSamplesExactly)
+{
+    // The widener's delay must sound exactly like JUCE's linear delay line,
+    // including across the buffer's wrap and for fractional delays.
+    struct Case
+    {
+        int maximum;
+        float delay;
+    };
+    const Case cases[] = { { 44100, 661.5f }, { 48000, 720.0f }, { 8000, 120.0f }, { 10, 8.0f }, { 10, 7.25f }, { 0, 0.0f }, { 96000, 1440.0f } };
+
+    for (const auto& c : cases)
+    {
+        juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Linear> juces;
+        juces.prepare ({ 44100.0, 512, 1 });
+        juces.reset();
+        juces.setMaximumDelayInSamples (c.maximum);
+        juces.setDelay (c.delay);
+
+        brakkle::LinearDelay ours;
+        ours.setMaximumDelayInSamples (c.maximum);
+        ours.setDelay (c.delay);
+
+        juce::Random random (c.maximum);
+        for (int i = 0; i < 3 * (c.maximum + 10); ++i)
+        {
+            const float x = random.nextFloat() * 2.0f - 1.0f;
+            juces.pushSample (0, x);
+            ours.pushSample (x);
+            ASSERT_EQ (ours.popSample(), juces.popSample (0)) << "maximum " << c.maximum << ", delay " << c.delay << ", sample " << i;
+        }
+    }
+}

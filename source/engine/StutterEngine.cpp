@@ -216,6 +216,14 @@ void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float host
         const ToneSettings& frameTone = readToneSettings();
         const bool neutral = frameTone.isNeutral();
 
+        // Stretches that need no tone shaping and no fade are copied in one go.
+        if (const int run = plainRunLength (numSamples - j, recording, shaped && neutral, shaped, position, sliceLength); run > 0)
+        {
+            copyPlainRun (io, slice, bufferChannels, sliceChannels, j, run, recording, shaped);
+            j += run - 1;
+            continue;
+        }
+
         if (shaped && ! neutral)
             updateToneStage ((float) position / (float) sliceLength, frameTone);
 
@@ -260,6 +268,68 @@ void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float host
 
         ++refreshCounter;
     }
+}
+
+int StutterEngine::plainRunLength (int framesLeft, bool recording, bool neutralTone, bool shaped, int position, int sliceLength) const noexcept
+{
+    // A plain frame is either a recording that passes unshaped (the slice is not
+    // shorter than the refresh period), or a shaped frame whose tone stage is
+    // neutral and whose fades are all at unity.
+    if (! (neutralTone || (recording && ! shaped)))
+        return 0;
+
+    int run = juce::jmin (framesLeft, refreshPeriod - refreshCounter, sliceLength - position);
+
+    if (shaped || ! recording)
+    {
+        if (position < fadeLength)
+            return 0;
+        run = juce::jmin (run, sliceLength - fadeLength - position + 1);
+
+        if (! recording)
+            run = juce::jmin (run, refreshPeriod - fadeLength - refreshCounter + 1);
+    }
+
+    return juce::jmax (0, run);
+}
+
+void StutterEngine::copyPlainRun (float* const* io, float* const* slice, int bufferChannels, int sliceChannels,
+                                  int start, int run, bool recording, bool shaped) noexcept
+{
+    auto& position = recording ? writePosition : playPosition;
+
+    for (int c = 0; c < bufferChannels; ++c)
+    {
+        float* out = io[c] + start;
+        const bool inSlice = c < sliceChannels;
+
+        if (recording)
+        {
+            if (inSlice)
+                std::copy (out, out + run, slice[c] + position);
+        }
+        else if (inSlice)
+        {
+            std::copy (slice[c] + position, slice[c] + position + run, out);
+        }
+        else
+        {
+            // A channel the slice does not have repeats silence.
+            std::fill (out, out + run, 0.0f);
+        }
+
+        // With a neutral tone stage the chain only limits; the fades are at unity.
+        if (shaped)
+            for (int j = 0; j < run; ++j)
+                out[j] = brakkle::limitUnit (out[j]);
+    }
+
+    // The widener's delay line still hears every shaped sample, in frame and channel order.
+    if (shaped)
+        widenDelay.pushFramesUnread (io, bufferChannels, start, run);
+
+    position += run;
+    refreshCounter += run;
 }
 
 float StutterEngine::edgeGain (int position, int sliceLength) const noexcept
@@ -311,10 +381,8 @@ void StutterEngine::prepareToneStage (const juce::dsp::ProcessSpec& spec)
         filter->reset();
     }
 
-    // The widener runs every channel through one shared delay channel.
-    const juce::dsp::ProcessSpec delaySpec { spec.sampleRate, spec.maximumBlockSize, 1 };
-    widenDelay.prepare (delaySpec);
-    widenDelay.reset();
+    // The widener runs every channel through one shared delay channel, with room
+    // for one second.
     widenDelay.setMaximumDelayInSamples ((int) sampleRate);
     widenDelay.setDelay (widenerDelaySeconds * sampleRate);
 }
@@ -364,8 +432,8 @@ float StutterEngine::passNeutralToneStage (float s) noexcept
     // widener adds nothing, but the delay line keeps moving, so that turning
     // the widener up later hears what went through it meanwhile.
     s = brakkle::limitUnit (s);
-    widenDelay.pushSample (0, s);
-    widenDelay.popSample (0);
+    widenDelay.pushSample (s);
+    widenDelay.popSample();
     return s;
 }
 
@@ -394,8 +462,8 @@ float StutterEngine::processToneStage (float s, int channel, const ToneSettings&
     s = brakkle::limitUnit ((1.0f - b) * s + b * g);
 
     // Widener: the delayed signal added on the left, subtracted on the right.
-    widenDelay.pushSample (0, s);
-    const float d = widenDelay.popSample (0);
+    widenDelay.pushSample (s);
+    const float d = widenDelay.popSample();
     const float k = settings.widenShare * d * widenRamp;
     s = left ? s + k : s - k;
 

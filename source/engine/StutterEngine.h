@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LinearDelay.h"
 #include "NoteDivisions.h"
 #include "RelaxedFloat.h"
 
@@ -71,7 +72,6 @@ public:
 
 private:
     using LowPass = juce::dsp::IIR::Filter<float>;
-    using WidenDelay = juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Linear>;
 
     /** The tone settings of one frame, read once and shared by its channels. */
     struct ToneSettings
@@ -91,6 +91,9 @@ private:
     void reserveSliceStorage (int numChannelsToHold);
 
     const ToneSettings& readToneSettings() noexcept;
+    int plainRunLength (int framesLeft, bool recording, bool neutralTone, bool shaped, int position, int sliceLength) const noexcept;
+    void copyPlainRun (float* const* io, float* const* slice, int bufferChannels, int sliceChannels,
+                       int start, int run, bool recording, bool shaped) noexcept;
     float edgeGain (int position, int sliceLength) const noexcept;
     float refreshGain() const noexcept;
 
@@ -116,7 +119,7 @@ private:
     LowPass riseFilterLeft, riseFilterRight, fallFilterLeft, fallFilterRight;
     float riseGain = 1.0f;
     float fallGain = 1.0f;
-    WidenDelay widenDelay;
+    brakkle::LinearDelay widenDelay;   // one channel shared by all channels, 15 ms
     float widenRamp = 0.0f;
     ToneSettings tone { std::numeric_limits<float>::quiet_NaN(), 0.0f, 0.0f, 0.0f, 0.0f, 0.0f };
 
