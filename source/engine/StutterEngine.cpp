@@ -14,6 +14,7 @@ namespace
     constexpr float maxCutoffRatio = 0.499f;
 
     constexpr float widenerDelaySeconds = 0.015f;
+    constexpr float cachedSliceSeconds = 0.5f;
     constexpr float edgeFadeSeconds = 0.01f;
     constexpr float defaultTempo = 120.0f;
     // Tempos outside (0, maxTempo] or not finite are never adopted.
@@ -53,7 +54,7 @@ namespace
             juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass (44100.0, 1000.0f, filterQ));
     }
 
-    void setLowPass (juce::dsp::IIR::Filter<float>& filter, const std::array<float, 6>& design) noexcept
+    void setLowPass (juce::dsp::IIR::Filter<float>& filter, const StutterEngine::LowPassDesign& design) noexcept
     {
         // Written into the filter's own coefficient object, so its state carries on.
         // The design's a0 is exactly 1, so these are the values JUCE's own
@@ -90,6 +91,11 @@ void StutterEngine::prepare (const juce::dsp::ProcessSpec& spec)
 
     prepareToneStage (spec);
     reserveSliceStorage (numChannels);
+
+    // Kept designs and gains cover slices up to half a second: those repeat most.
+    const int cachedPositions = (int) (sampleRate * cachedSliceSeconds);
+    designCache.reserve (cachedPositions);
+    gainCache.reserve (cachedPositions);
 }
 
 int StutterEngine::durationInSamples (float sync, float noteIndex, float freeTimeMs) const noexcept
@@ -225,7 +231,7 @@ void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float host
         }
 
         if (shaped && ! neutral)
-            updateToneStage ((float) position / (float) sliceLength, frameTone);
+            updateToneStage (position, sliceLength, frameTone);
 
         // The edge envelope: on every repeated frame, and on recorded ones while
         // the slice is shorter than the refresh period. Gains of exactly 1 leave
@@ -387,33 +393,57 @@ void StutterEngine::prepareToneStage (const juce::dsp::ProcessSpec& spec)
     widenDelay.setDelay (widenerDelaySeconds * sampleRate);
 }
 
-void StutterEngine::updateToneStage (float fraction, const ToneSettings& settings) noexcept
+void StutterEngine::updateToneStage (int position, int sliceLength, const ToneSettings& settings) noexcept
 {
-    // Only what a selected effect uses this frame is computed; the rest would
-    // be recomputed before it is heard anyway.
+    // Only what a selected effect uses this frame is computed; the rest would be
+    // computed afresh before it is heard anyway. Filter designs and fade gains
+    // depend on the position and a few settings alone, so a slice that repeats
+    // with the same settings finds them kept from its earlier passes.
+    const float fraction = (float) position / (float) sliceLength;
+    const auto length = (float) sliceLength;
+
     if (! juce::exactlyEqual (settings.filterMix, 0.0f))
     {
+        const bool rising = settings.filterMix > 0.0f;
         const float top = filterFreq;
-        const float sweep = settings.filterMix > 0.0f ? fraction : 1.0f - fraction;
-        const float cutoff = juce::jmin (sweepFloorHz + sweep * (top - sweepFloorHz), sampleRate * maxCutoffRatio);
-        const auto design = juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass ((double) sampleRate, cutoff, filterQ);
+        designCache.setKey ({ top, sampleRate, rising ? 1.0f : -1.0f, length });
 
-        if (settings.filterMix > 0.0f)
+        LowPassDesign design;
+        if (const auto* kept = designCache.find (position))
         {
-            setLowPass (riseFilterLeft, design);
-            setLowPass (riseFilterRight, design);
+            design = *kept;
         }
         else
         {
-            setLowPass (fallFilterLeft, design);
-            setLowPass (fallFilterRight, design);
+            const float sweep = rising ? fraction : 1.0f - fraction;
+            const float cutoff = juce::jmin (sweepFloorHz + sweep * (top - sweepFloorHz), sampleRate * maxCutoffRatio);
+            design = juce::dsp::IIR::ArrayCoefficients<float>::makeLowPass ((double) sampleRate, cutoff, filterQ);
+            designCache.store (position, design);
         }
+
+        setLowPass (rising ? riseFilterLeft : fallFilterLeft, design);
+        setLowPass (rising ? riseFilterRight : fallFilterRight, design);
     }
 
-    if (settings.fadeMix > 0.0f)
-        riseGain = juce::Decibels::decibelsToGain (fadeVol * (1.0f - fraction));
-    else if (settings.fadeMix < 0.0f)
-        fallGain = juce::Decibels::decibelsToGain (fadeVol * fraction);
+    if (! juce::exactlyEqual (settings.fadeMix, 0.0f))
+    {
+        const bool rising = settings.fadeMix > 0.0f;
+        const float quietEnd = fadeVol;
+        gainCache.setKey ({ quietEnd, rising ? 1.0f : -1.0f, length, 0.0f });
+
+        float gain;
+        if (const auto* kept = gainCache.find (position))
+        {
+            gain = *kept;
+        }
+        else
+        {
+            gain = juce::Decibels::decibelsToGain (quietEnd * (rising ? 1.0f - fraction : fraction));
+            gainCache.store (position, gain);
+        }
+
+        (rising ? riseGain : fallGain) = gain;
+    }
 
     if (settings.stereoMix > 0.0f)
         widenRamp = (stereoWidth / 100.0f) * fraction;

@@ -2,6 +2,7 @@
 
 #include "LinearDelay.h"
 #include "NoteDivisions.h"
+#include "PositionCache.h"
 #include "RelaxedFloat.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
@@ -70,6 +71,9 @@ public:
         bites at tempos below about 8 BPM and keeps memory bounded there. */
     static constexpr float maxDurationSeconds = 60.0f;
 
+    /** A second-order low-pass design: b0, b1, b2, a0 (always 1), a1, a2. */
+    using LowPassDesign = std::array<float, 6>;
+
 private:
     using LowPass = juce::dsp::IIR::Filter<float>;
 
@@ -98,7 +102,7 @@ private:
     float refreshGain() const noexcept;
 
     void prepareToneStage (const juce::dsp::ProcessSpec& spec);
-    void updateToneStage (float fraction, const ToneSettings& settings) noexcept;
+    void updateToneStage (int position, int sliceLength, const ToneSettings& settings) noexcept;
     float processToneStage (float s, int channel, const ToneSettings& settings) noexcept;
     float passNeutralToneStage (float s) noexcept;
 
@@ -122,6 +126,8 @@ private:
     brakkle::LinearDelay widenDelay;   // one channel shared by all channels, 15 ms
     float widenRamp = 0.0f;
     ToneSettings tone { std::numeric_limits<float>::quiet_NaN(), 0.0f, 0.0f, 0.0f, 0.0f, 0.0f };
+    brakkle::PositionCache<LowPassDesign> designCache;
+    brakkle::PositionCache<float> gainCache;
 
     JUCE_DECLARE_NON_COPYABLE (StutterEngine)
 };
