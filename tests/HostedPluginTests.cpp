@@ -202,3 +202,17 @@ TEST (HostedPlugin, StateTravelsBetweenInstancesThroughTheHost)
     restored->instance().getStateInformation (again);
     EXPECT_EQ (again, saved);
 }
+
+TEST (HostedPlugin, OffersItsFixedSizeWindow)
+{
+    auto plugin = loadBrakkle();
+    ASSERT_NE (plugin, nullptr);
+    ASSERT_TRUE (plugin->instance().hasEditor());
+
+    // The host's wrapper takes the size the plug-in's view asks for.
+    std::unique_ptr<juce::AudioProcessorEditor> window (plugin->instance().createEditor());
+    ASSERT_NE (window, nullptr);
+    EXPECT_EQ (window->getWidth(), 800);
+    EXPECT_EQ (window->getHeight(), 600);
+    EXPECT_FALSE (window->isResizable());
+}
