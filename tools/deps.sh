@@ -20,7 +20,8 @@ PACKAGES=(build-essential cmake pkgconf dpkg-dev ccache
           libasound2-dev libfreetype-dev libfontconfig-dev libpng-dev libjpeg-dev zlib1g-dev
           libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev
           xvfb xauth libgtest-dev libgmock-dev libbenchmark-dev debian-archive-keyring
-          fonts-dejavu-core)
+          fonts-dejavu-core
+          clang-14 libclang-rt-14-dev)
 
 say() { printf 'brakkle deps: %s\n' "$*" >&2; }
 die() { say "error: $*"; exit 1; }

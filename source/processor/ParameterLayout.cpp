@@ -31,6 +31,36 @@ namespace
         std::atomic<float> lastGoodValue { get() };
     };
 
+    /** A switch that keeps a value a host can read back and a project can store.
+
+        JUCE's switch keeps whatever normalised value it is sent: a host's
+        not-a-number, or a value outside 0..1, would be reported back as the
+        switch's value and written into saved projects. Here a not-a-number goes
+        back to the last good value, and anything else outside 0..1 lands on the
+        nearer end, as it does for the float parameters. */
+    class GuardedParameterBool final : public juce::AudioParameterBool
+    {
+    public:
+        using AudioParameterBool::AudioParameterBool;
+
+    private:
+        void valueChanged (bool) override
+        {
+            const float stored = static_cast<const juce::AudioProcessorParameter&> (*this).getValue();
+
+            if (stored >= 0.0f && stored <= 1.0f)   // false for NaN
+            {
+                lastGoodValue.store (stored, std::memory_order_relaxed);
+                return;
+            }
+
+            setValueNotifyingHost (std::isnan (stored) ? lastGoodValue.load (std::memory_order_relaxed)
+                                                       : juce::jlimit (0.0f, 1.0f, stored));
+        }
+
+        std::atomic<float> lastGoodValue { get() ? 1.0f : 0.0f };
+    };
+
     juce::AudioParameterFloatAttributes textAttributes (const ParameterSpec& spec, const StutterEngine* engine)
     {
         using namespace ParameterTextFunctions;
@@ -64,7 +94,7 @@ namespace
         const juce::ParameterID id { spec.id, 1 };
 
         if (spec.isSwitch())
-            return std::make_unique<juce::AudioParameterBool> (id, spec.name, spec.defaultValue > 0.5f);
+            return std::make_unique<GuardedParameterBool> (id, spec.name, spec.defaultValue > 0.5f);
 
         return std::make_unique<GuardedParameterFloat> (id,
                                                         spec.name,

@@ -39,9 +39,60 @@ juce::String noteDivisionText (const NoteNames& names, float value)
     return names[(size_t) index];
 }
 
+namespace
+{
+    /** JUCE's number reader gathers an exponent's digits in an int with no
+        limit, so a typed "5e4294967298" overflows it (undefined behaviour; in
+        practice it wraps and reads as 500). Nine digits already put any
+        exponent far beyond what a float holds, so a longer run of digits after
+        an 'e' is cut to nine nines, which reads as what the text means:
+        infinity, or zero for a negative exponent. */
+    juce::String withBoundedExponents (const juce::String& text)
+    {
+        constexpr int maxDigits = 9;
+        juce::String result;
+        auto rest = text.getCharPointer();
+        auto copiedUpTo = rest;
+        bool changed = false;
+
+        while (! rest.isEmpty())
+        {
+            const auto c = rest.getAndAdvance();
+
+            if (c != 'e' && c != 'E')
+                continue;
+
+            auto digits = rest;
+            if (*digits == '+' || *digits == '-')
+                ++digits;
+            while (*digits == '0')
+                ++digits;
+
+            auto end = digits;
+            int count = 0;
+            while (end.isDigit())
+            {
+                ++end;
+                ++count;
+            }
+
+            if (count > maxDigits)
+            {
+                result += juce::String (copiedUpTo, digits) + juce::String::repeatedString ("9", maxDigits);
+                copiedUpTo = end;
+                changed = true;
+            }
+
+            rest = end;
+        }
+
+        return changed ? result + juce::String (copiedUpTo) : text;
+    }
+}
+
 float leadingNumberValue (const juce::String& text)
 {
-    return text.getFloatValue();
+    return withBoundedExponents (text).getFloatValue();
 }
 
 float noteDivisionValue (const NoteNames& names, const juce::String& text)

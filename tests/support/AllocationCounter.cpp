@@ -2,10 +2,27 @@
 // malloc and its relatives are interposed here and forwarded to glibc's own
 // implementation, so operator new, JUCE's HeapBlock and everything else that
 // reaches the heap is seen.
+//
+// Under AddressSanitizer or ThreadSanitizer the sanitizer owns malloc; there
+// the count comes from the allocator hook that the sanitizer runtime offers.
 
 #include "AllocationCounter.h"
 
 #include <cstddef>
+
+#if defined (__SANITIZE_ADDRESS__) || defined (__SANITIZE_THREAD__)
+ #define BRAKKLE_SANITIZER_OWNS_MALLOC 1
+#elif defined (__has_feature)
+ #if __has_feature (address_sanitizer) || __has_feature (thread_sanitizer)
+  #define BRAKKLE_SANITIZER_OWNS_MALLOC 1
+ #endif
+#endif
+
+#ifdef BRAKKLE_SANITIZER_OWNS_MALLOC
+// Declared here: GCC ships the sanitizer runtimes with this hook but not its header.
+extern "C" int __sanitizer_install_malloc_and_free_hooks (void (*) (const volatile void*, size_t),
+                                                          void (*) (const volatile void*));
+#else
 
 extern "C"
 {
@@ -14,6 +31,7 @@ extern "C"
     void* __libc_realloc (void*, size_t);
     void* __libc_memalign (size_t, size_t);
 }
+#endif
 
 namespace brakkle::test
 {
@@ -29,11 +47,22 @@ namespace brakkle::test
         }
     }
 
+   #ifdef BRAKKLE_SANITIZER_OWNS_MALLOC
+    namespace
+    {
+        void onMalloc (const volatile void*, size_t) { note(); }
+        void onFree (const volatile void*) {}
+
+        [[maybe_unused]] const int hooksInstalled = __sanitizer_install_malloc_and_free_hooks (onMalloc, onFree);
+    }
+   #endif
+
     ScopedAllocationCount::ScopedAllocationCount() noexcept   { allocations = 0; counting = true; }
     ScopedAllocationCount::~ScopedAllocationCount()           { counting = false; }
     long ScopedAllocationCount::count() const noexcept        { return allocations; }
 }
 
+#ifndef BRAKKLE_SANITIZER_OWNS_MALLOC
 extern "C"
 {
     void* malloc (size_t size)
@@ -73,3 +102,4 @@ extern "C"
         return *result != nullptr ? 0 : 12;
     }
 }
+#endif
