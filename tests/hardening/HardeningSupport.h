@@ -6,6 +6,7 @@
 #include "PluginHost.h"
 
 #include "processor/ParameterIds.h"
+#include "support/Signals.h"
 
 #include <gtest/gtest.h>
 
@@ -64,18 +65,7 @@ inline float plainValue (host::HostedPlugin& plugin, const juce::String& id)
                                 : std::numeric_limits<float>::quiet_NaN();
 }
 
-inline bool isFiniteAndBounded (const juce::AudioBuffer<float>& block)
-{
-    for (int c = 0; c < block.getNumChannels(); ++c)
-        for (int i = 0; i < block.getNumSamples(); ++i)
-        {
-            const float s = block.getSample (c, i);
-            if (! (s >= -1.0f && s <= 1.0f))
-                return false;
-        }
-
-    return true;
-}
+using brakkle::test::isFiniteAndBounded;
 
 inline void expectFiniteAndBounded (const juce::AudioBuffer<float>& block)
 {

@@ -20,6 +20,8 @@
 
 namespace
 {
+    using brakkle::test::isFiniteAndBounded;
+
     constexpr double sampleRate = 48000.0;
     constexpr int blockSize = 512;
     constexpr double defaultSeconds = 3600.0;
@@ -40,19 +42,6 @@ namespace
         long totalPages = 0, residentPages = 0;
         statm >> totalPages >> residentPages;
         return residentPages * sysconf (_SC_PAGESIZE);
-    }
-
-    bool isFiniteAndBounded (const juce::AudioBuffer<float>& block)
-    {
-        for (int c = 0; c < block.getNumChannels(); ++c)
-            for (int i = 0; i < block.getNumSamples(); ++i)
-            {
-                const float s = block.getSample (c, i);
-                if (! (s >= -1.0f && s <= 1.0f))
-                    return false;
-            }
-
-        return true;
     }
 
     /** What a host's automation lane does: now and then a few parameters move. */

@@ -20,18 +20,7 @@ using brakkle::test::parameterValues;
 
 namespace
 {
-    bool isFiniteAndBounded (const juce::AudioBuffer<float>& block)
-    {
-        for (int c = 0; c < block.getNumChannels(); ++c)
-            for (int i = 0; i < block.getNumSamples(); ++i)
-            {
-                const float s = block.getSample (c, i);
-                if (! (s >= -1.0f && s <= 1.0f))
-                    return false;
-            }
-
-        return true;
-    }
+    using brakkle::test::isFiniteAndBounded;
 
     bool allInRange (const std::vector<float>& values)
     {

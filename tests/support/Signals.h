@@ -27,4 +27,18 @@ inline juce::AudioBuffer<float> noise (int channels, int samples, juce::int64 se
     return b;
 }
 
+/** True when every sample is a number within [-1, 1]. */
+inline bool isFiniteAndBounded (const juce::AudioBuffer<float>& block)
+{
+    for (int c = 0; c < block.getNumChannels(); ++c)
+        for (int i = 0; i < block.getNumSamples(); ++i)
+        {
+            const float s = block.getSample (c, i);
+            if (! (s >= -1.0f && s <= 1.0f))   // false for NaN
+                return false;
+        }
+
+    return true;
+}
+
 } // namespace brakkle::test
