@@ -26,6 +26,21 @@ namespace
     constexpr int blockSize = 512;
     constexpr double defaultSeconds = 3600.0;
 
+    // How far resident memory may drift. AddressSanitizer's fake stacks (its
+    // use-after-return check) fill in as the run reaches frames it had not yet
+    // reached, without any allocation of ours; elsewhere a few pages at most.
+   #if defined (__SANITIZE_ADDRESS__)
+    constexpr long memoryAllowance = 8L << 20;
+   #elif defined (__has_feature)
+    #if __has_feature (address_sanitizer)
+     constexpr long memoryAllowance = 8L << 20;
+    #else
+     constexpr long memoryAllowance = 256L << 10;
+    #endif
+   #else
+    constexpr long memoryAllowance = 256L << 10;
+   #endif
+
     double secondsToPlay()
     {
         if (const char* text = std::getenv ("BRAKKLE_LONG_RUN_SECONDS"))
@@ -125,7 +140,7 @@ TEST (LongRun, AnHourOfPlaybackAllocatesNothingAndKeepsMemoryFlat)
 
     EXPECT_EQ (allocations, 0) << "heap allocations on the audio thread over " << blocks << " blocks";
     EXPECT_EQ (blocksOutOfBounds, 0);
-    EXPECT_LE (memoryAfter - memoryBefore, 256 * 1024)
+    EXPECT_LE (memoryAfter - memoryBefore, memoryAllowance)
         << "resident memory grew from " << memoryBefore << " to " << memoryAfter << " bytes";
 
     for (const auto& spec : parameterTable)
