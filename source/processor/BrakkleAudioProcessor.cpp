@@ -5,6 +5,7 @@
 #include "engine/SoftClip.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -66,6 +67,48 @@ namespace
             {
                 insideElements = true;
             }
+        }
+
+        return false;
+    }
+
+    /** JUCE's XML reader expands the entities a document type declares in a
+        loop that a malformed declaration keeps going for ever. A saved state
+        never declares a document type, so one marks a damaged blob. */
+    bool hasDocumentType (const juce::uint8* text, int numBytes) noexcept
+    {
+        static constexpr char marker[] = "<!DOCTYPE";
+        constexpr int markerLength = (int) sizeof (marker) - 1;
+
+        for (int i = 0; i + markerLength <= numBytes && text[i] != 0; ++i)
+            if (std::memcmp (text + i, marker, (size_t) markerLength) == 0)
+                return true;
+
+        return false;
+    }
+
+    /** JUCE's XML reader steps one character past a hexadecimal character
+        reference ("&#x41;") whatever ends it: when the text ends inside one,
+        it reads past the end of the text. */
+    bool endsInsideCharacterReference (const juce::uint8* text, int numBytes) noexcept
+    {
+        const auto isHexDigit = [] (juce::uint8 c)
+        {
+            return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+        };
+
+        for (int i = 0; i + 2 < numBytes && text[i] != 0; ++i)
+        {
+            if (text[i] != '&' || text[i + 1] != '#' || (text[i + 2] != 'x' && text[i + 2] != 'X'))
+                continue;
+
+            // The reader stops at the first character that is not a digit, or at the ninth digit.
+            int end = i + 3;
+            while (end < numBytes && end < i + 11 && isHexDigit (text[end]))
+                ++end;
+
+            if (end >= numBytes || text[end] == 0)
+                return true;
         }
 
         return false;
@@ -298,11 +341,12 @@ bool BrakkleAudioProcessor::holdsReadableText (const void* data, int sizeInBytes
 {
     // JUCE's XML reader trusts its text to be UTF-8: on a damaged blob (a stray
     // 0xff, a character cut short, a lead byte without its continuation bytes)
-    // it can step past the end of the text or never reach it, and a processing
-    // instruction among the elements makes it loop for ever. Such a blob is
-    // refused before it is read, like any other unreadable one. The text is
-    // found as getXmlFromBinary finds it: a count after the magic number,
-    // limited by the data present.
+    // it can step past the end of the text or never reach it; so it does when
+    // the text ends inside a character reference, and a processing instruction
+    // among the elements or a malformed document type makes it loop for ever.
+    // Such a blob is refused before it is read, like any other unreadable one.
+    // The text is found as getXmlFromBinary finds it: a count after the magic
+    // number, limited by the data present.
     if (data == nullptr || sizeInBytes <= 8)
         return true;
 
@@ -314,7 +358,10 @@ bool BrakkleAudioProcessor::holdsReadableText (const void* data, int sizeInBytes
 
     const auto* text = bytes + 8;
     const auto length = juce::jmin (sizeInBytes - 8, count);
-    return isWellFormedUtf8 (text, length) && ! hasInstructionInsideElements (text, length);
+    return isWellFormedUtf8 (text, length)
+        && ! hasInstructionInsideElements (text, length)
+        && ! hasDocumentType (text, length)
+        && ! endsInsideCharacterReference (text, length);
 }
 
 void BrakkleAudioProcessor::keepCurrentValuesWhereNotANumber (juce::ValueTree& restored) const

@@ -42,10 +42,11 @@ TEST (DamagedState, TextJuceCannotReadSafelyIsRefusedWhole)
     // JUCE's XML reader steps over a UTF-8 lead byte and the continuation bytes
     // it announces without looking at them: with a stray 0xff near the end it
     // read past the text (found by the state fuzz target under AddressSanitizer),
-    // and with 0xf1 runs it could loop for ever. A processing instruction
-    // followed by text inside an element made it loop for ever too, freezing
-    // the host while it loads the project. Such text is refused before it is
-    // read, so nothing changes.
+    // and with 0xf1 runs it could loop for ever. It read past the end as well
+    // when the text ended inside a character reference ("&#x4"). A processing
+    // instruction followed by text inside an element, or a malformed document
+    // type, made it loop for ever, freezing the host while it loads the
+    // project. Such text is refused before it is read, so nothing changes.
     const std::string good = "<PARAMETERS><PARAM id=\"mix\" value=\"10\"/></PARAMETERS>";
 
     struct Case
@@ -62,6 +63,12 @@ TEST (DamagedState, TextJuceCannotReadSafelyIsRefusedWhole)
         { "a stray continuation byte", "<PARAMETERS><PARAM id=\"mix\" value=\"10\x80\"/></PARAMETERS>" },
         { "a processing instruction among the elements", "<PARAMETERS><?x?>a<PARAM id=\"mix\" value=\"10\"/></PARAMETERS>" },
         { "an instruction after the first element", "<?xml version=\"1.0\"?><PARAMETERS><PARAM id=\"mix\" value=\"10\"/><?a?> b</PARAMETERS>" },
+        { "the end inside a character reference", "<PARAMETERS><PARAM id=\"mix\" value=\"10\"/>&#x" },
+        { "the end inside a character reference in a value", "<PARAMETERS><PARAM id=\"mix\" value=\"1&#x4" },
+        { "the end after eight digits of one", "<PARAMETERS><PARAM id=\"mix\" value=\"10\"/>&#X0123abCD" },
+        { "a malformed document type", "<?xml version=\"1.0\"?><!DOCTYPE PARAMETERS [<!ENTITY ten \"100;!ENTITY e2 \"&ten;&ten;\">]>"
+                                       "<PARAMETERS><PARAM id=\"mix\" value=\"&ten;\"/><PARAM id=\"input\" value=\"&e2;\"/></PARAMETERS>" },
+        { "any document type", "<!DOCTYPE PARAMETERS [<!ENTITY ten \"10\">]><PARAMETERS><PARAM id=\"mix\" value=\"&ten;\"/></PARAMETERS>" },
         { "a lead byte that UTF-8 never uses", "<PARAMETERS><PARAM id=\"mix\" value=\"10\"/><!-- \xf8\x88\x80\x80\x80 --></PARAMETERS>" },
     };
 
@@ -76,8 +83,10 @@ TEST (DamagedState, TextJuceCannotReadSafelyIsRefusedWhole)
         EXPECT_EQ (parameterValues (processor), before) << c.name;
     }
 
-    // Well-formed text that is not ASCII, and the declaration JUCE writes, still restore.
-    for (const char* text : { "<PARAMETERS><!-- \xc2\xbd \xe2\x88\x9e \xf0\x9f\x98\x80 --><PARAM id=\"mix\" value=\"10\"/></PARAMETERS>",
+    // Well-formed text that is not ASCII, a closed character reference, and the
+    // declaration JUCE writes, still restore.
+    for (const char* text : { "<PARAMETERS><!-- &#x41; --><PARAM id=\"mix\" value=\"1&#x30;\"/></PARAMETERS>",
+                              "<PARAMETERS><!-- \xc2\xbd \xe2\x88\x9e \xf0\x9f\x98\x80 --><PARAM id=\"mix\" value=\"10\"/></PARAMETERS>",
                               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<PARAMETERS><PARAM id=\"mix\" value=\"10\"/></PARAMETERS>" })
     {
         BrakkleAudioProcessor processor;
