@@ -1,22 +1,20 @@
 // Brakkle as a host sees it: the built VST3 bundle loaded through JUCE's VST3 hosting.
 
-#include "PluginHost.h"
+#include "support/HostedBrakkle.h"
+#include "support/Signals.h"
 
 #include "engine/SoftClip.h"
 #include "processor/ParameterIds.h"
 
 #include <gtest/gtest.h>
 
+using brakkle::test::firstDifference;
+using brakkle::test::loadBrakkle;
+using brakkle::test::renderInBlocks;
+using brakkle::test::setPlain;
+
 namespace
 {
-    std::unique_ptr<brakkle::host::HostedPlugin> loadBrakkle (int channels = 2, double rate = 44100.0, int block = 512)
-    {
-        juce::String error;
-        auto plugin = brakkle::host::HostedPlugin::load (brakkle::host::defaultBundle(), rate, block, channels, error);
-        EXPECT_NE (plugin, nullptr) << error;
-        return plugin;
-    }
-
     juce::AudioBuffer<float> ramp (int channels, int samples)
     {
         juce::AudioBuffer<float> block (channels, samples);
@@ -24,14 +22,6 @@ namespace
             for (int i = 0; i < samples; ++i)
                 block.setSample (c, i, std::sin (0.01f * (float) i + (float) c) * 0.8f);
         return block;
-    }
-
-    void setPlain (brakkle::host::HostedPlugin& plugin, const juce::String& id, float value)
-    {
-        for (const auto& spec : parameterTable)
-            if (spec.id == id)
-                brakkle::host::HostedPlugin::setNormalised (*plugin.parameterNamed (spec.name),
-                                                            (value - spec.minimum) / (spec.maximum - spec.minimum));
     }
 }
 
@@ -133,17 +123,7 @@ TEST (HostedPlugin, PlayingTransportRepeatsTheSlice)
 
     const int total = 22050;
     auto input = ramp (2, total);
-    juce::AudioBuffer<float> output (2, total);
-    for (int start = 0; start < total; start += 512)
-    {
-        const int n = juce::jmin (512, total - start);
-        juce::AudioBuffer<float> block (2, n);
-        for (int c = 0; c < 2; ++c)
-            block.copyFrom (c, 0, input, c, start, n);
-        plugin->process (block);
-        for (int c = 0; c < 2; ++c)
-            output.copyFrom (c, start, block, c, 0, n);
-    }
+    const auto output = renderInBlocks (*plugin, input, { 512 });
 
     // Away from the edge fades, each repeat equals the recorded pass.
     const int slice = 5512;
@@ -193,9 +173,7 @@ TEST (HostedPlugin, StateTravelsBetweenInstancesThroughTheHost)
         auto b = ramp (2, 256);
         source->process (a);
         restored->process (b);
-        for (int c = 0; c < 2; ++c)
-            for (int i = 0; i < 256; ++i)
-                ASSERT_EQ (a.getSample (c, i), b.getSample (c, i)) << "block " << block << " channel " << c << " sample " << i;
+        ASSERT_EQ (firstDifference (b, a), "") << "block " << block;
     }
 
     juce::MemoryBlock again;

@@ -5,6 +5,7 @@
 #include "processor/ParameterIds.h"
 #include "support/AllocationCounter.h"
 #include "support/FakePlayHead.h"
+#include "support/ProcessorParameters.h"
 #include "support/Signals.h"
 
 #include <gtest/gtest.h>
@@ -24,11 +25,7 @@ TEST (Realtime, ProcessBlockNeverAllocatesUnderRandomAutomation)
     {
         SCOPED_TRACE (channels);
         BrakkleAudioProcessor processor;
-        juce::AudioProcessor::BusesLayout layout;
-        const auto set = channels == 1 ? juce::AudioChannelSet::mono() : juce::AudioChannelSet::stereo();
-        layout.inputBuses.add (set);
-        layout.outputBuses.add (set);
-        ASSERT_TRUE (processor.setBusesLayout (layout));
+        ASSERT_TRUE (brakkle::test::useChannels (processor, channels));
 
         brakkle::test::FakePlayHead head;
         processor.setPlayHead (&head);

@@ -202,11 +202,7 @@ TEST (DamagedHost, BlocksLargerThanPreparedAreProcessedInFull)
         const auto render = [&] (int prepared, const std::vector<int>& sizes)
         {
             BrakkleAudioProcessor processor;
-            juce::AudioProcessor::BusesLayout layout;
-            const auto set = c.channels == 1 ? juce::AudioChannelSet::mono() : juce::AudioChannelSet::stereo();
-            layout.inputBuses.add (set);
-            layout.outputBuses.add (set);
-            EXPECT_TRUE (processor.setBusesLayout (layout));
+            EXPECT_TRUE (brakkle::test::useChannels (processor, c.channels));
 
             brakkle::test::FakePlayHead head;
             processor.setPlayHead (&head);

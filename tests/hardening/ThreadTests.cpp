@@ -51,11 +51,7 @@ TEST (Threads, AutomationAudioAndStateOnThreeThreadsAtOnce)
     {
         SCOPED_TRACE (c.name);
         BrakkleAudioProcessor processor;
-        juce::AudioProcessor::BusesLayout layout;
-        const auto set = c.channels == 1 ? juce::AudioChannelSet::mono() : juce::AudioChannelSet::stereo();
-        layout.inputBuses.add (set);
-        layout.outputBuses.add (set);
-        ASSERT_TRUE (processor.setBusesLayout (layout));
+        ASSERT_TRUE (brakkle::test::useChannels (processor, c.channels));
 
         brakkle::test::FakePlayHead head;
         head.playing = c.playing;

@@ -8,6 +8,17 @@
 namespace brakkle::test
 {
 
+/** Gives the processor mono in and out (1) or stereo in and out (2), as a
+    host does for a mono or a stereo track. True when it accepts. */
+inline bool useChannels (BrakkleAudioProcessor& processor, int channels)
+{
+    const auto set = channels == 1 ? juce::AudioChannelSet::mono() : juce::AudioChannelSet::stereo();
+    juce::AudioProcessor::BusesLayout layout;
+    layout.inputBuses.add (set);
+    layout.outputBuses.add (set);
+    return processor.setBusesLayout (layout);
+}
+
 /** Sets a parameter in its own units, as a host or the editor would. */
 inline void setPlain (BrakkleAudioProcessor& processor, const juce::String& id, float value)
 {

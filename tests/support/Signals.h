@@ -3,6 +3,10 @@
 #include <juce_audio_basics/juce_audio_basics.h>
 #include <juce_core/juce_core.h>
 
+#include <iomanip>
+#include <sstream>
+#include <string>
+
 namespace brakkle::test
 {
 
@@ -39,6 +43,27 @@ inline bool isFiniteAndBounded (const juce::AudioBuffer<float>& block)
         }
 
     return true;
+}
+
+/** Where two buffers first differ ("channel 1 sample 480: 0.25 against 0.5", every digit),
+    or an empty text when they hold the same channels, length and samples. */
+inline std::string firstDifference (const juce::AudioBuffer<float>& actual, const juce::AudioBuffer<float>& expected)
+{
+    if (actual.getNumChannels() != expected.getNumChannels() || actual.getNumSamples() != expected.getNumSamples())
+        return "shape " + std::to_string (actual.getNumChannels()) + "x" + std::to_string (actual.getNumSamples())
+             + " against " + std::to_string (expected.getNumChannels()) + "x" + std::to_string (expected.getNumSamples());
+
+    for (int c = 0; c < actual.getNumChannels(); ++c)
+        for (int i = 0; i < actual.getNumSamples(); ++i)
+            if (! juce::exactlyEqual (actual.getSample (c, i), expected.getSample (c, i)))
+            {
+                std::ostringstream where;
+                where << std::setprecision (9) << "channel " << c << " sample " << i << ": "
+                      << actual.getSample (c, i) << " against " << expected.getSample (c, i);
+                return where.str();
+            }
+
+    return {};
 }
 
 } // namespace brakkle::test

@@ -1,0 +1,95 @@
+#pragma once
+
+// The built bundle as the host-side tests drive it: loading it, setting
+// parameters in their own units through the host's side, and playing a long
+// buffer through it block by block.
+
+#include "PluginHost.h"
+
+#include "processor/ParameterIds.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <memory>
+#include <vector>
+
+namespace brakkle::test
+{
+
+inline std::unique_ptr<host::HostedPlugin> loadBrakkle (int channels = 2, double rate = 44100.0, int block = 512)
+{
+    juce::String error;
+    auto plugin = host::HostedPlugin::load (host::defaultBundle(), rate, block, channels, error);
+    EXPECT_NE (plugin, nullptr) << error;
+    return plugin;
+}
+
+inline const ParameterSpec& specFor (const juce::String& id)
+{
+    for (const auto& spec : parameterTable)
+        if (spec.id == id)
+            return spec;
+
+    jassertfalse;
+    return parameterTable[0];
+}
+
+/** Sets a parameter in its own units, as host automation would. */
+inline void setPlain (host::HostedPlugin& plugin, const juce::String& id, float value)
+{
+    const auto& spec = specFor (id);
+    auto* parameter = plugin.parameterNamed (spec.name);
+    ASSERT_NE (parameter, nullptr) << spec.name;
+    host::HostedPlugin::setNormalised (*parameter, (value - spec.minimum) / (spec.maximum - spec.minimum));
+}
+
+/** A parameter's value in its own units, as the host reads it. */
+inline float plainValue (host::HostedPlugin& plugin, const juce::String& id)
+{
+    const auto& spec = specFor (id);
+    auto* parameter = plugin.parameterNamed (spec.name);
+    return parameter != nullptr ? spec.minimum + parameter->getValue() * (spec.maximum - spec.minimum)
+                                : std::numeric_limits<float>::quiet_NaN();
+}
+
+/** Plays the input through the plug-in in blocks whose sizes cycle through
+    blockSizes, and returns what came out. beforeEachBlock (start) runs before
+    each block, for what a host does between calls (tempo, transport, empty
+    blocks). */
+template <typename BeforeEachBlock>
+juce::AudioBuffer<float> renderInBlocks (host::HostedPlugin& plugin,
+                                         const juce::AudioBuffer<float>& input,
+                                         const std::vector<int>& blockSizes,
+                                         BeforeEachBlock&& beforeEachBlock)
+{
+    juce::AudioBuffer<float> output (input.getNumChannels(), input.getNumSamples());
+    int start = 0;
+
+    for (size_t b = 0; start < input.getNumSamples(); ++b)
+    {
+        beforeEachBlock (start);
+
+        const int n = juce::jmin (blockSizes[b % blockSizes.size()], input.getNumSamples() - start);
+        juce::AudioBuffer<float> block (input.getNumChannels(), n);
+        for (int c = 0; c < input.getNumChannels(); ++c)
+            block.copyFrom (c, 0, input, c, start, n);
+
+        plugin.process (block);
+
+        for (int c = 0; c < input.getNumChannels(); ++c)
+            output.copyFrom (c, start, block, c, 0, n);
+        start += n;
+    }
+
+    return output;
+}
+
+inline juce::AudioBuffer<float> renderInBlocks (host::HostedPlugin& plugin,
+                                                const juce::AudioBuffer<float>& input,
+                                                const std::vector<int>& blockSizes)
+{
+    return renderInBlocks (plugin, input, blockSizes, [] (int) {});
+}
+
+} // namespace brakkle::test
