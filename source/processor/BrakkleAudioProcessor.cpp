@@ -87,19 +87,53 @@ namespace
         return false;
     }
 
-    /** JUCE's XML reader steps one character past a hexadecimal character
-        reference ("&#x41;") whatever ends it: when the text ends inside one,
-        it reads past the end of the text. */
-    bool endsInsideCharacterReference (const juce::uint8* text, int numBytes) noexcept
+    /** True when the text holds a reference ("&...;") that JUCE's XML reader
+        misreads. It steps one character past a hexadecimal character
+        reference ("&#x41;") whatever ends it, so a text that ends inside one
+        is read past its end. And it takes any other name up to the next ';'
+        as an entity, and one that starts with '<' it reads again as elements,
+        where that same step runs past the end of the name. A saved state
+        holds only the five predefined entities and character references. */
+    bool hasReferenceJuceMisreads (const juce::uint8* text, int numBytes) noexcept
     {
+        const auto at = [&] (int i) -> juce::uint8 { return i < numBytes ? text[i] : 0; };
+
         const auto isHexDigit = [] (juce::uint8 c)
         {
             return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
         };
 
-        for (int i = 0; i + 2 < numBytes && text[i] != 0; ++i)
+        // Compared as the reader compares them, ignoring the case of letters.
+        const auto namesPredefinedEntity = [&] (int i)
         {
-            if (text[i] != '&' || text[i + 1] != '#' || (text[i + 2] != 'x' && text[i + 2] != 'X'))
+            for (const char* name : { "amp;", "quot;", "apos;", "lt;", "gt;" })
+            {
+                int k = 0;
+                while (name[k] != 0 && (at (i + k) == (juce::uint8) name[k]
+                                        || (at (i + k) >= 'A' && at (i + k) <= 'Z' && at (i + k) + 32 == name[k])))
+                    ++k;
+
+                if (name[k] == 0)
+                    return true;
+            }
+
+            return false;
+        };
+
+        for (int i = 0; i < numBytes && text[i] != 0; ++i)
+        {
+            if (text[i] != '&')
+                continue;
+
+            if (at (i + 1) != '#')
+            {
+                if (! namesPredefinedEntity (i + 1))
+                    return true;
+
+                continue;
+            }
+
+            if (at (i + 2) != 'x' && at (i + 2) != 'X')
                 continue;
 
             // The reader stops at the first character that is not a digit, or at the ninth digit.
@@ -107,7 +141,7 @@ namespace
             while (end < numBytes && end < i + 11 && isHexDigit (text[end]))
                 ++end;
 
-            if (end >= numBytes || text[end] == 0)
+            if (at (end) == 0)
                 return true;
         }
 
@@ -341,9 +375,9 @@ bool BrakkleAudioProcessor::holdsReadableText (const void* data, int sizeInBytes
 {
     // JUCE's XML reader trusts its text to be UTF-8: on a damaged blob (a stray
     // 0xff, a character cut short, a lead byte without its continuation bytes)
-    // it can step past the end of the text or never reach it; so it does when
-    // the text ends inside a character reference, and a processing instruction
-    // among the elements or a malformed document type makes it loop for ever.
+    // it can step past the end of the text or never reach it; so it does with
+    // some references, and a processing instruction among the elements or a
+    // malformed document type makes it loop for ever.
     // Such a blob is refused before it is read, like any other unreadable one.
     // The text is found as getXmlFromBinary finds it: a count after the magic
     // number, limited by the data present.
@@ -361,7 +395,7 @@ bool BrakkleAudioProcessor::holdsReadableText (const void* data, int sizeInBytes
     return isWellFormedUtf8 (text, length)
         && ! hasInstructionInsideElements (text, length)
         && ! hasDocumentType (text, length)
-        && ! endsInsideCharacterReference (text, length);
+        && ! hasReferenceJuceMisreads (text, length);
 }
 
 void BrakkleAudioProcessor::keepCurrentValuesWhereNotANumber (juce::ValueTree& restored) const

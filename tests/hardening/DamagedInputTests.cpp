@@ -43,10 +43,12 @@ TEST (DamagedState, TextJuceCannotReadSafelyIsRefusedWhole)
     // it announces without looking at them: with a stray 0xff near the end it
     // read past the text (found by the state fuzz target under AddressSanitizer),
     // and with 0xf1 runs it could loop for ever. It read past the end as well
-    // when the text ended inside a character reference ("&#x4"). A processing
-    // instruction followed by text inside an element, or a malformed document
-    // type, made it loop for ever, freezing the host while it loads the
-    // project. Such text is refused before it is read, so nothing changes.
+    // when the text ended inside a character reference ("&#x4"), and when the
+    // name of an entity the text never defines began with '<' (the name is
+    // read again as elements). A processing instruction followed by text
+    // inside an element, or a malformed document type, made it loop for ever,
+    // freezing the host while it loads the project. Such text is refused
+    // before it is read, so nothing changes.
     const std::string good = "<PARAMETERS><PARAM id=\"mix\" value=\"10\"/></PARAMETERS>";
 
     struct Case
@@ -66,6 +68,9 @@ TEST (DamagedState, TextJuceCannotReadSafelyIsRefusedWhole)
         { "the end inside a character reference", "<PARAMETERS><PARAM id=\"mix\" value=\"10\"/>&#x" },
         { "the end inside a character reference in a value", "<PARAMETERS><PARAM id=\"mix\" value=\"1&#x4" },
         { "the end after eight digits of one", "<PARAMETERS><PARAM id=\"mix\" value=\"10\"/>&#X0123abCD" },
+        { "an entity name that reads as elements", "<PARAMETERS><PARAM id=\"mix\" value=\"10\"/>&<A>&#x0;</PARAMETERS>" },
+        { "an entity the text never defines", "<PARAMETERS><PARAM id=\"mix\" value=\"&ten;\"/></PARAMETERS>" },
+        { "an ampersand on its own", "<PARAMETERS><PARAM id=\"mix\" value=\"10\"/>a & b</PARAMETERS>" },
         { "a malformed document type", "<?xml version=\"1.0\"?><!DOCTYPE PARAMETERS [<!ENTITY ten \"100;!ENTITY e2 \"&ten;&ten;\">]>"
                                        "<PARAMETERS><PARAM id=\"mix\" value=\"&ten;\"/><PARAM id=\"input\" value=\"&e2;\"/></PARAMETERS>" },
         { "any document type", "<!DOCTYPE PARAMETERS [<!ENTITY ten \"10\">]><PARAMETERS><PARAM id=\"mix\" value=\"&ten;\"/></PARAMETERS>" },
@@ -86,6 +91,7 @@ TEST (DamagedState, TextJuceCannotReadSafelyIsRefusedWhole)
     // Well-formed text that is not ASCII, a closed character reference, and the
     // declaration JUCE writes, still restore.
     for (const char* text : { "<PARAMETERS><!-- &#x41; --><PARAM id=\"mix\" value=\"1&#x30;\"/></PARAMETERS>",
+                              "<PARAMETERS>&lt;&AMP;&Quot;&apos;&gt;&#38;<PARAM id=\"mix\" value=\"10\"/></PARAMETERS>",
                               "<PARAMETERS><!-- \xc2\xbd \xe2\x88\x9e \xf0\x9f\x98\x80 --><PARAM id=\"mix\" value=\"10\"/></PARAMETERS>",
                               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<PARAMETERS><PARAM id=\"mix\" value=\"10\"/></PARAMETERS>" })
     {
