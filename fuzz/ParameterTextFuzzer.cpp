@@ -88,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t siz
         using namespace ParameterTextFunctions;
         juce::ignoreUnused (wholeNumberText (value), twoDecimalsText (value), frequencyText (value),
                             noteDivisionText (processor.stutterEngine.noteNames, value),
-                            leadingNumberValue (text), noteDivisionValue (processor.stutterEngine.noteNames, text));
+                            leadingNumberValue (text), frequencyValue (text),
+                            noteDivisionValue (processor.stutterEngine.noteNames, text));
     }
 
     // Text to value, then the value applied the way the editor or a host applies it.

@@ -277,6 +277,50 @@ TEST (StutterEngine, MoreChannelsAfterPrepareRepeatSilenceUntilTheNextSlice)
     EXPECT_NE (out.getSample (1, R - 512 + 1000), 0.0f);
 }
 
+TEST (StutterEngine, MoreChannelsAfterPrepareKeepASliceLongerThanTheNewReserve)
+{
+    // At 8 kHz: recorded at 50 BPM, a "1 BAR" slice is 38400 samples. The tempo
+    // then rises to 130 BPM and the host re-prepares for stereo, which reserves
+    // room for a "2 BARS" slice at 120 BPM only (32000 samples a channel). The
+    // slice in use is longer than that and must still repeat whole.
+    Settings settings;
+    settings.stutterTimeBpm = 18;   // "1 BAR"
+    settings.refreshTimeBpm = 19;   // "2 BARS"
+    auto engine = preparedEngine (8000.0, 1, settings);
+
+    const int firstCycle = 32000;   // "2 BARS" at 120 BPM, adopted before the transport started
+    const int L = 38400, R = 76800, F = 80;
+    const int tempoRise = firstCycle + L + 512, reprepare = tempoRise + 256;   // block boundaries
+    const int total = firstCycle + R;
+
+    auto out = ramp (2, total);
+    const auto input = out;
+
+    juce::AudioBuffer<float> stopped (1, 16);
+    stopped.clear();
+    engine->process (stopped, 50.0f, false);
+
+    for (int start = 0; start < total; start += 256)
+    {
+        if (start == reprepare)
+            engine->prepare ({ 8000.0, 256, 2 });
+
+        const int n = juce::jmin (256, total - start);
+        juce::AudioBuffer<float> block (out.getArrayOfWritePointers(), start < reprepare ? 1 : 2, start, n);
+        engine->process (block, start < tempoRise ? 50.0f : 130.0f, true);
+
+        if (start == firstCycle)
+        {
+            ASSERT_EQ (engine->getSliceLength(), L);
+        }
+    }
+
+    // The repeat plays back what was recorded, to the end of the slice.
+    for (int p = F; p <= L - F; ++p)
+        ASSERT_EQ (out.getSample (0, firstCycle + L + p), out.getSample (0, firstCycle + p)) << "slice position " << p;
+    EXPECT_EQ (out.getSample (0, firstCycle + F + 1000), input.getSample (0, firstCycle + F + 1000));
+}
+
 //==============================================================================
 TEST (StutterEngine, MatchesThePlainReferenceSampleForSample)
 {

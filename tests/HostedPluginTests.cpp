@@ -194,3 +194,90 @@ TEST (HostedPlugin, OffersItsFixedSizeWindow)
     EXPECT_EQ (window->getHeight(), 600);
     EXPECT_FALSE (window->isResizable());
 }
+
+TEST (HostedPlugin, TextsThatReadAsNoNumberGiveTheHostTheCurrentValue)
+{
+    // A host asks the plug-in what a text means (VST3 getParamValueByString) and
+    // may write the answer into its automation: "nan" must never come back as a
+    // value that is no number, and applied, it changes nothing.
+    auto plugin = loadBrakkle (2, 44100.0, 256);
+    ASSERT_NE (plugin, nullptr);
+    brakkle::test::HeardValues heard (plugin->instance());
+    setPlain (*plugin, ParameterIds::filterFreq, 3000.0f);
+    setPlain (*plugin, ParameterIds::stutterTimeBpm, 4.0f);
+
+    auto block = ramp (2, 256);
+    plugin->process (block);
+
+    for (size_t i = 0; i < parameterTable.size(); ++i)
+    {
+        const auto& spec = parameterTable[i];
+        if (spec.isSwitch())
+            continue;
+
+        auto* parameter = plugin->parameterNamed (spec.name);
+        ASSERT_NE (parameter, nullptr);
+        const float before = parameter->getValue();
+
+        for (const char* text : { "nan", "-NaN", " nan kHz" })
+        {
+            const float value = parameter->getValueForText (text);
+            heard.add ((int) i, value);
+            EXPECT_EQ (value, before) << spec.id << " from \"" << text << "\"";
+
+            brakkle::host::HostedPlugin::setNormalised (*parameter, value);
+            block = ramp (2, 256);
+            plugin->process (block);
+            juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
+        }
+
+        EXPECT_EQ (parameter->getValue(), before) << spec.id;
+    }
+
+    EXPECT_EQ (heard.firstNotANumber(), "");
+}
+
+TEST (HostedPlugin, BypassLeavesTheEngineAsAStoppedTransportDoes)
+{
+    // A "1/16" slice every "1/4" at 120 BPM (5512 and 22050 samples). The host
+    // bypasses the plug-in in the middle of a cycle: the bypassed blocks pass the
+    // input unchanged, and the first block after it starts a fresh cycle, as
+    // after a stopped transport, instead of repeating a slice recorded before.
+    auto bypassed = loadBrakkle (2, 44100.0, 512);
+    auto stopped = loadBrakkle (2, 44100.0, 512);
+    ASSERT_NE (bypassed, nullptr);
+    ASSERT_NE (stopped, nullptr);
+
+    auto* bypass = bypassed->instance().getBypassParameter();
+    ASSERT_NE (bypass, nullptr) << "the host finds no bypass parameter";
+
+    for (auto* plugin : { bypassed.get(), stopped.get() })
+        setPlain (*plugin, ParameterIds::stutterTimeBpm, 7.0f);
+
+    const int firstQuiet = 20 * 512, firstBack = 30 * 512;   // inside the first cycle
+    const auto isQuiet = [&] (int start) { return start >= firstQuiet && start < firstBack; };
+    const auto input = ramp (2, 3 * 22050);
+
+    const auto output = renderInBlocks (*bypassed, input, { 512 }, [&] (int start)
+    {
+        if (start == firstQuiet || start == firstBack)
+            brakkle::host::HostedPlugin::setNormalised (*bypass, isQuiet (start) ? 1.0f : 0.0f);
+    });
+
+    const auto expected = renderInBlocks (*stopped, input, { 512 }, [&] (int start)
+    {
+        stopped->transport().playing = ! isQuiet (start);
+    });
+
+    for (int c = 0; c < 2; ++c)
+        for (int i = firstQuiet; i < firstBack; ++i)
+            ASSERT_EQ (output.getSample (c, i), input.getSample (c, i)) << "bypassed: channel " << c << " sample " << i;
+
+    for (int c = 0; c < 2; ++c)
+        for (int i = firstBack; i < input.getNumSamples(); ++i)
+            ASSERT_EQ (output.getSample (c, i), expected.getSample (c, i)) << "after the bypass: channel " << c << " sample " << i;
+
+    // And before it, both played the same.
+    for (int i = 0; i < firstQuiet; ++i)
+        ASSERT_EQ (output.getSample (0, i), expected.getSample (0, i)) << "sample " << i;
+}

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace
 {
     struct ParameterRow
@@ -147,17 +149,35 @@ TEST_F (Parameters, TextToValue)
     const Case cases[] = {
         { ParameterIds::stutterTimeBpm, "1/8", 10.0f },
         { ParameterIds::refreshTimeBpm, "2 BARS", 19.0f },
-        // Names match exactly: case, spaces and anything else fall back to "1/64 T".
-        { ParameterIds::stutterTimeBpm, "1/8 d", 0.0f },
-        { ParameterIds::stutterTimeBpm, " 1/8", 0.0f },
-        { ParameterIds::stutterTimeBpm, "1/8 ", 0.0f },
-        { ParameterIds::stutterTimeBpm, "13", 0.0f },
+        // Names match in any case, with spaces around; a plain number is the index.
+        { ParameterIds::stutterTimeBpm, "1/8 d", 11.0f },
+        { ParameterIds::stutterTimeBpm, " 1/8", 10.0f },
+        { ParameterIds::stutterTimeBpm, "1/8 ", 10.0f },
+        { ParameterIds::refreshTimeBpm, " 1 bar ", 18.0f },
+        { ParameterIds::refreshTimeBpm, "2 Bars", 19.0f },
+        { ParameterIds::stutterTimeBpm, "13", 13.0f },
+        // Neither a name nor a number: the current value stays ("1/8 D" and "1/4" here).
+        { ParameterIds::stutterTimeBpm, "abc", 11.0f },
+        { ParameterIds::stutterTimeBpm, "1/3", 11.0f },
+        { ParameterIds::refreshTimeBpm, "nan", 13.0f },
+        { ParameterIds::refreshTimeBpm, "", 13.0f },
         // A leading number in the parameter's own unit; the rest is ignored.
         { ParameterIds::input, "-6 dB", -6.0f },
         { ParameterIds::stutterTimeFree, "250ms", 250.0f },
-        { ParameterIds::filterFreq, "2.5 kHz", 500.0f },      // 2.5 Hz, clamped to the lowest
-        { ParameterIds::filterFreq, "8.00 kHz", 500.0f },
+        // Frequencies in kilohertz with a "k" or "kHz" in any case, otherwise in hertz.
+        { ParameterIds::filterFreq, "2.5 kHz", 2500.0f },
+        { ParameterIds::filterFreq, "8.00 kHz", 8000.0f },
+        { ParameterIds::filterFreq, "9.00 kHz", 9000.0f },
+        { ParameterIds::filterFreq, "9 kHz", 9000.0f },
+        { ParameterIds::filterFreq, "9k", 9000.0f },
+        { ParameterIds::filterFreq, "2.5k", 2500.0f },
+        { ParameterIds::filterFreq, " 3 K ", 3000.0f },
+        { ParameterIds::filterFreq, "1.25KHZ", 1250.0f },
+        { ParameterIds::filterFreq, "750 Hz", 750.0f },
+        { ParameterIds::filterFreq, "750hz", 750.0f },
         { ParameterIds::filterFreq, "4100", 4100.0f },
+        { ParameterIds::filterFreq, "1e1 k", 10000.0f },
+        { ParameterIds::filterFreq, "nan k", 8000.0f },      // no number: the current value
         { ParameterIds::stutterTimeFree, "5000", 1000.0f },   // clamped to the range
         { ParameterIds::fadeVol, "abc", 0.0f },
         { ParameterIds::refreshTimeFree, "abc", 10.0f },
@@ -166,6 +186,8 @@ TEST_F (Parameters, TextToValue)
         { ParameterIds::output, "inf", 24.0f },
         { ParameterIds::output, "-inf", -24.0f },
         { ParameterIds::stereoMix, "12.345", 12.35f },        // snapped to the 0.01 step
+        { ParameterIds::mix, "nan", 100.0f },                 // no number: the current value
+        { ParameterIds::fadeVol, "-NaN dB", -12.0f },
     };
 
     for (const auto& c : cases)
@@ -176,8 +198,8 @@ TEST_F (Parameters, TypedNotANumberKeepsTheCurrentValue)
 {
     for (const auto& spec : parameterTable)
     {
-        // Switches have no typed numbers; a note-division name that is no name means "1/64 T".
-        if (spec.isSwitch() || spec.text == ParameterText::noteDivision)
+        // Switches have no typed numbers.
+        if (spec.isSwitch())
             continue;
 
         auto& p = parameter (spec.id);
@@ -194,4 +216,17 @@ TEST_F (Parameters, TypedNotANumberKeepsTheCurrentValue)
     // The engine never sees it either.
     processor.prepareToPlay (44100.0, 64);
     EXPECT_FLOAT_EQ ((float) processor.stutterEngine.filterFreq, 8000.0f);
+}
+
+TEST_F (Parameters, FrequencyTextsReadBackAsTheValueTheyShow)
+{
+    // "8.00 kHz" is 8000 Hz: whatever the box shows, typed back in, lands on the
+    // value it shows, to its last digit (10 Hz for kilohertz, 1 Hz below).
+    for (int hz = 500; hz <= 12000; ++hz)
+    {
+        const auto shown = textFor (ParameterIds::filterFreq, (float) hz);
+        const float readBack = valueForText (ParameterIds::filterFreq, shown);
+        ASSERT_LE (std::abs (readBack - (float) hz), hz > 1000 ? 5.0f : 0.0f) << hz << " Hz shows \"" << shown << "\"";
+        ASSERT_EQ (valueForText (ParameterIds::filterFreq, textFor (ParameterIds::filterFreq, readBack)), readBack) << hz << " Hz";
+    }
 }

@@ -55,6 +55,57 @@ TEST (Realtime, ProcessBlockNeverAllocatesUnderRandomAutomation)
     }
 }
 
+TEST (Realtime, TheFirstLongestSlicesAtThePreparedTempoNeverAllocate)
+{
+    // The host's prepare reserves room for the longest slice ("2 BARS") at the
+    // tempo it finds: the first slices the audio thread starts, stopped or
+    // playing, mono or stereo, fit into it.
+    struct Case
+    {
+        const char* name;
+        int channels;
+        double rate;
+        bool stoppedFirst;
+    };
+
+    const Case cases[] = {
+        { "stereo, 44.1 kHz, playing from the first block", 2, 44100.0, false },
+        { "stereo, 48 kHz, stopped first", 2, 48000.0, true },
+        { "mono, 44.1 kHz, stopped first", 1, 44100.0, true },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        BrakkleAudioProcessor processor;
+        ASSERT_TRUE (brakkle::test::useChannels (processor, c.channels));
+        brakkle::test::setPlain (processor, ParameterIds::stutterTimeBpm, 19.0f);   // "2 BARS"
+        brakkle::test::setPlain (processor, ParameterIds::refreshTimeBpm, 19.0f);
+
+        brakkle::test::FakePlayHead head;
+        processor.setPlayHead (&head);
+        processor.prepareToPlay (c.rate, 512);
+
+        juce::MidiBuffer midi;
+        const auto source = brakkle::test::noise (c.channels, 512, 3);
+        auto block = source;
+        long allocations = 0;
+
+        // Two slices and a bit: 8.5 s of audio from the very first block.
+        for (int i = 0; i < (int) (c.rate * 8.5) / 512; ++i)
+        {
+            head.playing = ! (c.stoppedFirst && i < 4);
+            block.makeCopyOf (source, true);
+
+            brakkle::test::ScopedAllocationCount counter;
+            processor.processBlock (block, midi);
+            allocations += counter.count();
+        }
+
+        EXPECT_EQ (allocations, 0);
+    }
+}
+
 TEST (Realtime, CountingSeesAllocations)
 {
     // The counter itself must work, or the test above proves nothing.

@@ -20,6 +20,18 @@ namespace
     // Tempos outside (0, maxTempo] or not finite are never adopted.
     constexpr float maxTempo = 100000.0f;
 
+    /** The bytes juce::AudioBuffer<float>::setSize asks for to hold this many
+        channels and samples: each channel rounded up to whole groups of four
+        samples, after the list of channel pointers (one more than the channels,
+        rounded up to 16 bytes), and 32 bytes to spare. A resize that keeps its
+        storage (avoidReallocating) reallocates only when this outgrows it. */
+    size_t sliceStorageBytes (int channels, int samples) noexcept
+    {
+        const auto samplesPerChannel = ((size_t) samples + 3) & ~(size_t) 3;
+        const auto channelList = (((size_t) channels + 1) * sizeof (float*) + 15) & ~(size_t) 15;
+        return (size_t) channels * samplesPerChannel * sizeof (float) + channelList + 32;
+    }
+
     std::array<juce::String, brakkle::numNoteDivisions> makeNoteNames()
     {
         std::array<juce::String, brakkle::numNoteDivisions> names;
@@ -113,18 +125,23 @@ int StutterEngine::durationInSamples (float sync, float noteIndex, float freeTim
 void StutterEngine::reserveSliceStorage (int numChannelsToHold)
 {
     // Room for the longest slice the current tempo (or 120 BPM, if faster)
-    // allows, so that slice starts while playing never need to allocate.
+    // allows, so that slice starts while playing never need to allocate; and
+    // never less than the slice in use, which is kept whole until its next start.
     const float slowestTempo = juce::jmin (bpm, defaultTempo);
     const float longest = (60.0f / slowestTempo) * noteBeats[brakkle::longestNoteDivision] * sampleRate;
-    const int samplesNeeded = (int) juce::jmin (longest, maxDurationSeconds * sampleRate);
+    const int samplesNeeded = juce::jmax ((int) juce::jmin (longest, maxDurationSeconds * sampleRate),
+                                          sliceBuffer.getNumSamples());
     const int channelsNeeded = juce::jmax (numChannelsToHold, sliceBuffer.getNumChannels());
+    const auto bytesNeeded = sliceStorageBytes (channelsNeeded, samplesNeeded);
 
-    if ((size_t) channelsNeeded * (size_t) samplesNeeded <= reservedSliceFloats || channelsNeeded == 0)
+    if (bytesNeeded <= reservedSliceBytes || channelsNeeded == 0)
         return;
 
-    // Grow the storage but keep the slice as it is: a new rate or channel count
-    // reaches the slice only at its next start.
-    juce::AudioBuffer<float> grown (channelsNeeded, samplesNeeded);
+    // Grow the storage, sized the way the slice's own resizes size it, but keep
+    // the slice as it is: a new rate or channel count reaches the slice only at
+    // its next start.
+    juce::AudioBuffer<float> grown;
+    grown.setSize (channelsNeeded, samplesNeeded);
     grown.clear();
 
     for (int c = 0; c < sliceBuffer.getNumChannels(); ++c)
@@ -132,7 +149,7 @@ void StutterEngine::reserveSliceStorage (int numChannelsToHold)
 
     grown.setSize (sliceBuffer.getNumChannels(), sliceBuffer.getNumSamples(), true, false, true);
     sliceBuffer = std::move (grown);
-    reservedSliceFloats = (size_t) channelsNeeded * (size_t) samplesNeeded;
+    reservedSliceBytes = bytesNeeded;
 }
 
 //==============================================================================
@@ -141,7 +158,13 @@ void StutterEngine::process (juce::AudioBuffer<float>& buffer, float hostBpm, bo
     if (isPlaying)
         processPlaying (buffer, hostBpm);
     else
-        startCycle();   // stopped: the audio passes untouched, ready to record on the first playing sample
+        stop();   // the audio passes untouched
+}
+
+void StutterEngine::stop() noexcept
+{
+    // Ready to record on the first playing sample.
+    startCycle();
 }
 
 void StutterEngine::startCycle() noexcept
@@ -161,7 +184,7 @@ void StutterEngine::restartSlice() noexcept
         {
             // Reuses the reserved storage; only a slice longer than the reserve allocates.
             sliceBuffer.setSize (numChannels, length, false, false, true);
-            reservedSliceFloats = juce::jmax (reservedSliceFloats, (size_t) numChannels * (size_t) length);
+            reservedSliceBytes = juce::jmax (reservedSliceBytes, sliceStorageBytes (numChannels, length));
         }
     }
 

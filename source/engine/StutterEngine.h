@@ -31,6 +31,12 @@ public:
     /** Rewrites the wet buffer in place. Audio thread only. */
     void process (juce::AudioBuffer<float>& buffer, float hostBpm, bool isPlaying) noexcept;
 
+    /** What a block with the transport stopped does to the engine, without the
+        block: the slice is discarded and the next playing sample starts a fresh
+        cycle. Every way into the stopped state goes through here (a stopped
+        transport, a host's bypass). Audio thread only. */
+    void stop() noexcept;
+
     /** A sync switch, a note-division index and a free time in milliseconds
         turned into a number of samples at the adopted tempo and sample rate. */
     int durationInSamples (float sync, float noteIndex, float freeTimeMs) const noexcept;
@@ -117,7 +123,7 @@ private:
     int refreshPeriod = 0;
     int refreshCounter = 0;
     int fadeLength = 0;
-    size_t reservedSliceFloats = 0;   // samples the slice storage holds without reallocating
+    size_t reservedSliceBytes = 0;   // what the slice storage holds without reallocating
 
     // Tone stage
     LowPass riseFilterLeft, riseFilterRight, fallFilterLeft, fallFilterRight;

@@ -251,6 +251,15 @@ void BrakkleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
     applyMixAndOutputStage (buffer, numOutputs);
 }
 
+void BrakkleAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages)
+{
+    // The audio passes as JUCE passes it for any bypassed plug-in; the engine is
+    // left as a stopped transport leaves it, so that the first block after the
+    // bypass starts a fresh cycle instead of repeating a slice from before it.
+    AudioProcessor::processBlockBypassed (buffer, midiMessages);
+    stutterEngine.stop();
+}
+
 float BrakkleAudioProcessor::readTempo() const
 {
     if (auto* head = getPlayHead())

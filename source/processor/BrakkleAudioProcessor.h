@@ -22,6 +22,9 @@ public:
     using AudioProcessor::processBlock;
     void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages) override;
 
+    using AudioProcessor::processBlockBypassed;
+    void processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages) override;
+
     double getTailLengthSeconds() const override;
 
     bool acceptsMidi() const override;

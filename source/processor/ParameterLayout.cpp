@@ -4,17 +4,36 @@
 #include "ParameterText.h"
 
 #include <cmath>
+#include <functional>
+#include <optional>
 
 namespace
 {
     /** A float parameter that refuses values that are no number.
 
-        A typed "nan" or a host that sends a not-a-number value would otherwise
-        store it; here the parameter goes straight back to its last good value. */
+        A typed text that reads as no number ("nan") keeps the current value, so
+        neither the window nor a host asking what a text means ever gets one back.
+        A host that sends a not-a-number value would otherwise store it; here the
+        parameter goes straight back to its last good value. */
     class GuardedParameterFloat final : public juce::AudioParameterFloat
     {
     public:
-        using AudioParameterFloat::AudioParameterFloat;
+        using TextReader = std::function<std::optional<float> (const juce::String&)>;
+
+        GuardedParameterFloat (const juce::ParameterID& id,
+                               const juce::String& displayName,
+                               juce::NormalisableRange<float> valueRange,
+                               float defaultValue,
+                               juce::AudioParameterFloatAttributes attributes,
+                               TextReader readText)
+            : AudioParameterFloat (id, displayName, valueRange, defaultValue,
+                                   // Called only once the parameter exists, never while it is built.
+                                   attributes.withValueFromStringFunction ([this, readText = std::move (readText)] (const juce::String& text)
+                                   {
+                                       return readText (text).value_or (lastGoodValue.load (std::memory_order_relaxed));
+                                   }))
+        {
+        }
 
     private:
         void valueChanged (float newValue) override
@@ -61,6 +80,7 @@ namespace
         std::atomic<float> lastGoodValue { get() ? 1.0f : 0.0f };
     };
 
+    /** How a float parameter shows its value. */
     juce::AudioParameterFloatAttributes textAttributes (const ParameterSpec& spec, const StutterEngine* engine)
     {
         using namespace ParameterTextFunctions;
@@ -69,24 +89,40 @@ namespace
         switch (spec.text)
         {
             case ParameterText::wholeNumber:
-                return attributes.withStringFromValueFunction ([] (float v, int) { return wholeNumberText (v); })
-                                 .withValueFromStringFunction (leadingNumberValue);
+                return attributes.withStringFromValueFunction ([] (float v, int) { return wholeNumberText (v); });
             case ParameterText::twoDecimals:
-                return attributes.withStringFromValueFunction ([] (float v, int) { return twoDecimalsText (v); })
-                                 .withValueFromStringFunction (leadingNumberValue);
+                return attributes.withStringFromValueFunction ([] (float v, int) { return twoDecimalsText (v); });
             case ParameterText::frequency:
-                return attributes.withStringFromValueFunction ([] (float v, int) { return frequencyText (v); })
-                                 .withValueFromStringFunction (leadingNumberValue);
+                return attributes.withStringFromValueFunction ([] (float v, int) { return frequencyText (v); });
             case ParameterText::noteDivision:
                 // The names live in the engine, which is built after the parameters:
                 // they are read only when a text is asked for, never during construction.
-                return attributes.withStringFromValueFunction ([engine] (float v, int) { return noteDivisionText (engine->noteNames, v); })
-                                 .withValueFromStringFunction ([engine] (const juce::String& t) { return noteDivisionValue (engine->noteNames, t); });
+                return attributes.withStringFromValueFunction ([engine] (float v, int) { return noteDivisionText (engine->noteNames, v); });
             case ParameterText::onOff:
                 break;
         }
 
         return attributes;
+    }
+
+    /** How a float parameter reads a typed text. */
+    GuardedParameterFloat::TextReader textReader (const ParameterSpec& spec, const StutterEngine* engine)
+    {
+        using namespace ParameterTextFunctions;
+
+        switch (spec.text)
+        {
+            case ParameterText::frequency:
+                return frequencyValue;
+            case ParameterText::noteDivision:
+                return [engine] (const juce::String& t) { return noteDivisionValue (engine->noteNames, t); };
+            case ParameterText::wholeNumber:
+            case ParameterText::twoDecimals:
+            case ParameterText::onOff:
+                break;
+        }
+
+        return leadingNumberValue;
     }
 
     std::unique_ptr<juce::RangedAudioParameter> makeParameter (const ParameterSpec& spec, const StutterEngine* engine)
@@ -100,7 +136,8 @@ namespace
                                                         spec.name,
                                                         juce::NormalisableRange<float> (spec.minimum, spec.maximum, spec.step),
                                                         spec.defaultValue,
-                                                        textAttributes (spec, engine));
+                                                        textAttributes (spec, engine),
+                                                        textReader (spec, engine));
     }
 }
 

@@ -90,18 +90,67 @@ namespace
     }
 }
 
-float leadingNumberValue (const juce::String& text)
+namespace
 {
-    return withBoundedExponents (text).getFloatValue();
+    /** The number a text begins with, as JUCE reads it, and the text after it. */
+    struct LeadingNumber
+    {
+        double value = 0.0;
+        bool found = false;   // false when the text does not begin with a number (the value is then 0)
+        juce::String rest;
+    };
+
+    LeadingNumber readLeadingNumber (const juce::String& text)
+    {
+        const auto bounded = withBoundedExponents (text);
+        auto position = bounded.getCharPointer();
+        const auto start = position.findEndOfWhitespace();
+
+        LeadingNumber reading;
+        reading.value = juce::CharacterFunctions::readDoubleValue (position);
+        reading.found = position != start;
+        reading.rest = juce::String (position);
+        return reading;
+    }
+
+    std::optional<float> asValue (double value)
+    {
+        if (std::isnan (value))
+            return std::nullopt;
+
+        return (float) value;
+    }
 }
 
-float noteDivisionValue (const NoteNames& names, const juce::String& text)
+std::optional<float> leadingNumberValue (const juce::String& text)
 {
+    return asValue (readLeadingNumber (text).value);
+}
+
+std::optional<float> frequencyValue (const juce::String& text)
+{
+    const auto reading = readLeadingNumber (text);
+    const auto unit = reading.rest.removeCharacters (" \t").toLowerCase();
+    const bool kilohertz = reading.found && (unit == "k" || unit == "khz");
+
+    return asValue (kilohertz ? reading.value * 1000.0 : reading.value);
+}
+
+std::optional<float> noteDivisionValue (const NoteNames& names, const juce::String& text)
+{
+    const auto typed = text.trim();
+
     for (size_t i = 0; i < names.size(); ++i)
-        if (text == names[i])
+        if (typed.equalsIgnoreCase (names[i]))
             return (float) i;
 
-    return 0.0f;
+    // A plain number and nothing else is the index itself; JUCE snaps and clamps it.
+    const auto reading = readLeadingNumber (typed);
+
+    if (reading.found && reading.rest.isEmpty())
+        return asValue (reading.value);
+
+    return std::nullopt;
 }
 
 } // namespace ParameterTextFunctions

@@ -3,6 +3,7 @@
 #include <juce_core/juce_core.h>
 
 #include <array>
+#include <optional>
 
 /** How parameter values turn into text and typed text into values. Values are
     always in the parameter's own units (milliseconds, note index, dB, %, Hz). */
@@ -22,9 +23,18 @@ namespace ParameterTextFunctions
     /** The name of the note division at the value's (truncated) index. */
     juce::String noteDivisionText (const NoteNames& names, float value);
 
-    /** The number a text begins with ("-6 dB" gives -6, "abc" gives 0). */
-    float leadingNumberValue (const juce::String& text);
+    // Typed text to a value. Nothing (no value at all) means the text reads as
+    // no number ("nan"): the parameter then keeps the value it has.
 
-    /** The index of the division whose name equals the text exactly, or 0. */
-    float noteDivisionValue (const NoteNames& names, const juce::String& text);
+    /** The number a text begins with ("-6 dB" gives -6, "abc" gives 0). */
+    std::optional<float> leadingNumberValue (const juce::String& text);
+
+    /** Hertz, or kilohertz with a "k" or "kHz" after the number in any case:
+        "750 Hz" and "750" give 750, "9.00 kHz", "9k" and "9 KHZ" give 9000. */
+    std::optional<float> frequencyValue (const juce::String& text);
+
+    /** The index of the division whose name the text is, in any case and with
+        spaces around ("1/8 d" gives 11), or a plain number taken as the index
+        ("13"); nothing for any other text. */
+    std::optional<float> noteDivisionValue (const NoteNames& names, const juce::String& text);
 }

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -52,6 +54,61 @@ inline float plainValue (host::HostedPlugin& plugin, const juce::String& id)
     return parameter != nullptr ? spec.minimum + parameter->getValue() * (spec.maximum - spec.minimum)
                                 : std::numeric_limits<float>::quiet_NaN();
 }
+
+/** Every normalised value the host side hears for the plug-in's parameters:
+    from the plug-in's edits (VST3 performEdit), from its processing, and from
+    the host's own changes, as a host's automation lane and display would. */
+class HeardValues final : private juce::AudioProcessorParameter::Listener,
+                          private juce::AudioProcessorListener
+{
+public:
+    explicit HeardValues (juce::AudioPluginInstance& instanceToWatch) : instance (instanceToWatch)
+    {
+        instance.addListener (this);
+        for (auto* parameter : instance.getParameters())
+            parameter->addListener (this);
+    }
+
+    ~HeardValues() override
+    {
+        for (auto* parameter : instance.getParameters())
+            parameter->removeListener (this);
+        instance.removeListener (this);
+    }
+
+    /** Adds a value the host got back by asking (a text's value, for example). */
+    void add (int parameterIndex, float value)
+    {
+        const juce::ScopedLock lock (mutex);
+        values.push_back ({ parameterIndex, value });
+    }
+
+    /** "parameter 9: nan" for the first value that is no number, or an empty text. */
+    std::string firstNotANumber() const
+    {
+        const juce::ScopedLock lock (mutex);
+        for (const auto& [index, value] : values)
+            if (std::isnan (value))
+                return "parameter " + std::to_string (index) + ": " + std::to_string (value);
+        return {};
+    }
+
+    size_t count() const
+    {
+        const juce::ScopedLock lock (mutex);
+        return values.size();
+    }
+
+private:
+    void parameterValueChanged (int index, float value) override { add (index, value); }
+    void parameterGestureChanged (int, bool) override {}
+    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override { add (index, value); }
+    void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
+
+    juce::AudioPluginInstance& instance;
+    juce::CriticalSection mutex;
+    std::vector<std::pair<int, float>> values;
+};
 
 /** Plays the input through the plug-in in blocks whose sizes cycle through
     blockSizes, and returns what came out. beforeEachBlock (start) runs before
