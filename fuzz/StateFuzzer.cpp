@@ -1,14 +1,40 @@
 // A host hands the plug-in whatever bytes its project file holds: a saved
-// state, another plug-in's, or something damaged. Restoring it must never
-// crash, never leave a parameter without a number or outside its range, and
-// whatever the instance then holds must survive a save and restore.
+// state, another plug-in's, or something damaged. Reading it must never crash
+// or hang; what the reader gives back is a parameter tree with no value that
+// is no number and no attribute given twice. Restored, it must never leave a
+// parameter without a number or outside its range, and whatever the instance
+// then holds must survive a save and restore.
 
 #include "FuzzSupport.h"
+#include "processor/SavedState.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
 using namespace brakkle::fuzz;
+
+namespace
+{
+    void checkTree (const juce::ValueTree& tree, const juce::Identifier& type)
+    {
+        if (tree.getType() != type)
+            fail ("restored a tree of another type", tree.getType().toString());
+
+        for (const auto& child : tree)
+        {
+            for (int i = 0; i < child.getNumProperties(); ++i)
+                for (int k = i + 1; k < child.getNumProperties(); ++k)
+                    if (child.getPropertyName (i) == child.getPropertyName (k))
+                        fail ("attribute given twice", child.getPropertyName (i).toString());
+
+            const auto id = child.getProperty ("id").toString();
+            if (parameterTable.end() != std::find_if (parameterTable.begin(), parameterTable.end(), [&] (const ParameterSpec& spec) { return spec.id == id; })
+                && child.hasProperty ("value") && std::isnan ((float) child.getProperty ("value")))
+                fail ("a parameter's value is no number", id);
+        }
+    }
+}
 
 extern "C" int LLVMFuzzerInitialize (int*, char***)
 {
@@ -25,7 +51,15 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t siz
     BrakkleAudioProcessor processor;
     processor.prepareToPlay (8000.0, 64);   // a small slice reserve keeps each run quick
 
-    processor.setStateInformation (data, (int) size);
+    const auto type = processor.parameters.state.getType();
+    const auto restored = SavedState::read (data, (int) size, type, SavedState::currentValuesOf (processor.parameters));
+
+    if (restored.has_value())
+    {
+        checkTree (*restored, type);
+        processor.parameters.replaceState (*restored);
+    }
+
     checkParameters (processor);
     checkStateRoundTrip (processor);
 

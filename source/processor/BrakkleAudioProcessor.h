@@ -56,8 +56,6 @@ public:
 private:
     juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout();
     void updateEngineParameters() noexcept;
-    void keepCurrentValuesWhereNotANumber (juce::ValueTree& restored) const;
-    static bool holdsReadableText (const void* data, int sizeInBytes);
 
     float readTempo() const;
     bool readIsPlaying() const;
