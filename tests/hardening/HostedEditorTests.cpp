@@ -10,6 +10,9 @@
 
 #include <dlfcn.h>
 
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
 using namespace brakkle::hardening;
 
 namespace
@@ -25,6 +28,107 @@ namespace
             if (auto* setHandler = reinterpret_cast<Handler (*) (Handler)> (dlsym (x11, "XSetErrorHandler")))
                 setHandler ([] (void*, void*) { return 0; });
     }
+
+    /** A user at the X display, with the mouse and keyboard: clicks and key
+        presses sent to the plug-in's own window, which the plug-in reads from
+        the display like any other input. */
+    class UserAtTheDisplay
+    {
+    public:
+        UserAtTheDisplay() : display (XOpenDisplay (nullptr)) {}
+        ~UserAtTheDisplay() { if (display != nullptr) XCloseDisplay (display); }
+
+        /** The deepest window of the given size below the host's window: the
+            one the plug-in put its editor into. */
+        bool findPluginWindow (juce::Component& hostWindow, int width, int height)
+        {
+            auto* peer = hostWindow.getPeer();
+            if (display == nullptr || peer == nullptr)
+                return false;
+
+            target = 0;
+            search ((Window) (juce::pointer_sized_uint) peer->getNativeHandle(), width, height);
+            return target != 0;
+        }
+
+        /** A left click at a point of the plug-in's window, after giving it the keyboard. */
+        void click (int x, int y)
+        {
+            XSetInputFocus (display, target, RevertToParent, CurrentTime);
+
+            for (const int type : { ButtonPress, ButtonRelease })
+            {
+                XEvent event {};
+                auto& b = event.xbutton;
+                b.type = type;
+                b.display = display;
+                b.window = target;
+                b.root = DefaultRootWindow (display);
+                b.time = CurrentTime;
+                b.x = x;
+                b.y = y;
+                b.button = Button1;
+                b.state = type == ButtonRelease ? Button1Mask : 0;
+                b.same_screen = True;
+                XSendEvent (display, target, True, type == ButtonPress ? ButtonPressMask : ButtonReleaseMask, &event);
+            }
+
+            XFlush (display);
+        }
+
+        /** Types the text (letters, digits, '.', '-'), then Return. */
+        void type (const juce::String& text)
+        {
+            for (auto c : text)
+                press (c == '.' ? XK_period : c == '-' ? XK_minus : (KeySym) c);
+
+            press (XK_Return);
+        }
+
+    private:
+        void press (KeySym symbol)
+        {
+            for (const int type : { KeyPress, KeyRelease })
+            {
+                XEvent event {};
+                auto& k = event.xkey;
+                k.type = type;
+                k.display = display;
+                k.window = target;
+                k.root = DefaultRootWindow (display);
+                k.time = CurrentTime;
+                k.keycode = XKeysymToKeycode (display, symbol);
+                k.same_screen = True;
+                XSendEvent (display, target, True, type == KeyPress ? KeyPressMask : KeyReleaseMask, &event);
+            }
+
+            XFlush (display);
+        }
+
+        void search (Window window, int width, int height)
+        {
+            Window root = 0, parent = 0, *children = nullptr;
+            unsigned int count = 0;
+            if (XQueryTree (display, window, &root, &parent, &children, &count) == 0)
+                return;
+
+            for (unsigned int i = 0; i < count; ++i)
+            {
+                XWindowAttributes attributes {};
+                if (XGetWindowAttributes (display, children[i], &attributes) != 0
+                    && attributes.width == width && attributes.height == height)
+                    target = children[i];
+
+                search (children[i], width, height);
+            }
+
+            if (children != nullptr)
+                XFree (children);
+        }
+
+        Display* display = nullptr;
+        Window target = 0;
+    };
 }
 
 TEST (HostileHost, EditorOpenedAndClosedTwoHundredTimesWhileAudioRuns)
@@ -93,4 +197,54 @@ TEST (HostileHost, EditorOpenedAndClosedTwoHundredTimesWhileAudioRuns)
     // Opening and closing the window changes no parameter.
     for (size_t i = 0; i < parameterTable.size(); ++i)
         EXPECT_EQ (plainValue (*plugin, parameterTable[i].id), before[i]) << parameterTable[i].id;
+}
+
+TEST (HostileHost, TextTypedIntoTheWindowNeverSendsTheHostANaN)
+{
+    // A user types "nan" into the Mix box. It reads as no number, so the value
+    // stays; before, the box handed the parameter a NaN, the parameter put its
+    // last good value back, but the host's automation (VST3 performEdit) and
+    // the box itself still heard the NaN.
+    ignoreXErrors();
+
+    if (juce::Desktop::getInstance().getDisplays().displays.isEmpty())
+        GTEST_SKIP() << "no display (run under xvfb-run)";
+
+    auto plugin = loadBrakkle (2, 48000.0, 256);
+    ASSERT_NE (plugin, nullptr);
+    auto& instance = plugin->instance();
+    brakkle::test::HeardValues heard (instance);
+    auto* mix = plugin->parameterNamed (specFor (ParameterIds::mix).name);
+    ASSERT_NE (mix, nullptr);
+
+    juce::DocumentWindow window ("Brakkle", juce::Colours::black, 0, true);
+    window.setUsingNativeTitleBar (true);
+    window.setContentOwned (instance.createEditorIfNeeded(), true);
+    window.setVisible (true);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (300);
+
+    UserAtTheDisplay user;
+    ASSERT_TRUE (user.findPluginWindow (window, 800, 600)) << "the plug-in's window is not on the display";
+
+    // The Mix knob's value box, as the window lays it out.
+    const juce::Point<int> mixBox { 330 + 29 + 40, 262 + 20 + 10 };
+
+    const auto typeIntoMix = [&] (const juce::String& text)
+    {
+        user.click (mixBox.x, mixBox.y);
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (100);
+        user.type (text);
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (200);
+    };
+
+    // A number reaches the host: the typing works.
+    typeIntoMix ("42");
+    ASSERT_NEAR (mix->getValue(), 0.42f, 1.0e-6f) << "the typed text did not reach the plug-in";
+    const auto heardBefore = heard.count();
+    EXPECT_GT (heardBefore, 0u);
+
+    typeIntoMix ("nan");
+    EXPECT_EQ (heard.firstNotANumber(), "");
+    EXPECT_NEAR (mix->getValue(), 0.42f, 1.0e-6f);
+    EXPECT_NEAR (plainValue (*plugin, ParameterIds::mix), 42.0f, 1.0e-4f);
 }
