@@ -124,7 +124,11 @@ void StutterEngine::reserveSliceStorage (int numChannelsToHold)
 
     // Grow the storage but keep the slice as it is: a new rate or channel count
     // reaches the slice only at its next start.
-    juce::AudioBuffer<float> grown (channelsNeeded, samplesNeeded);
+    // Sized through setSize, which counts its bytes differently from the
+    // constructor (rounded channel list and samples): a slice of exactly the
+    // reserved length must find room without reallocating.
+    juce::AudioBuffer<float> grown;
+    grown.setSize (channelsNeeded, samplesNeeded);
     grown.clear();
 
     for (int c = 0; c < sliceBuffer.getNumChannels(); ++c)

@@ -36,7 +36,7 @@ public:
     int durationInSamples (float sync, float noteIndex, float freeTimeMs) const noexcept;
 
     //==============================================================================
-    // The current plain values of the plug-in's fifteen parameters, in their own
+    // The current plain values of the plug-in's parameters, in their own
     // units (milliseconds, note index, 0/1, decibels, percent, hertz).
     brakkle::RelaxedFloat stutterTimeFree { 200.0f };
     brakkle::RelaxedFloat stutterTimeBpm { 11.0f };
@@ -53,6 +53,7 @@ public:
     brakkle::RelaxedFloat fadeMix { 0.0f };
     brakkle::RelaxedFloat stereoWidth { 100.0f };
     brakkle::RelaxedFloat stereoMix { 0.0f };
+    brakkle::RelaxedFloat gridLock { 0.0f };   // on: cycles start on the host's beat grid
 
     /** Names of the note divisions, by index; never changed after construction. */
     const std::array<juce::String, brakkle::numNoteDivisions> noteNames;

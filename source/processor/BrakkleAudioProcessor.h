@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ParameterIds.h"
 #include "engine/StutterEngine.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -66,7 +67,7 @@ private:
 
     /** Where the parameter tree keeps each plain value, in the table's order;
         looked up once so that parameter changes on the audio thread stay cheap. */
-    std::array<std::atomic<float>*, 15> rawParameterValues {};
+    std::array<std::atomic<float>*, parameterTable.size()> rawParameterValues {};
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrakkleAudioProcessor)
 };

@@ -34,9 +34,9 @@ namespace
     }
 }
 
-std::array<float, 15> defaultParameterValues()
+ParameterValues defaultParameterValues()
 {
-    std::array<float, 15> values {};
+    ParameterValues values {};
     for (size_t i = 0; i < parameterTable.size(); ++i)
         values[i] = parameterTable[i].defaultValue;
     return values;

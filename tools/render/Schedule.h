@@ -2,6 +2,8 @@
 
 #include "RenderOptions.h"
 
+#include "processor/ParameterIds.h"
+
 #include <juce_core/juce_core.h>
 
 #include <array>
@@ -30,16 +32,19 @@ struct ScheduleEvent
     '#' starts a comment. Returns an empty string or "line N: what is wrong". */
 juce::String parseSchedule (const juce::String& text, double sampleRate, double startBpm, std::vector<ScheduleEvent>& events);
 
+/** Plain parameter values, in the parameter table's order. */
+using ParameterValues = std::array<float, parameterTable.size()>;
+
 /** What the host tells the plug-in during one stretch of audio. */
 struct HostState
 {
     double bpm = 120.0;
     bool playing = true;
-    std::array<float, 15> values {};   // plain parameter values, in the parameter table's order
+    ParameterValues values {};   // plain parameter values, in the parameter table's order
 };
 
 /** The plain values a fresh plug-in starts with. */
-std::array<float, 15> defaultParameterValues();
+ParameterValues defaultParameterValues();
 
 /** Walks a render: splits [0, totalSamples) into blocks of at most blockSize
     that also break at every event, applies the events due at each block's start
