@@ -53,7 +53,7 @@ SliceMarks traceSlices (juce::int64 totalSamples,
     };
 
     forEachBlock (totalSamples, blockSize, initial, events,
-                  [&] (juce::int64 start, int length, const HostState& state, const std::vector<ParameterSetting>&)
+                  [&] (juce::int64 start, int length, const HostState& state, const BlockChanges&)
     {
         for (int j = 0; j < length; ++j)
         {
