@@ -71,14 +71,21 @@ inline const std::array<KnobRow, 13>& knobTable()
     return rows;
 }
 
-inline const KnobRow& knobRow (Child c)
+/** The row of a table (knobs or toggles) that describes this child. */
+template <typename Table>
+const typename Table::value_type& rowOf (const Table& table, Child c, const char* kind)
 {
-    for (const auto& row : knobTable())
+    for (const auto& row : table)
         if (row.child == c)
             return row;
 
-    ADD_FAILURE() << "child " << (int) c << " is no knob";
-    return knobTable()[0];
+    ADD_FAILURE() << "child " << (int) c << " is no " << kind;
+    return table[0];
+}
+
+inline const KnobRow& knobRow (Child c)
+{
+    return rowOf (knobTable(), c, "knob");
 }
 
 /** A picture toggle and the switch it drives. */
@@ -103,12 +110,7 @@ inline const std::array<ToggleRow, 3>& toggleTable()
 
 inline const ToggleRow& toggleRow (Child c)
 {
-    for (const auto& row : toggleTable())
-        if (row.child == c)
-            return row;
-
-    ADD_FAILURE() << "child " << (int) c << " is no toggle";
-    return toggleTable()[0];
+    return rowOf (toggleTable(), c, "toggle");
 }
 
 /** One time pair and its sync toggle. */
