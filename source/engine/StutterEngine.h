@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BeatGrid.h"
 #include "LinearDelay.h"
 #include "NoteDivisions.h"
 #include "PositionCache.h"
@@ -30,6 +31,12 @@ public:
 
     /** Rewrites the wet buffer in place. Audio thread only. */
     void process (juce::AudioBuffer<float>& buffer, float hostBpm, bool isPlaying) noexcept;
+
+    /** The same, with where the host's transport is at the block's first sample
+        (null when the host gives no musical position). With "gridLock" on and a
+        position, cycles start on the host's refresh lines. */
+    void process (juce::AudioBuffer<float>& buffer, float hostBpm, bool isPlaying,
+                  const brakkle::MusicalPosition* position) noexcept;
 
     /** A sync switch, a note-division index and a free time in milliseconds
         turned into a number of samples at the adopted tempo and sample rate. */
@@ -88,9 +95,14 @@ private:
         bool isNeutral() const noexcept;
     };
 
-    void processStopped() noexcept;
-    void processPlaying (juce::AudioBuffer<float>& buffer, float hostBpm) noexcept;
+    void processPlaying (juce::AudioBuffer<float>& buffer, float hostBpm, int firstFrame) noexcept;
+    void processOnGrid (juce::AudioBuffer<float>& buffer, float hostBpm, const brakkle::MusicalPosition& position) noexcept;
     void startCycle() noexcept;
+    void rearmGrid() noexcept;
+    void leaveGrid() noexcept;
+    void steerCycleToGrid() noexcept;
+    int samplesToNextLine (std::int64_t cycleStart, std::int64_t from) const noexcept;
+    brakkle::BeatGrid::Period gridPeriod() const noexcept;
     void restartSlice() noexcept;
     void adoptTempo (int blockTempoKey, float hostBpm) noexcept;
     void reserveSliceStorage (int numChannelsToHold);
@@ -101,6 +113,11 @@ private:
                        int start, int run, bool recording, bool shaped) noexcept;
     float edgeGain (int position, int sliceLength) const noexcept;
     float refreshGain() const noexcept;
+
+    /** The grid ends this cycle before its slice is fully recorded (a period
+        that starts again at a bar line): the fade before the next slice start
+        then also shapes the recording, so the cut is click-free. */
+    bool endsBeforeSliceIsFull() const noexcept { return refreshPeriod < sliceBuffer.getNumSamples(); }
 
     void prepareToneStage (const juce::dsp::ProcessSpec& spec);
     void updateToneStage (int position, int sliceLength, const ToneSettings& settings) noexcept;
@@ -117,6 +134,7 @@ private:
     int playPosition = 0;
     int refreshPeriod = 0;
     int refreshCounter = 0;
+    int nominalRefreshPeriod = 0;     // the refresh trio's own period; the grid may end a cycle elsewhere
     int fadeLength = 0;
     size_t reservedSliceFloats = 0;   // samples the slice storage holds without reallocating
 
@@ -129,6 +147,12 @@ private:
     ToneSettings tone { std::numeric_limits<float>::quiet_NaN(), 0.0f, 0.0f, 0.0f, 0.0f, 0.0f };
     brakkle::PositionCache<LowPassDesign> designCache;
     brakkle::PositionCache<float> gainCache;
+
+    // Grid Lock
+    brakkle::BeatGrid grid;
+    bool gridSteering = false;    // this block's cycles end on the grid's lines
+    bool gridWaiting = false;     // locked: the input passes until the first line
+    bool cyclesRunFree = false;   // the last block played free-running cycles
 
     JUCE_DECLARE_NON_COPYABLE (StutterEngine)
 };

@@ -241,33 +241,54 @@ void BrakkleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
 
     juce::ScopedNoDenormals noDenormals;
 
-    const auto tempo = readTempo();
+    const auto transport = readTransport();
     applyInputStage (buffer, numOutputs);
 
     wetBuffer.makeCopyOf (buffer, true);
-    stutterEngine.process (wetBuffer, tempo, readIsPlaying());
+    stutterEngine.process (wetBuffer, (float) transport.bpm, transport.playing,
+                           transport.musicalPosition ? &*transport.musicalPosition : nullptr);
 
     applyMixAndOutputStage (buffer, numOutputs);
 }
 
-float BrakkleAudioProcessor::readTempo() const
-{
-    if (auto* head = getPlayHead())
-        if (const auto position = head->getPosition())
-            if (const auto bpm = position->getBpm())
-                return (float) *bpm;
-
-    return (float) defaultTempo;
-}
-
-bool BrakkleAudioProcessor::readIsPlaying() const
+BrakkleAudioProcessor::HostTransport BrakkleAudioProcessor::readTransport() const
 {
     // Without a play head there is no transport to follow: the audio passes through.
-    if (auto* head = getPlayHead())
-        if (const auto position = head->getPosition())
-            return position->getIsPlaying();
+    HostTransport transport { defaultTempo, false, std::nullopt };
 
-    return false;
+    auto* head = getPlayHead();
+    const auto position = head != nullptr ? head->getPosition() : juce::Optional<juce::AudioPlayHead::PositionInfo>();
+
+    if (! position)
+        return transport;
+
+    if (const auto bpm = position->getBpm())
+        transport.bpm = *bpm;
+
+    transport.playing = position->getIsPlaying();
+
+    if (const auto ppq = position->getPpqPosition(); ppq && std::isfinite (*ppq))
+    {
+        brakkle::MusicalPosition musical;
+        musical.ppq = *ppq;
+        musical.bpm = transport.bpm;
+
+        if (const auto barStart = position->getPpqPositionOfLastBarStart(); barStart && std::isfinite (*barStart))
+        {
+            musical.hasBarStart = true;
+            musical.barStartPpq = *barStart;
+        }
+
+        if (const auto meter = position->getTimeSignature())
+        {
+            musical.numerator = meter->numerator;
+            musical.denominator = meter->denominator;
+        }
+
+        transport.musicalPosition = musical;
+    }
+
+    return transport;
 }
 
 void BrakkleAudioProcessor::applyInputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept

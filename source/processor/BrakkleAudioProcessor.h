@@ -57,8 +57,15 @@ private:
     void keepCurrentValuesWhereNotANumber (juce::ValueTree& restored) const;
     static bool holdsReadableText (const void* data, int sizeInBytes);
 
-    float readTempo() const;
-    bool readIsPlaying() const;
+    /** What the host's play head says for this block, read once. */
+    struct HostTransport
+    {
+        double bpm;
+        bool playing;
+        std::optional<brakkle::MusicalPosition> musicalPosition;
+    };
+
+    HostTransport readTransport() const;
 
     void applyInputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept;
     void applyMixAndOutputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept;
