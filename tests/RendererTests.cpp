@@ -256,7 +256,8 @@ namespace
     {
         sameAsPlainRender,     // equals the render without pre-roll and start
         silenceInFront,        // equals the plain render of the input with the pre-roll's silence in front
-        dryUntilTheLine,       // the stopped (dry) render until the first refresh line, then the plain render of what follows
+        dryUntilTheLine,       // the plain render until the jump, the stopped (dry) render from there until the
+                               // first refresh line, then the plain render of what follows
     };
 
     struct StartRow
@@ -271,6 +272,8 @@ namespace
         int bars;
         Expect expect;
         int firstLine;          // for dryUntilTheLine: the line's sample, from 120 BPM and 44.1 kHz
+        int jumpAt = 0;         // a scheduled locate at this sample (0: none) ...
+        double locateTo = 0.0;  // ... to this song position
     };
 
     // At 120 BPM and 44.1 kHz a beat (quarter note) is 22050 samples.
@@ -288,6 +291,10 @@ namespace
         { "GridLockOnFindsTheBarLineIn7_8", true, 0, 3.25, 7, 8, "1/4", 512, 1, Expect::dryUntilTheLine, 5513 },
         // 3/4 with "1/2" lines at 0, 2, 3, 5, 6 ...: from beat 2.5 the next is the bar line at 3.
         { "GridLockOnRestartsTheHalfNotesAtTheBarIn3_4", true, 0, 2.5, 3, 4, "1/2", 512, 1, Expect::dryUntilTheLine, 11025 },
+        // A locate on beat 2 back to beat 0.5: half a beat of waiting, then the grid again.
+        { "GridLockOnWaitsAfterALocate", true, 0, 0.0, 4, 4, "1/4", 512, 1, Expect::dryUntilTheLine, 55125, 44100, 0.5 },
+        // A loop wrap from between two beats to the song's start, a line: a fresh cycle at once.
+        { "GridLockOnStartsAfreshAtALoopWrap", true, 0, 0.0, 4, 4, "1/4", 512, 1, Expect::dryUntilTheLine, 50000, 50000, 0.0 },
     };
 
     void PrintTo (const StartRow& row, std::ostream* os) { *os << row.name; }
@@ -295,7 +302,8 @@ namespace
     class PlaybackStartRender : public ::testing::TestWithParam<StartRow>
     {
     protected:
-        juce::AudioBuffer<float> render (const juce::AudioBuffer<float>& input, bool playing, const PlaybackStart& start)
+        juce::AudioBuffer<float> render (const juce::AudioBuffer<float>& input, bool playing, const PlaybackStart& start,
+                                         std::vector<ScheduleEvent> events = {})
         {
             const auto& row = GetParam();
             HostState initial;
@@ -312,7 +320,7 @@ namespace
             auto plugin = loadBrakkle (2, 44100.0, row.blockSize);
             if (plugin == nullptr)
                 return audio;
-            EXPECT_EQ (renderThroughPlugin (*plugin, audio, row.blockSize, initial, withInitialSettings (settings, {}), start),
+            EXPECT_EQ (renderThroughPlugin (*plugin, audio, row.blockSize, initial, withInitialSettings (settings, events), start),
                        juce::String());
             return audio;
         }
@@ -344,7 +352,16 @@ TEST_P (PlaybackStartRender, SlicesLandWhereTheGridSays)
     const auto input = makeDemoLoop (44100.0, 120.0, row.bars);
     const int length = input.getNumSamples();
 
-    const auto output = render (input, true, { row.startBeats, row.preroll });
+    std::vector<ScheduleEvent> jump;
+    if (row.jumpAt > 0)
+    {
+        jump.resize (1);
+        jump[0].sample = row.jumpAt;
+        jump[0].kind = ScheduleEvent::Kind::locate;
+        jump[0].beats = row.locateTo;
+    }
+
+    const auto output = render (input, true, { row.startBeats, row.preroll }, jump);
     ASSERT_EQ (output.getNumSamples(), length);   // the pre-roll's output is not in the file
 
     switch (row.expect)
@@ -369,7 +386,10 @@ TEST_P (PlaybackStartRender, SlicesLandWhereTheGridSays)
 
         case Expect::dryUntilTheLine:
         {
-            expectSameSamples (output, 0, render (input, false, {}), 0, row.firstLine, "before the line, against the stopped render");
+            expectSameSamples (output, 0, render (input, true, { row.startBeats, row.preroll }), 0, row.jumpAt,
+                               "before the jump, against the render without it");
+            expectSameSamples (output, row.jumpAt, render (input, false, {}), row.jumpAt, row.firstLine - row.jumpAt,
+                               "before the line, against the stopped render");
 
             juce::AudioBuffer<float> rest (input.getNumChannels(), length - row.firstLine);
             for (int c = 0; c < input.getNumChannels(); ++c)
