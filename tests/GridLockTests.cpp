@@ -305,10 +305,12 @@ TEST (GridLock, CyclesStartOnTheHostsRefreshLines)
         { "start mid-bar in 7/8 after a long pre-roll", 44100.0, at120, dottedQuarter, 0, 7, 8, Exact (-27, 4), 8.0 },
         { "locate forward and back", 44100.0, at120, quarter, 0, 4, 4, Exact (0), 8.0,
           { { 512 * 100, Exact (37, 2), {} }, { 512 * 300, Exact (3, 4), {} } } },
-        { "a two-bar loop wrapping", 44100.0, Exact (105), tripletEighth, 0, 4, 4, Exact (0), 12.0,
-          { { 2 * 4 * 25200, Exact (0), {} }, { 4 * 4 * 25200, Exact (0), {} } }, 0.0, 504 },
+        { "a loop from 1.25 to 7 quarters wrapping", 44100.0, Exact (105), tripletEighth, 0, 4, 4, Exact (0), 12.0,
+          { { 7 * 25200, Exact (5, 4), {} }, { 7 * 25200 + 23 * 6300, Exact (5, 4), {} },
+            { 7 * 25200 + 2 * 23 * 6300, Exact (5, 4), {} } }, 0.0, 300 },
         { "tempo changes while playing", 44100.0, at120, tripletEighth, 0, 4, 4, Exact (0), 10.0,
-          { { 512 * 60, {}, Exact (150) }, { 512 * 200, {}, Exact (9733, 100) }, { 512 * 400, {}, Exact (180) } } },
+          { { 512 * 60, {}, Exact (150) }, { 512 * 150, {}, Exact (1504, 10) }, { 512 * 300, {}, Exact (9733, 100) },
+            { 512 * 500, {}, Exact (180) } } },
         { "ten minutes at 128 BPM without drift", 44100.0, at128, quarter, 0, 4, 4, Exact (0), 600.0 },
     };
 
