@@ -39,10 +39,11 @@ inline void initialiseJuce()
 }
 
 /** The engine field that mirrors each parameter, in the parameter table's order. */
-inline std::array<float, 15> engineFieldValues (const StutterEngine& e)
+inline std::array<float, parameterTable.size()> engineFieldValues (const StutterEngine& e)
 {
     return { e.stutterTimeFree, e.stutterTimeBpm, e.stutterSync, e.refreshTimeFree, e.refreshTimeBpm, e.refreshSync,
-             e.input, e.mix, e.output, e.filterFreq, e.filterMix, e.fadeVol, e.fadeMix, e.stereoWidth, e.stereoMix };
+             e.input, e.mix, e.output, e.filterFreq, e.filterMix, e.fadeVol, e.fadeMix, e.stereoWidth, e.stereoMix,
+             e.gridLock };
 }
 
 inline bool within (float v, float low, float high) { return v >= low && v <= high; }   // false for NaN
@@ -92,10 +93,10 @@ inline void checkOutput (const juce::AudioBuffer<float>& block, int numChannels)
     }
 }
 
-/** The fifteen plain values, as the host would read them back. */
-inline std::array<float, 15> plainValues (BrakkleAudioProcessor& processor)
+/** Every plain value, as the host would read them back. */
+inline std::array<float, parameterTable.size()> plainValues (BrakkleAudioProcessor& processor)
 {
-    std::array<float, 15> values {};
+    std::array<float, parameterTable.size()> values {};
     for (size_t i = 0; i < parameterTable.size(); ++i)
         values[i] = processor.parameters.getRawParameterValue (parameterTable[i].id)->load();
     return values;

@@ -13,6 +13,7 @@ namespace
         const char* name;
         float minimum, maximum, step, defaultValue;
         const char* defaultText;
+        int versionHint = 1;
     };
 
     // What hosts list, in order.
@@ -32,6 +33,8 @@ namespace
         { "fadeMix", "Fade Mix", -100.0f, 100.0f, 0.01f, 0.0f, "0" },
         { "stereoWidth", "Stereo Width", 0.0f, 100.0f, 0.01f, 100.0f, "100.00" },
         { "stereoMix", "Stereo Mix", -100.0f, 100.0f, 0.01f, 0.0f, "0" },
+        // Appended in a later release, so hosts that care see it as new.
+        { "gridLock", "Grid Lock", 0.0f, 1.0f, 1.0f, 0.0f, "Off", 2 },
     };
 
     class Parameters : public ::testing::Test
@@ -68,7 +71,7 @@ namespace
 TEST_F (Parameters, ListInOrderWithNamesRangesDefaultsAndTexts)
 {
     const auto& list = processor.getParameters();
-    ASSERT_EQ (list.size(), 15);
+    ASSERT_EQ (list.size(), 16);
 
     for (int i = 0; i < list.size(); ++i)
     {
@@ -78,7 +81,7 @@ TEST_F (Parameters, ListInOrderWithNamesRangesDefaultsAndTexts)
         SCOPED_TRACE (row.id);
 
         EXPECT_EQ (p->getParameterID(), juce::String (row.id));
-        EXPECT_EQ (p->getVersionHint(), 1);
+        EXPECT_EQ (p->getVersionHint(), row.versionHint);
         EXPECT_EQ (p->getName (1024), juce::String (row.name));
         EXPECT_EQ (p->getLabel(), juce::String());
         EXPECT_TRUE (p->isAutomatable());
@@ -99,6 +102,7 @@ TEST_F (Parameters, ListInOrderWithNamesRangesDefaultsAndTexts)
 
     EXPECT_NE (dynamic_cast<juce::AudioParameterBool*> (list[2]), nullptr);
     EXPECT_NE (dynamic_cast<juce::AudioParameterBool*> (list[5]), nullptr);
+    EXPECT_NE (dynamic_cast<juce::AudioParameterBool*> (list[15]), nullptr);
 }
 
 TEST_F (Parameters, ValueToText)

@@ -39,12 +39,25 @@ TEST (Realtime, ProcessBlockNeverAllocatesUnderRandomAutomation)
         for (int i = 0; i < 50; ++i)   // warm-up
             processor.processBlock (block, midi);
 
+        // A musical position for Grid Lock (switched on and off by the automation):
+        // 7/8, a pre-roll, tempo changes, a locate now and then, rounded as one host does.
+        double ppq = -0.75;
+        head.timeSignature = juce::AudioPlayHead::TimeSignature { 7, 8 };
+
         long allocations = 0;
         for (int i = 0; i < 6000; ++i)   // 32 s of audio, automation before every block
         {
             automateEverything (processor, random);
             head.playing = (i % 700) != 0;
             block.makeCopyOf (source, true);
+
+            head.bpm = (i / 1000) % 2 == 0 ? 120.0 : 137.5;
+            if (i % 450 == 449)
+                ppq = (double) (i % 7) * 1.25;
+            head.ppqPosition = std::round (ppq * 1920.0) / 1920.0;
+            head.ppqPositionOfLastBarStart = std::floor (*head.ppqPosition / 3.5) * 3.5;
+            if (head.playing)
+                ppq += 256.0 * *head.bpm / 60.0 / 48000.0;
 
             brakkle::test::ScopedAllocationCount counter;
             processor.processBlock (block, midi);

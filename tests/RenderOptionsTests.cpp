@@ -18,13 +18,17 @@ TEST (RenderOptions, AcceptsTheDocumentedForms)
     RenderOptions options;
     const juce::StringArray arguments { "--out", "o.wav", "--bpm", "128", "--block", "64", "--bits", "24", "--stopped",
                                         "--param", "mix=50", "--param", "stutterTimeBpm=1/16", "--param=refreshSync=off",
-                                        "--param", "stutterTimeBpm=1/8 D" };
+                                        "--param", "stutterTimeBpm=1/8 D", "--meter", "7/8", "--start=2.5", "--preroll", "1776" };
     ASSERT_EQ (parseRenderOptions (arguments, options), juce::String());
     EXPECT_EQ (options.output.getFileName(), juce::String ("o.wav"));
     EXPECT_EQ (options.bpm, 128.0);
     EXPECT_EQ (options.blockSize, 64);
     EXPECT_EQ (options.bits, 24);
     EXPECT_TRUE (options.stopped);
+    EXPECT_EQ (options.meterNumerator, 7);
+    EXPECT_EQ (options.meterDenominator, 8);
+    EXPECT_EQ (options.startBeats, 2.5);
+    EXPECT_EQ (options.preroll, 1776);
     ASSERT_EQ (options.parameters.size(), 4u);
     EXPECT_EQ (options.parameters[0].id, juce::String ("mix"));
     EXPECT_EQ (options.parameters[0].value, 50.0f);
@@ -56,6 +60,18 @@ TEST (RenderOptions, RefusesBadInputWithAClearReason)
         { "--out o.wav --bpm fast", "--bpm" },
         { "--out o.wav --block 0", "--block" },
         { "--out o.wav --bits 8", "--bits" },
+        { "--out o.wav --meter 4", "--meter takes a time signature" },
+        { "--out o.wav --meter 4/3", "--meter takes a time signature" },
+        { "--out o.wav --meter 0/4", "--meter takes a time signature" },
+        { "--out o.wav --meter 33/4", "--meter takes a time signature" },
+        { "--out o.wav --meter 3/4/4", "--meter takes a time signature" },
+        { "--out o.wav --start -1", "--start takes a position in beats" },
+        { "--out o.wav --start bar2", "--start takes a position in beats" },
+        { "--out o.wav --start inf", "--start takes a position in beats" },
+        { "--out o.wav --preroll -1", "--preroll takes a whole number of samples" },
+        { "--out o.wav --preroll 1.5", "--preroll takes a whole number of samples" },
+        { "--out o.wav --preroll 1920001", "--preroll takes a whole number of samples" },
+        { "--out o.wav --preroll", "needs a value" },
         { "--out o.wav --wobble", "unknown option" },
         { "--out", "needs a value" },
         { "--in same.wav --out same.wav", "must not name the input" },

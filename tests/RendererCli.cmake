@@ -23,6 +23,9 @@ expect_failure("must not name the input" --in input.wav --out ./input.wav)
 expect_failure("unknown parameter" --out out.wav --param wobble=1)
 expect_failure("the range is -24 to 24" --out out.wav --param input=30)
 expect_failure("no plug-in bundle" --out out.wav --bundle nowhere.vst3)
+expect_failure("--meter takes a time signature" --out out.wav --meter 7/9)
+expect_failure("--start takes a position in beats" --out out.wav --start -4)
+expect_failure("--preroll takes a whole number of samples" --out out.wav --preroll 12.5)
 
 file(READ "${WORK}/input.wav" still)
 if(NOT still STREQUAL "not really a wav file")
@@ -66,3 +69,21 @@ expect_png("${WORK}/window.png" 800 600)
 
 file(WRITE "${WORK}/bad.txt" "0 play\nlater stop\n")
 expect_failure("bad.txt, line 2: \"later\" is not a time" --out never.wav --schedule bad.txt)
+file(WRITE "${WORK}/badlocate.txt" "0 play\n1 locate=soon\n")
+expect_failure("badlocate.txt, line 2: locate takes a song position" --out never.wav --schedule badlocate.txt)
+
+# A host's pre-roll, as the README shows it: with Grid Lock on the file is the
+# same, byte for byte, as without the pre-roll.
+function(render_with_grid_lock name)
+    execute_process(COMMAND "${RENDER}" --out ${name}.wav --bars 1 --quiet --param gridLock=on ${ARGN}
+                    RESULT_VARIABLE result ERROR_VARIABLE error WORKING_DIRECTORY "${WORK}")
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "rendering with Grid Lock (${name}) failed: ${error}")
+    endif()
+endfunction()
+render_with_grid_lock(preroll --preroll 1776)
+render_with_grid_lock(plain)
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${WORK}/preroll.wav" "${WORK}/plain.wav" RESULT_VARIABLE differ)
+if(NOT differ EQUAL 0)
+    message(FATAL_ERROR "with Grid Lock on, --preroll 1776 changed the render")
+endif()

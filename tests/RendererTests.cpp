@@ -1,6 +1,7 @@
 // The renderer's parts: schedules, block splitting, slice marks, WAV formats,
 // pictures; and a scheduled render against the plug-in driven by hand.
 
+#include "DemoLoop.h"
 #include "Plot.h"
 #include "Render.h"
 #include "Schedule.h"
@@ -53,12 +54,15 @@ TEST (Schedule, ParsesTimesInSecondsAndBeatsWithTempoChanges)
                                       "2.5s   stop\n"
                                       "3      play\n"
                                       "8b     bpm=60\n"
-                                      "10b    refreshSync=off\n",
+                                      "10b    refreshSync=off\n"
+                                      "12b    locate=2.5   # the song position jumps; the schedule's beats do not\n"
+                                      "13b    stop\n",
                                       1000.0, 120.0, events);
     ASSERT_EQ (error, juce::String());
-    ASSERT_EQ (events.size(), 6u);
+    ASSERT_EQ (events.size(), 8u);
 
-    const juce::int64 samples[] = { 0, 2000, 2500, 3000, 4000, 6000 };   // beat 10 is 2 beats at 60 BPM after beat 8
+    // Beat 10 is 2 beats at 60 BPM after beat 8; beat 13 one after beat 12.
+    const juce::int64 samples[] = { 0, 2000, 2500, 3000, 4000, 6000, 8000, 9000 };
     for (size_t i = 0; i < events.size(); ++i)
         EXPECT_EQ (events[i].sample, samples[i]) << "event " << i;
 
@@ -69,6 +73,8 @@ TEST (Schedule, ParsesTimesInSecondsAndBeatsWithTempoChanges)
     EXPECT_EQ (events[4].bpm, 60.0);
     EXPECT_EQ (events[5].setting.id, juce::String ("refreshSync"));
     EXPECT_EQ (events[5].line, 8);
+    EXPECT_EQ (events[6].kind, ScheduleEvent::Kind::locate);
+    EXPECT_EQ (events[6].beats, 2.5);
 }
 
 TEST (Schedule, BadLinesAreNamedByNumber)
@@ -90,6 +96,9 @@ TEST (Schedule, BadLinesAreNamedByNumber)
         { "1 bpm=fast", "line 1: bpm takes a tempo from 1 to 999" },
         { "2 stop\n1 play", "line 2: the time goes backwards" },
         { "1 jump", "line 1: --param takes id=value" },
+        { "1 locate=-2", "line 1: locate takes a song position in beats" },
+        { "1 locate=bar 3", "line 1: locate takes a song position in beats" },
+        { "1 locate=", "line 1: locate takes a song position in beats" },
     };
 
     for (const auto& c : cases)
@@ -103,19 +112,20 @@ TEST (Schedule, BadLinesAreNamedByNumber)
 TEST (Schedule, BlocksBreakAtEveryChange)
 {
     std::vector<ScheduleEvent> events;
-    ASSERT_EQ (parseSchedule ("0.1 stop\n0.25 play\n0.25 mix=50", 1000.0, 120.0, events), juce::String());
+    ASSERT_EQ (parseSchedule ("0.1 stop\n0.25 play\n0.25 mix=50\n0.35 locate=6", 1000.0, 120.0, events), juce::String());
 
     HostState initial;
     initial.values = defaultParameterValues();
-    std::vector<std::tuple<juce::int64, int, bool, float>> blocks;
-    forEachBlock (400, 64, initial, events, [&] (juce::int64 start, int length, const HostState& state, const auto&)
+    std::vector<std::tuple<juce::int64, int, bool, float, double>> blocks;
+    forEachBlock (400, 64, initial, events, [&] (juce::int64 start, int length, const HostState& state, const auto& changes)
     {
-        blocks.emplace_back (start, length, state.playing, state.values[7]);
+        blocks.emplace_back (start, length, state.playing, state.values[7], changes.located ? changes.locateBeats : -1.0);
     });
 
-    const std::vector<std::tuple<juce::int64, int, bool, float>> expected {
-        { 0, 64, true, 100.0f }, { 64, 36, true, 100.0f }, { 100, 64, false, 100.0f }, { 164, 64, false, 100.0f },
-        { 228, 22, false, 100.0f }, { 250, 64, true, 50.0f }, { 314, 64, true, 50.0f }, { 378, 22, true, 50.0f },
+    const std::vector<std::tuple<juce::int64, int, bool, float, double>> expected {
+        { 0, 64, true, 100.0f, -1.0 }, { 64, 36, true, 100.0f, -1.0 }, { 100, 64, false, 100.0f, -1.0 },
+        { 164, 64, false, 100.0f, -1.0 }, { 228, 22, false, 100.0f, -1.0 }, { 250, 64, true, 50.0f, -1.0 },
+        { 314, 36, true, 50.0f, -1.0 }, { 350, 50, true, 50.0f, 6.0 },
     };
     EXPECT_EQ (blocks, expected);
 }
@@ -233,3 +243,163 @@ TEST (Renderer, PlotIsWrittenAtItsSize)
     ASSERT_TRUE (writePlot (temporary.getFile(), input, input, 44100.0, marks, "test", error)) << error;
     EXPECT_EQ (pngSize (temporary.getFile()), (std::pair<int, int> { plotWidth, plotHeight }));
 }
+
+//==============================================================================
+// A host's pre-roll and a start off the grid, through the bundle. With Grid
+// Lock on, slices start on the song's beat grid whatever the host plays first;
+// with it off, the cycle counts from the first playing sample, so a pre-roll is
+// heard as that much silence in front of the input.
+
+namespace
+{
+    enum class Expect
+    {
+        sameAsPlainRender,     // equals the render without pre-roll and start
+        silenceInFront,        // equals the plain render of the input with the pre-roll's silence in front
+        dryUntilTheLine,       // the plain render until the jump, the stopped (dry) render from there until the
+                               // first refresh line, then the plain render of what follows
+    };
+
+    struct StartRow
+    {
+        const char* name;
+        bool gridLock;
+        juce::int64 preroll;
+        double startBeats;
+        int numerator, denominator;
+        const char* refresh;    // refreshTimeBpm
+        int blockSize;
+        int bars;
+        Expect expect;
+        int firstLine;          // for dryUntilTheLine: the line's sample, from 120 BPM and 44.1 kHz
+        int jumpAt = 0;         // a scheduled locate at this sample (0: none) ...
+        double locateTo = 0.0;  // ... to this song position
+    };
+
+    // At 120 BPM and 44.1 kHz a beat (quarter note) is 22050 samples.
+    const StartRow startRows[] = {
+        // The demo loop as brakkle-render makes it (4 bars, blocks of 512), Ardour's pre-roll.
+        { "GridLockOnIgnoresAPreroll", true, 1776, 0.0, 4, 4, "1/4", 512, 4, Expect::sameAsPlainRender, 0 },
+        // A host's blocks of 1024, a pre-roll shorter than one of them.
+        { "GridLockOnIgnoresAShortPreroll", true, 700, 0.0, 4, 4, "1/4", 1024, 1, Expect::sameAsPlainRender, 0 },
+        { "FreeRunningHearsThePrerollAsSilence", false, 1776, 0.0, 4, 4, "1/4", 512, 1, Expect::silenceInFront, 0 },
+        // "1/4" lines on every beat: from beat 0.5 the next is half a beat away.
+        { "GridLockOnWaitsForTheLineAfterAMidBeatStart", true, 0, 0.5, 4, 4, "1/4", 512, 1, Expect::dryUntilTheLine, 11025 },
+        // Pre-roll up to beat 2.75, then a quarter beat (5512.5 samples) to beat 3.
+        { "GridLockOnWaitsThroughPrerollAndMidBeatStart", true, 1776, 2.75, 4, 4, "1/4", 512, 1, Expect::dryUntilTheLine, 5513 },
+        // 7/8: bars of 3.5 beats; from beat 3.25 the next line is the bar line at 3.5, not beat 4.
+        { "GridLockOnFindsTheBarLineIn7_8", true, 0, 3.25, 7, 8, "1/4", 512, 1, Expect::dryUntilTheLine, 5513 },
+        // 3/4 with "1/2" lines at 0, 2, 3, 5, 6 ...: from beat 2.5 the next is the bar line at 3.
+        { "GridLockOnRestartsTheHalfNotesAtTheBarIn3_4", true, 0, 2.5, 3, 4, "1/2", 512, 1, Expect::dryUntilTheLine, 11025 },
+        // A locate on beat 2 back to beat 0.5: half a beat of waiting, then the grid again.
+        { "GridLockOnWaitsAfterALocate", true, 0, 0.0, 4, 4, "1/4", 512, 1, Expect::dryUntilTheLine, 55125, 44100, 0.5 },
+        // A loop wrap from between two beats to the song's start, a line: a fresh cycle at once.
+        { "GridLockOnStartsAfreshAtALoopWrap", true, 0, 0.0, 4, 4, "1/4", 512, 1, Expect::dryUntilTheLine, 50000, 50000, 0.0 },
+    };
+
+    void PrintTo (const StartRow& row, std::ostream* os) { *os << row.name; }
+
+    class PlaybackStartRender : public ::testing::TestWithParam<StartRow>
+    {
+    protected:
+        juce::AudioBuffer<float> render (const juce::AudioBuffer<float>& input, bool playing, const PlaybackStart& start,
+                                         std::vector<ScheduleEvent> events = {})
+        {
+            const auto& row = GetParam();
+            HostState initial;
+            initial.playing = playing;
+            initial.meterNumerator = row.numerator;
+            initial.meterDenominator = row.denominator;
+            initial.values = defaultParameterValues();
+
+            std::vector<ParameterSetting> settings (2);
+            EXPECT_EQ (parseParameterSetting (row.gridLock ? "gridLock=on" : "gridLock=off", settings[0]), juce::String());
+            EXPECT_EQ (parseParameterSetting (juce::String ("refreshTimeBpm=") + row.refresh, settings[1]), juce::String());
+
+            auto audio = input;
+            auto plugin = loadBrakkle (2, 44100.0, row.blockSize);
+            if (plugin == nullptr)
+                return audio;
+            EXPECT_EQ (renderThroughPlugin (*plugin, audio, row.blockSize, initial, withInitialSettings (settings, events), start),
+                       juce::String());
+            return audio;
+        }
+
+        static juce::AudioBuffer<float> withSilenceInFront (const juce::AudioBuffer<float>& input, int samples)
+        {
+            juce::AudioBuffer<float> padded (input.getNumChannels(), input.getNumSamples() + samples);
+            padded.clear();
+            for (int c = 0; c < input.getNumChannels(); ++c)
+                padded.copyFrom (c, samples, input, c, 0, input.getNumSamples());
+            return padded;
+        }
+
+        /** Sample for sample: `actual` from `from` on against `expected` from `offset` on, for `count` samples. */
+        static void expectSameSamples (const juce::AudioBuffer<float>& actual, int from,
+                                       const juce::AudioBuffer<float>& expected, int offset, int count, const char* what)
+        {
+            for (int c = 0; c < actual.getNumChannels(); ++c)
+                for (int i = 0; i < count; ++i)
+                    ASSERT_EQ (actual.getSample (c, from + i), expected.getSample (c, offset + i))
+                        << what << ": channel " << c << " sample " << from + i;
+        }
+    };
+}
+
+TEST_P (PlaybackStartRender, SlicesLandWhereTheGridSays)
+{
+    const auto& row = GetParam();
+    const auto input = makeDemoLoop (44100.0, 120.0, row.bars);
+    const int length = input.getNumSamples();
+
+    std::vector<ScheduleEvent> jump;
+    if (row.jumpAt > 0)
+    {
+        jump.resize (1);
+        jump[0].sample = row.jumpAt;
+        jump[0].kind = ScheduleEvent::Kind::locate;
+        jump[0].beats = row.locateTo;
+    }
+
+    const auto output = render (input, true, { row.startBeats, row.preroll }, jump);
+    ASSERT_EQ (output.getNumSamples(), length);   // the pre-roll's output is not in the file
+
+    switch (row.expect)
+    {
+        case Expect::sameAsPlainRender:
+            expectSameSamples (output, 0, render (input, true, {}), 0, length, "against the render without pre-roll");
+            break;
+
+        case Expect::silenceInFront:
+        {
+            const auto padded = render (withSilenceInFront (input, (int) row.preroll), true, {});
+            expectSameSamples (output, 0, padded, (int) row.preroll, length, "against silence in front");
+
+            // And that is not the render without pre-roll: the slices moved.
+            const auto plain = render (input, true, {});
+            bool differs = false;
+            for (int i = 0; i < length && ! differs; ++i)
+                differs = ! juce::exactlyEqual (output.getSample (0, i), plain.getSample (0, i));
+            EXPECT_TRUE (differs);
+            break;
+        }
+
+        case Expect::dryUntilTheLine:
+        {
+            expectSameSamples (output, 0, render (input, true, { row.startBeats, row.preroll }), 0, row.jumpAt,
+                               "before the jump, against the render without it");
+            expectSameSamples (output, row.jumpAt, render (input, false, {}), row.jumpAt, row.firstLine - row.jumpAt,
+                               "before the line, against the stopped render");
+
+            juce::AudioBuffer<float> rest (input.getNumChannels(), length - row.firstLine);
+            for (int c = 0; c < input.getNumChannels(); ++c)
+                rest.copyFrom (c, 0, input, c, row.firstLine, rest.getNumSamples());
+            expectSameSamples (output, row.firstLine, render (rest, true, {}), 0, rest.getNumSamples(),
+                               "from the line, against a render that starts there");
+            break;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (Renderer, PlaybackStartRender, ::testing::ValuesIn (startRows),
+                          [] (const auto& row) { return std::string (row.param.name); });

@@ -31,7 +31,7 @@ namespace
         return out.getMemoryBlock();
     }
 
-    const std::vector<float> nonDefaults { 321, 4, 0, 777, 17, 0, -6.5f, 42.25f, 3.5f, 1234, -55.5f, -30, 66.6f, 12.34f, -99 };
+    const std::vector<float> nonDefaults { 321, 4, 0, 777, 17, 0, -6.5f, 42.25f, 3.5f, 1234, -55.5f, -30, 66.6f, 12.34f, -99, 1 };
 }
 
 TEST (State, RoundTripRestoresEveryParameterAndTheEngine)
@@ -72,7 +72,7 @@ TEST (State, BlobLayout)
     const auto xml = juce::parseXML (juce::String::fromUTF8 (bytes + 8, (int) saved.getSize() - 9));
     ASSERT_NE (xml, nullptr);
     EXPECT_EQ (xml->getTagName(), juce::String ("PARAMETERS"));
-    EXPECT_EQ (xml->getNumChildElements(), 15);
+    EXPECT_EQ (xml->getNumChildElements(), (int) parameterTable.size());
     for (auto* child : xml->getChildIterator())
     {
         EXPECT_EQ (child->getTagName(), juce::String ("PARAM"));
@@ -148,5 +148,39 @@ TEST (State, PartialAndOddTreesAreReadSafely)
     {
         const float v = plainValue (processor, spec.id);
         EXPECT_TRUE (v >= spec.minimum && v <= spec.maximum) << spec.id << " = " << v;
+    }
+}
+
+TEST (State, ProjectSavedWithoutGridLockOpensWithItOff)
+{
+    // A project from before Grid Lock existed holds the fifteen others only.
+    BrakkleAudioProcessor source;
+    for (size_t i = 0; i < parameterTable.size(); ++i)
+        setPlain (source, parameterTable[i].id, nonDefaults[i]);
+
+    juce::MemoryBlock blob;
+    source.getStateInformation (blob);
+    auto xml = juce::AudioProcessor::getXmlFromBinary (blob.getData(), (int) blob.getSize());
+    ASSERT_NE (xml, nullptr);
+    auto* gridLock = xml->getChildByAttribute ("id", ParameterIds::gridLock);
+    ASSERT_NE (gridLock, nullptr);
+    xml->removeChildElement (gridLock, true);
+    juce::MemoryBlock older;
+    juce::AudioProcessor::copyXmlToBinary (*xml, older);
+
+    // Opened into an instance that has Grid Lock on.
+    BrakkleAudioProcessor restored;
+    setPlain (restored, ParameterIds::gridLock, 1.0f);
+    restored.prepareToPlay (44100.0, 64);
+    restored.setStateInformation (older.getData(), (int) older.getSize());
+
+    EXPECT_EQ (plainValue (restored, ParameterIds::gridLock), 0.0f);
+    EXPECT_EQ ((float) restored.stutterEngine.gridLock, 0.0f);
+    const auto values = allValues (restored);
+    for (size_t i = 0; i < parameterTable.size(); ++i)
+    {
+        if (parameterTable[i].id == ParameterIds::gridLock)
+            continue;
+        EXPECT_NEAR (values[i], nonDefaults[i], 0.006f) << parameterTable[i].id;
     }
 }

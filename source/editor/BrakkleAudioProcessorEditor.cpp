@@ -98,6 +98,7 @@ void BrakkleAudioProcessorEditor::resized()
     fadeMixSlider.setBounds (379, 430, 150, 150);
     stereoWidthSlider.setBounds (547, 430, 150, 150);
     stereoMixSlider.setBounds (644, 430, 150, 150);
+    gridLockButton.setBounds (362, 126, 45, 16);
 }
 
 //==============================================================================
@@ -129,6 +130,9 @@ void BrakkleAudioProcessorEditor::initializeControls()
     configureKnob (fadeMixSlider, ParameterIds::fadeMix, " %", smallSliderLookAndFeel, fadeMixAttachment);
     configureKnob (stereoWidthSlider, ParameterIds::stereoWidth, " %", smallSliderLookAndFeel, stereoWidthAttachment);
     configureKnob (stereoMixSlider, ParameterIds::stereoMix, " %", smallSliderLookAndFeel, stereoMixAttachment);
+
+    // Added last, so the fifteen controls before it keep their stacking order.
+    configureToggle (gridLockButton, ParameterIds::gridLock, gridLockAttachment, onImage, offImage);
 }
 
 void BrakkleAudioProcessorEditor::configureKnob (juce::Slider& knob,
@@ -153,13 +157,11 @@ void BrakkleAudioProcessorEditor::configureKnob (juce::Slider& knob,
     attachment = std::make_unique<SliderAttachment> (valueTreeState, parameterId, knob);
 }
 
-void BrakkleAudioProcessorEditor::configureSyncToggle (juce::ImageButton& toggle,
-                                                       const juce::String& parameterId,
-                                                       std::unique_ptr<ButtonAttachment>& attachment,
-                                                       juce::Slider& freeKnob,
-                                                       juce::Slider& tempoKnob,
-                                                       const juce::Image& onImage,
-                                                       const juce::Image& offImage)
+void BrakkleAudioProcessorEditor::configureToggle (juce::ImageButton& toggle,
+                                                   const juce::String& parameterId,
+                                                   std::unique_ptr<ButtonAttachment>& attachment,
+                                                   const juce::Image& onImage,
+                                                   const juce::Image& offImage)
 {
     const auto noTint = juce::Colour (0);
 
@@ -174,6 +176,17 @@ void BrakkleAudioProcessorEditor::configureSyncToggle (juce::ImageButton& toggle
     addAndMakeVisible (toggle);
 
     attachment = std::make_unique<ButtonAttachment> (valueTreeState, parameterId, toggle);
+}
+
+void BrakkleAudioProcessorEditor::configureSyncToggle (juce::ImageButton& toggle,
+                                                       const juce::String& parameterId,
+                                                       std::unique_ptr<ButtonAttachment>& attachment,
+                                                       juce::Slider& freeKnob,
+                                                       juce::Slider& tempoKnob,
+                                                       const juce::Image& onImage,
+                                                       const juce::Image& offImage)
+{
+    configureToggle (toggle, parameterId, attachment, onImage, offImage);
 
     // The pair follows the toggle's own state, which the attachment keeps equal to
     // the parameter. It must not read the tree's stored value here: when the

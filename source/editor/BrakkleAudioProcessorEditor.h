@@ -7,9 +7,10 @@
 class BrakkleAudioProcessor;
 
 /** The plug-in's window: a fixed 800 x 600 panel drawn from one background
-    picture, with thirteen rotary knobs and two sync toggles bound to the
-    parameters. Of the two knobs that share each time position (milliseconds
-    and note value) only the one matching the pair's sync switch is visible. */
+    picture, with thirteen rotary knobs, two sync toggles and the Grid Lock
+    toggle bound to the parameters. Of the two knobs that share each time
+    position (milliseconds and note value) only the one matching the pair's
+    sync switch is visible. */
 class BrakkleAudioProcessorEditor : public juce::AudioProcessorEditor
 {
 public:
@@ -48,6 +49,12 @@ private:
                         const juce::String& suffix,
                         juce::LookAndFeel& knobLookAndFeel,
                         std::unique_ptr<SliderAttachment>& attachment);
+
+    void configureToggle (juce::ImageButton& toggle,
+                          const juce::String& parameterId,
+                          std::unique_ptr<ButtonAttachment>& attachment,
+                          const juce::Image& onImage,
+                          const juce::Image& offImage);
 
     void configureSyncToggle (juce::ImageButton& toggle,
                               const juce::String& parameterId,
@@ -94,6 +101,9 @@ private:
 
     std::unique_ptr<ButtonAttachment> stutterSyncAttachment,
                                       refreshSyncAttachment;
+
+    juce::ImageButton gridLockButton { juce::String() };
+    std::unique_ptr<ButtonAttachment> gridLockAttachment;
 
     juce::AudioProcessorValueTreeState& valueTreeState;
 

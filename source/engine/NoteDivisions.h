@@ -30,6 +30,18 @@ inline constexpr std::array<float, numNoteDivisions> noteDivisionBeats {
     4.0f,         8.0f
 };
 
+/** The same lengths as exact fractions of a quarter note, { numerator,
+    denominator }, for arithmetic that must not round a triplet. */
+inline constexpr std::array<std::array<int, 2>, numNoteDivisions> noteDivisionFractions {{
+    { 1, 24 }, { 1, 16 }, { 3, 32 },
+    { 1, 12 }, { 1, 8 },  { 3, 16 },
+    { 1, 6 },  { 1, 4 },  { 3, 8 },
+    { 1, 3 },  { 1, 2 },  { 3, 4 },
+    { 2, 3 },  { 1, 1 },  { 3, 2 },
+    { 4, 3 },  { 2, 1 },  { 3, 1 },
+    { 4, 1 },  { 8, 1 }
+}};
+
 /** Index of the longest division ("2 BARS"). */
 inline constexpr int longestNoteDivision = numNoteDivisions - 1;
 

@@ -19,6 +19,8 @@ namespace
     constexpr float defaultTempo = 120.0f;
     // Tempos outside (0, maxTempo] or not finite are never adopted.
     constexpr float maxTempo = 100000.0f;
+    // Host positions farther out than this (in quarter notes) are not followed.
+    constexpr double farthestGridPosition = 1.0e9;
 
     /** The bytes juce::AudioBuffer<float>::setSize asks for to hold this many
         channels and samples: each channel rounded up to whole groups of four
@@ -43,6 +45,12 @@ namespace
     bool isUsableTempo (float tempo) noexcept
     {
         return tempo > 0.0f && tempo <= maxTempo;   // false for NaN
+    }
+
+    bool isUsableGridPosition (const brakkle::MusicalPosition& position) noexcept
+    {
+        return position.bpm > 0.0 && position.bpm <= (double) maxTempo
+            && std::abs (position.ppq) < farthestGridPosition;   // false for NaN
     }
 
     /** The tempo in truncated hundredths of a BPM. */
@@ -104,6 +112,9 @@ void StutterEngine::prepare (const juce::dsp::ProcessSpec& spec)
     prepareToneStage (spec);
     reserveSliceStorage (numChannels);
 
+    grid.setSampleRate (spec.sampleRate);
+    rearmGrid();
+
     // Kept designs and gains cover slices up to half a second: those repeat most.
     const int cachedPositions = (int) (sampleRate * cachedSliceSeconds);
     designCache.reserve (cachedPositions);
@@ -155,23 +166,142 @@ void StutterEngine::reserveSliceStorage (int numChannelsToHold)
 //==============================================================================
 void StutterEngine::process (juce::AudioBuffer<float>& buffer, float hostBpm, bool isPlaying) noexcept
 {
-    if (isPlaying)
-        processPlaying (buffer, hostBpm);
-    else
+    process (buffer, hostBpm, isPlaying, nullptr);
+}
+
+void StutterEngine::process (juce::AudioBuffer<float>& buffer, float hostBpm, bool isPlaying,
+                             const brakkle::MusicalPosition* position) noexcept
+{
+    if (! isPlaying)
+    {
         stop();   // the audio passes untouched
+        return;
+    }
+
+    if (position != nullptr && gridLock > 0.5f && isUsableGridPosition (*position))
+    {
+        processOnGrid (buffer, hostBpm, *position);
+        return;
+    }
+
+    if (grid.isLocked())
+        leaveGrid();
+
+    processPlaying (buffer, hostBpm, 0);
+    cyclesRunFree = true;
 }
 
 void StutterEngine::stop() noexcept
 {
-    // Ready to record on the first playing sample.
+    // Ready to record on the first playing sample; Grid Lock locks afresh and
+    // waits for its next line.
     startCycle();
+    rearmGrid();
 }
 
 void StutterEngine::startCycle() noexcept
 {
     restartSlice();
-    refreshPeriod = durationInSamples (refreshSync, refreshTimeBpm, refreshTimeFree);
+    nominalRefreshPeriod = durationInSamples (refreshSync, refreshTimeBpm, refreshTimeFree);
+    refreshPeriod = nominalRefreshPeriod;
     refreshCounter = 0;
+}
+
+//==============================================================================
+void StutterEngine::processOnGrid (juce::AudioBuffer<float>& buffer, float hostBpm, const brakkle::MusicalPosition& position) noexcept
+{
+    const int numSamples = buffer.getNumSamples();
+    const auto change = grid.beginBlock (position);
+
+    if (change == brakkle::BeatGrid::Change::locked)
+    {
+        if (cyclesRunFree)
+        {
+            // Switched on while playing: the running cycle goes on and ends on the next line.
+            steerCycleToGrid();
+        }
+        else
+        {
+            // A start or a jump: nothing is recorded out of place; the input
+            // passes, as while stopped, until the first line.
+            startCycle();
+            gridWaiting = true;
+        }
+    }
+    else if (change == brakkle::BeatGrid::Change::retimed && ! gridWaiting)
+    {
+        steerCycleToGrid();
+    }
+
+    gridSteering = true;
+    cyclesRunFree = false;
+    int firstFrame = 0;
+
+    if (gridWaiting)
+    {
+        const auto blockStart = grid.blockStart();
+        const auto line = grid.firstLineSampleFrom (blockStart, gridPeriod());
+
+        if (line - blockStart >= numSamples)
+        {
+            startCycle();
+            grid.endBlock (numSamples);
+            return;
+        }
+
+        // The refresh test starts a cycle on the line itself.
+        firstFrame = (int) (line - blockStart);
+        gridWaiting = false;
+        refreshCounter = refreshPeriod;
+    }
+
+    processPlaying (buffer, hostBpm, firstFrame);
+    grid.endBlock (numSamples);
+}
+
+void StutterEngine::rearmGrid() noexcept
+{
+    // Stopped, bypassed or prepared again: Grid Lock locks afresh and waits for its next line.
+    grid.unlock();
+    gridSteering = false;
+    gridWaiting = false;
+    cyclesRunFree = false;
+}
+
+void StutterEngine::leaveGrid() noexcept
+{
+    // Grid Lock switched off or the host's position gone: a running cycle ends
+    // where it was heading and free-running cycles follow; a wait ends at once.
+    grid.unlock();
+    gridSteering = false;
+    gridWaiting = false;
+}
+
+void StutterEngine::steerCycleToGrid() noexcept
+{
+    // The running cycle now ends on the first line from this block on.
+    const auto blockStart = grid.blockStart();
+    refreshPeriod = samplesToNextLine (blockStart - refreshCounter, blockStart);
+}
+
+int StutterEngine::samplesToNextLine (std::int64_t cycleStart, std::int64_t from) const noexcept
+{
+    const auto line = grid.firstLineSampleFrom (from, gridPeriod());
+    return (int) juce::jlimit<std::int64_t> (1, std::numeric_limits<int>::max(), line - cycleStart);
+}
+
+brakkle::BeatGrid::Period StutterEngine::gridPeriod() const noexcept
+{
+    // Note divisions as exact fractions (triplet lines stay exact); free times
+    // in quarter notes at the host's tempo.
+    if (refreshSync > 0.5f)
+    {
+        const auto& fraction = brakkle::noteDivisionFractions[(size_t) noteIndexOf (refreshTimeBpm)];
+        return { (double) fraction[0], (double) fraction[1] };
+    }
+
+    const double milliseconds = juce::jmax (1.0, (double) refreshTimeFree);   // false for NaN picks 1
+    return { milliseconds / 1000.0 * grid.tempo() / 60.0, 1.0 };
 }
 
 void StutterEngine::restartSlice() noexcept
@@ -200,7 +330,7 @@ void StutterEngine::adoptTempo (int blockTempoKey, float hostBpm) noexcept
         bpm = hostBpm;
 }
 
-void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float hostBpm) noexcept
+void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float hostBpm, int firstFrame) noexcept
 {
     const int numSamples = buffer.getNumSamples();
     const int bufferChannels = buffer.getNumChannels();
@@ -213,11 +343,18 @@ void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float host
     auto* const* slice = sliceBuffer.getArrayOfWritePointers();
     int sliceChannels = sliceBuffer.getNumChannels();
 
-    for (int j = 0; j < numSamples; ++j)
+    for (int j = firstFrame; j < numSamples; ++j)
     {
         if (refreshCounter >= refreshPeriod)
         {
             startCycle();
+
+            if (gridSteering)
+            {
+                const auto now = grid.blockStart() + j;
+                refreshPeriod = samplesToNextLine (now, now + 1);
+            }
+
             slice = sliceBuffer.getArrayOfWritePointers();
             sliceChannels = sliceBuffer.getNumChannels();
         }
@@ -229,7 +366,7 @@ void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float host
 
         // Once adopted at the block's first frame the tempo matches for the rest
         // of the block, so later frames need not look again.
-        if (j == 0 && tempoUsable)
+        if (j == firstFrame && tempoUsable)
             adoptTempo (blockTempoKey, hostBpm);
 
         if (sliceLength == 0)
@@ -241,7 +378,8 @@ void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float host
 
         const bool recording = writePosition < sliceLength;
         const int position = recording ? writePosition : playPosition;
-        const bool shaped = sliceLength < refreshPeriod;
+        // Shaping follows the refresh trio's own period, not where the grid ends this cycle.
+        const bool shaped = sliceLength < nominalRefreshPeriod;
         const ToneSettings& frameTone = readToneSettings();
         const bool neutral = frameTone.isNeutral();
 
@@ -261,7 +399,7 @@ void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float host
         // samples untouched, so they stand in for "no fade here".
         const bool enveloped = shaped || ! recording;
         const float edge = enveloped ? edgeGain (position, sliceLength) : 1.0f;
-        const float beforeRefresh = recording ? 1.0f : refreshGain();
+        const float beforeRefresh = recording && ! (shaped && endsBeforeSliceIsFull()) ? 1.0f : refreshGain();
 
         for (int c = 0; c < bufferChannels; ++c)
         {
@@ -315,7 +453,7 @@ int StutterEngine::plainRunLength (int framesLeft, bool recording, bool neutralT
             return 0;
         run = juce::jmin (run, sliceLength - fadeLength - position + 1);
 
-        if (! recording)
+        if (! recording || endsBeforeSliceIsFull())
             run = juce::jmin (run, refreshPeriod - fadeLength - refreshCounter + 1);
     }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BeatGrid.h"
 #include "LinearDelay.h"
 #include "NoteDivisions.h"
 #include "PositionCache.h"
@@ -31,6 +32,12 @@ public:
     /** Rewrites the wet buffer in place. Audio thread only. */
     void process (juce::AudioBuffer<float>& buffer, float hostBpm, bool isPlaying) noexcept;
 
+    /** The same, with where the host's transport is at the block's first sample
+        (null when the host gives no musical position). With "gridLock" on and a
+        position, cycles start on the host's refresh lines. */
+    void process (juce::AudioBuffer<float>& buffer, float hostBpm, bool isPlaying,
+                  const brakkle::MusicalPosition* position) noexcept;
+
     /** What a block with the transport stopped does to the engine, without the
         block: the slice is discarded and the next playing sample starts a fresh
         cycle. Every way into the stopped state goes through here (a stopped
@@ -42,7 +49,7 @@ public:
     int durationInSamples (float sync, float noteIndex, float freeTimeMs) const noexcept;
 
     //==============================================================================
-    // The current plain values of the plug-in's fifteen parameters, in their own
+    // The current plain values of the plug-in's parameters, in their own
     // units (milliseconds, note index, 0/1, decibels, percent, hertz).
     brakkle::RelaxedFloat stutterTimeFree { 200.0f };
     brakkle::RelaxedFloat stutterTimeBpm { 11.0f };
@@ -59,6 +66,7 @@ public:
     brakkle::RelaxedFloat fadeMix { 0.0f };
     brakkle::RelaxedFloat stereoWidth { 100.0f };
     brakkle::RelaxedFloat stereoMix { 0.0f };
+    brakkle::RelaxedFloat gridLock { 0.0f };   // on: cycles start on the host's beat grid
 
     /** Names of the note divisions, by index; never changed after construction. */
     const std::array<juce::String, brakkle::numNoteDivisions> noteNames;
@@ -93,9 +101,14 @@ private:
         bool isNeutral() const noexcept;
     };
 
-    void processStopped() noexcept;
-    void processPlaying (juce::AudioBuffer<float>& buffer, float hostBpm) noexcept;
+    void processPlaying (juce::AudioBuffer<float>& buffer, float hostBpm, int firstFrame) noexcept;
+    void processOnGrid (juce::AudioBuffer<float>& buffer, float hostBpm, const brakkle::MusicalPosition& position) noexcept;
     void startCycle() noexcept;
+    void rearmGrid() noexcept;
+    void leaveGrid() noexcept;
+    void steerCycleToGrid() noexcept;
+    int samplesToNextLine (std::int64_t cycleStart, std::int64_t from) const noexcept;
+    brakkle::BeatGrid::Period gridPeriod() const noexcept;
     void restartSlice() noexcept;
     void adoptTempo (int blockTempoKey, float hostBpm) noexcept;
     void reserveSliceStorage (int numChannelsToHold);
@@ -106,6 +119,11 @@ private:
                        int start, int run, bool recording, bool shaped) noexcept;
     float edgeGain (int position, int sliceLength) const noexcept;
     float refreshGain() const noexcept;
+
+    /** The grid ends this cycle before its slice is fully recorded (a period
+        that starts again at a bar line): the fade before the next slice start
+        then also shapes the recording, so the cut is click-free. */
+    bool endsBeforeSliceIsFull() const noexcept { return refreshPeriod < sliceBuffer.getNumSamples(); }
 
     void prepareToneStage (const juce::dsp::ProcessSpec& spec);
     void updateToneStage (int position, int sliceLength, const ToneSettings& settings) noexcept;
@@ -122,6 +140,7 @@ private:
     int playPosition = 0;
     int refreshPeriod = 0;
     int refreshCounter = 0;
+    int nominalRefreshPeriod = 0;     // the refresh trio's own period; the grid may end a cycle elsewhere
     int fadeLength = 0;
     size_t reservedSliceBytes = 0;   // what the slice storage holds without reallocating
 
@@ -134,6 +153,12 @@ private:
     ToneSettings tone { std::numeric_limits<float>::quiet_NaN(), 0.0f, 0.0f, 0.0f, 0.0f, 0.0f };
     brakkle::PositionCache<LowPassDesign> designCache;
     brakkle::PositionCache<float> gainCache;
+
+    // Grid Lock
+    brakkle::BeatGrid grid;
+    bool gridSteering = false;    // this block's cycles end on the grid's lines
+    bool gridWaiting = false;     // locked: the input passes until the first line
+    bool cyclesRunFree = false;   // the last block played free-running cycles
 
     JUCE_DECLARE_NON_COPYABLE (StutterEngine)
 };

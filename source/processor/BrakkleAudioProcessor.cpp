@@ -11,7 +11,6 @@ namespace
 {
     constexpr double defaultTempo = 120.0;
 
-    static_assert (std::tuple_size_v<decltype (parameterTable)> == 15);
 
     /** The engine field that mirrors each parameter, in the parameter table's order. */
     std::array<brakkle::RelaxedFloat*, parameterTable.size()> engineFields (StutterEngine& e)
@@ -20,7 +19,8 @@ namespace
                  &e.refreshTimeFree, &e.refreshTimeBpm, &e.refreshSync,
                  &e.input, &e.mix, &e.output,
                  &e.filterFreq, &e.filterMix, &e.fadeVol, &e.fadeMix,
-                 &e.stereoWidth, &e.stereoMix };
+                 &e.stereoWidth, &e.stereoMix,
+                 &e.gridLock };
     }
 }
 
@@ -76,11 +76,12 @@ void BrakkleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
 
     juce::ScopedNoDenormals noDenormals;
 
-    const auto tempo = readTempo();
+    const auto transport = readTransport();
     applyInputStage (buffer, numOutputs);
 
     wetBuffer.makeCopyOf (buffer, true);
-    stutterEngine.process (wetBuffer, tempo, readIsPlaying());
+    stutterEngine.process (wetBuffer, (float) transport.bpm, transport.playing,
+                           transport.musicalPosition ? &*transport.musicalPosition : nullptr);
 
     applyMixAndOutputStage (buffer, numOutputs);
 }
@@ -94,24 +95,44 @@ void BrakkleAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buff
     stutterEngine.stop();
 }
 
-float BrakkleAudioProcessor::readTempo() const
-{
-    if (auto* head = getPlayHead())
-        if (const auto position = head->getPosition())
-            if (const auto bpm = position->getBpm())
-                return (float) *bpm;
-
-    return (float) defaultTempo;
-}
-
-bool BrakkleAudioProcessor::readIsPlaying() const
+BrakkleAudioProcessor::HostTransport BrakkleAudioProcessor::readTransport() const
 {
     // Without a play head there is no transport to follow: the audio passes through.
-    if (auto* head = getPlayHead())
-        if (const auto position = head->getPosition())
-            return position->getIsPlaying();
+    HostTransport transport { defaultTempo, false, std::nullopt };
 
-    return false;
+    auto* head = getPlayHead();
+    const auto position = head != nullptr ? head->getPosition() : juce::Optional<juce::AudioPlayHead::PositionInfo>();
+
+    if (! position)
+        return transport;
+
+    if (const auto bpm = position->getBpm())
+        transport.bpm = *bpm;
+
+    transport.playing = position->getIsPlaying();
+
+    if (const auto ppq = position->getPpqPosition(); ppq && std::isfinite (*ppq))
+    {
+        brakkle::MusicalPosition musical;
+        musical.ppq = *ppq;
+        musical.bpm = transport.bpm;
+
+        if (const auto barStart = position->getPpqPositionOfLastBarStart(); barStart && std::isfinite (*barStart))
+        {
+            musical.hasBarStart = true;
+            musical.barStartPpq = *barStart;
+        }
+
+        if (const auto meter = position->getTimeSignature())
+        {
+            musical.numerator = meter->numerator;
+            musical.denominator = meter->denominator;
+        }
+
+        transport.musicalPosition = musical;
+    }
+
+    return transport;
 }
 
 void BrakkleAudioProcessor::applyInputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept

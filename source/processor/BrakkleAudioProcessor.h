@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ParameterIds.h"
 #include "engine/StutterEngine.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -57,8 +58,15 @@ private:
     juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout();
     void updateEngineParameters() noexcept;
 
-    float readTempo() const;
-    bool readIsPlaying() const;
+    /** What the host's play head says for this block, read once. */
+    struct HostTransport
+    {
+        double bpm;
+        bool playing;
+        std::optional<brakkle::MusicalPosition> musicalPosition;
+    };
+
+    HostTransport readTransport() const;
 
     void applyInputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept;
     void applyMixAndOutputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept;
@@ -67,7 +75,7 @@ private:
 
     /** Where the parameter tree keeps each plain value, in the table's order;
         looked up once so that parameter changes on the audio thread stay cheap. */
-    std::array<std::atomic<float>*, 15> rawParameterValues {};
+    std::array<std::atomic<float>*, parameterTable.size()> rawParameterValues {};
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrakkleAudioProcessor)
 };

@@ -4,8 +4,8 @@
 
 #include <array>
 
-/** The fifteen parameter IDs, shared by the processor, the parameter layout and
-    the editor. The IDs are what hosts store in projects: never change them. */
+/** The parameter IDs, shared by the processor, the parameter layout and the
+    editor. The IDs are what hosts store in projects: never change them. */
 namespace ParameterIds
 {
     inline const juce::String stutterTimeFree { "stutterTimeFree" };
@@ -23,6 +23,7 @@ namespace ParameterIds
     inline const juce::String fadeMix { "fadeMix" };
     inline const juce::String stereoWidth { "stereoWidth" };
     inline const juce::String stereoMix { "stereoMix" };
+    inline const juce::String gridLock { "gridLock" };
 }
 
 /** The names hosts show for the parameters. */
@@ -43,6 +44,7 @@ namespace ParameterNames
     inline const juce::String fadeMix { "Fade Mix" };
     inline const juce::String stereoWidth { "Stereo Width" };
     inline const juce::String stereoMix { "Stereo Mix" };
+    inline const juce::String gridLock { "Grid Lock" };
 }
 
 /** How a parameter's value is shown and typed. */
@@ -63,11 +65,16 @@ struct ParameterSpec
     ParameterText text;
     float minimum, maximum, step, defaultValue;
 
+    /** The release that added the parameter: hosts that care (AU) see a later
+        one as new. The fifteen of the first release carry 1. */
+    int versionHint = 1;
+
     bool isSwitch() const noexcept { return text == ParameterText::onOff; }
 };
 
-/** The parameter table, in the order hosts list the parameters. */
-inline const std::array<ParameterSpec, 15> parameterTable {{
+/** The parameter table, in the order hosts list the parameters. New parameters
+    are only ever appended. */
+inline const std::array<ParameterSpec, 16> parameterTable {{
     { ParameterIds::stutterTimeFree, ParameterNames::stutterTimeFree, ParameterText::wholeNumber,  10.0f, 1000.0f, 1.0f,   200.0f },
     { ParameterIds::stutterTimeBpm,  ParameterNames::stutterTimeBpm,  ParameterText::noteDivision,  0.0f,   19.0f, 1.0f,    11.0f },
     { ParameterIds::stutterSync,     ParameterNames::stutterSync,     ParameterText::onOff,         0.0f,    1.0f, 1.0f,     1.0f },
@@ -83,4 +90,5 @@ inline const std::array<ParameterSpec, 15> parameterTable {{
     { ParameterIds::fadeMix,         ParameterNames::fadeMix,         ParameterText::twoDecimals, -100.0f, 100.0f, 0.01f,    0.0f },
     { ParameterIds::stereoWidth,     ParameterNames::stereoWidth,     ParameterText::twoDecimals,   0.0f,  100.0f, 0.01f,  100.0f },
     { ParameterIds::stereoMix,       ParameterNames::stereoMix,       ParameterText::twoDecimals, -100.0f, 100.0f, 0.01f,    0.0f },
+    { ParameterIds::gridLock,        ParameterNames::gridLock,        ParameterText::onOff,         0.0f,    1.0f, 1.0f,     0.0f, 2 },
 }};

@@ -127,7 +127,7 @@ namespace
 
     std::unique_ptr<juce::RangedAudioParameter> makeParameter (const ParameterSpec& spec, const StutterEngine* engine)
     {
-        const juce::ParameterID id { spec.id, 1 };
+        const juce::ParameterID id { spec.id, spec.versionHint };
 
         if (spec.isSwitch())
             return std::make_unique<GuardedParameterBool> (id, spec.name, spec.defaultValue > 0.5f);

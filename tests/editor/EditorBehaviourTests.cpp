@@ -62,19 +62,20 @@ const SwitchRow switchRows[] = {
 
 void PrintTo (const SwitchRow& row, std::ostream* os) { *os << row.name; }
 
-class SyncSwitch : public PairFixture, public ::testing::WithParamInterface<SwitchRow>
+/** Moves a toggle's switch from one of the places a change comes from. */
+class SwitchFixture : public PairFixture
 {
 protected:
-    void switchTo (const PairRow& pair, bool synced)
+    void switchFrom (Source source, Child toggleChild, const juce::String& id, bool on)
     {
-        const auto value = synced ? 1.0f : 0.0f;
+        const auto value = on ? 1.0f : 0.0f;
 
-        switch (GetParam().source)
+        switch (source)
         {
             case Source::click:
             {
-                auto& b = toggle (pair.toggle);
-                ASSERT_NE (b.getToggleState(), synced);
+                auto& b = toggle (toggleChild);
+                ASSERT_NE (b.getToggleState(), on);
                 b.triggerClick();
                 deliverPendingMessages();
                 b.setState (juce::Button::buttonNormal);   // the click's flash would end here
@@ -82,7 +83,7 @@ protected:
             }
 
             case Source::hostOnMessageThread:
-                setParameter (pair.syncId, value);
+                setParameter (id, value);
                 break;
 
             case Source::restoredState:
@@ -92,7 +93,7 @@ protected:
                 juce::MemoryBlock blob;
                 processor->getStateInformation (blob);
                 saved.setStateInformation (blob.getData(), (int) blob.getSize());
-                auto& p = *saved.parameters.getParameter (pair.syncId);
+                auto& p = *saved.parameters.getParameter (id);
                 p.setValueNotifyingHost (p.convertTo0to1 (value));
                 blob.reset();
                 saved.getStateInformation (blob);
@@ -103,12 +104,21 @@ protected:
 
             case Source::audioThread:
             {
-                std::thread audio ([&] { setParameter (pair.syncId, value); });
+                std::thread audio ([&] { setParameter (id, value); });
                 audio.join();
                 deliverPendingMessages();
                 break;
             }
         }
+    }
+};
+
+class SyncSwitch : public SwitchFixture, public ::testing::WithParamInterface<SwitchRow>
+{
+protected:
+    void switchTo (const PairRow& pair, bool synced)
+    {
+        switchFrom (GetParam().source, pair.toggle, pair.syncId, synced);
     }
 };
 
@@ -143,6 +153,45 @@ TEST_P (SyncSwitch, HiddenKnobKeepsFollowingItsParameter)
 INSTANTIATE_TEST_SUITE_P (FromEverySource, SyncSwitch, ::testing::ValuesIn (switchRows),
                           [] (const auto& row) { return std::string (row.param.name); });
 
+//==============================================================================
+// The Grid Lock toggle follows its switch from every source and touches no pair.
+
+class GridLockSwitch : public SwitchFixture, public ::testing::WithParamInterface<Source> {};
+
+TEST_P (GridLockSwitch, FollowsItsSwitchBothWaysAndLeavesThePairsAlone)
+{
+    for (bool on : { true, false })
+    {
+        SCOPED_TRACE (on ? "switched on" : "switched off");
+        switchFrom (GetParam(), gridLock, ParameterIds::gridLock, on);
+
+        EXPECT_EQ (toggle (gridLock).getToggleState(), on);
+        EXPECT_EQ (rawValue (ParameterIds::gridLock), on ? 1.0f : 0.0f);
+
+        for (const auto& pair : pairTable())
+            expectPair (pair, true);
+    }
+}
+
+const char* sourceName (Source source)
+{
+    switch (source)
+    {
+        case Source::click:               return "Click";
+        case Source::hostOnMessageThread: return "Host";
+        case Source::restoredState:       return "Restore";
+        case Source::audioThread:         return "AudioThread";
+    }
+    return "Unknown";
+}
+
+void PrintTo (Source source, std::ostream* os) { *os << sourceName (source); }
+
+INSTANTIATE_TEST_SUITE_P (FromEverySource, GridLockSwitch,
+                          ::testing::Values (Source::click, Source::hostOnMessageThread,
+                                             Source::restoredState, Source::audioThread),
+                          [] (const auto& row) { return std::string (sourceName (row.param)); });
+
 /** Why the pair rule follows the toggle and not the tree's stored value: with a
     message-thread change JUCE notifies the attachment (and so the toggle) before
     the tree's own copy of the value moves. If this ever stops being true the
@@ -175,9 +224,9 @@ TEST_F (PairFixture, HoverAndPressWithoutClickChangeNothing)
 {
     setParameter (ParameterIds::stutterSync, 0.0f);   // one pair free, one synced
 
-    for (const auto& pair : pairTable())
+    for (const auto& row : toggleTable())
     {
-        auto& b = toggle (pair.toggle);
+        auto& b = toggle (row.child);
 
         for (auto state : { juce::Button::buttonOver, juce::Button::buttonNormal,
                             juce::Button::buttonOver, juce::Button::buttonDown,
@@ -186,6 +235,7 @@ TEST_F (PairFixture, HoverAndPressWithoutClickChangeNothing)
             b.setState (state);
             expectPair (pairTable()[0], false);
             expectPair (pairTable()[1], true);
+            EXPECT_FALSE (toggle (gridLock).getToggleState());
         }
     }
 }
@@ -358,6 +408,7 @@ TEST_F (EditorFixture, ClosingAndReopeningShowsTheSameKnobsAndValues)
     setParameter (ParameterIds::refreshSync, 0.0f);
     setParameter (ParameterIds::refreshTimeFree, 375.0f);
     setParameter (ParameterIds::fadeMix, -40.0f);
+    setParameter (ParameterIds::gridLock, 1.0f);
 
     const auto describe = [this]
     {
@@ -365,8 +416,8 @@ TEST_F (EditorFixture, ClosingAndReopeningShowsTheSameKnobsAndValues)
         for (const auto& row : knobTable())
             seen.add (juce::String (row.parameterId) + (knob (row.child).isVisible() ? " shown " : " hidden ")
                       + valueBox (knob (row.child))->getText());
-        for (const auto& pair : pairTable())
-            seen.add (juce::String (pair.name) + (toggle (pair.toggle).getToggleState() ? " on" : " off"));
+        for (const auto& row : toggleTable())
+            seen.add (juce::String (row.name) + (toggle (row.child).getToggleState() ? " on" : " off"));
         return seen.joinIntoString ("\n");
     };
 
@@ -377,6 +428,7 @@ TEST_F (EditorFixture, ClosingAndReopeningShowsTheSameKnobsAndValues)
     EXPECT_EQ (describe(), before);
     EXPECT_TRUE (before.contains ("refreshTimeFree shown 375 ms"));
     EXPECT_TRUE (before.contains ("fadeMix shown -40.00 %"));
+    EXPECT_TRUE (before.contains ("grid lock on"));
 }
 
 TEST_F (EditorFixture, DestroyingTheWindowLeavesNoKnobOnADeadLookAndFeel)

@@ -22,19 +22,42 @@ TEST_F (EditorFixture, EveryChildSitsOnItsTableRectangle)
     for (const auto& row : knobTable())
         EXPECT_EQ (child (row.child).getBounds(), row.bounds) << "knob for " << row.parameterId;
 
-    for (const auto& pair : pairTable())
-        EXPECT_EQ (child (pair.toggle).getBounds(), pair.toggleBounds) << pair.name << " toggle";
+    for (const auto& row : toggleTable())
+        EXPECT_EQ (child (row.child).getBounds(), row.bounds) << row.name << " toggle";
 }
 
 TEST_F (EditorFixture, ChildrenAreStackedInTheirAddingOrder)
 {
     // Later children lie in front where rectangles overlap: the toggles in front
-    // of their time knobs, the small knobs in front of the refresh knobs.
+    // of their time knobs, the small knobs in front of the refresh knobs. The
+    // Grid Lock toggle comes last, behind none of the fifteen before it.
     for (const auto& row : knobTable())
         EXPECT_EQ (editor->getIndexOfChildComponent (&knob (row.child)), (int) row.child) << row.parameterId;
 
-    for (const auto& pair : pairTable())
-        EXPECT_NE (dynamic_cast<juce::ImageButton*> (&child (pair.toggle)), nullptr) << pair.name;
+    for (const auto& row : toggleTable())
+        EXPECT_NE (dynamic_cast<juce::ImageButton*> (&child (row.child)), nullptr) << row.name;
+}
+
+TEST_F (EditorFixture, GridLockToggleOverlapsNoOtherControl)
+{
+    // It sits in the free band between the title and the knobs: no knob's
+    // rectangle (and so no knob's mouse area) reaches into its place.
+    const auto& grid = toggleRow (gridLock);
+
+    for (const auto& row : knobTable())
+        EXPECT_FALSE (row.bounds.intersects (grid.bounds)) << row.parameterId;
+
+    for (const auto& row : toggleTable())
+    {
+        if (row.child != gridLock)
+        {
+            EXPECT_FALSE (row.bounds.intersects (grid.bounds)) << row.name;
+        }
+    }
+
+    // And the mouse finds it there (a window shown by a host is visible).
+    editor->setVisible (true);
+    EXPECT_EQ (editor->getComponentAt (grid.bounds.getCentre()), &child (gridLock));
 }
 
 TEST_F (EditorFixture, LayoutIgnoresTheWindowSize)
@@ -47,8 +70,8 @@ TEST_F (EditorFixture, LayoutIgnoresTheWindowSize)
         for (const auto& row : knobTable())
             EXPECT_EQ (child (row.child).getBounds(), row.bounds) << row.parameterId << " at " << size.toString();
 
-        for (const auto& pair : pairTable())
-            EXPECT_EQ (child (pair.toggle).getBounds(), pair.toggleBounds) << pair.name << " at " << size.toString();
+        for (const auto& row : toggleTable())
+            EXPECT_EQ (child (row.child).getBounds(), row.bounds) << row.name << " at " << size.toString();
     }
 }
 
@@ -239,10 +262,10 @@ TEST_F (EditorFixture, DotsCircleThePaintedFaceCentres)
 //==============================================================================
 TEST_F (EditorFixture, TogglesGetTheirPicturesAndShowThemAt34By16FivePixelsIn)
 {
-    for (const auto& pair : pairTable())
+    for (const auto& row : toggleTable())
     {
-        auto& b = toggle (pair.toggle);
-        SCOPED_TRACE (pair.name);
+        auto& b = toggle (row.child);
+        SCOPED_TRACE (row.name);
 
         ASSERT_TRUE (b.getNormalImage().isValid());
         ASSERT_TRUE (b.getDownImage().isValid());
@@ -269,7 +292,7 @@ TEST_F (EditorFixture, TogglesGetTheirPicturesAndShowThemAt34By16FivePixelsIn)
         EXPECT_EQ (right, 38);
         EXPECT_EQ (top, 0);
         EXPECT_EQ (bottom, 15);
-        EXPECT_EQ (b.getX() + left, pair.toggleBounds.getX() + 5);
+        EXPECT_EQ (b.getX() + left, row.bounds.getX() + 5);
     }
 }
 

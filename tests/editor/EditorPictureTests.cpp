@@ -135,6 +135,30 @@ TEST (ResourcePictures, KnobFacesAreGraduatedAroundTheDotCentres)
     }
 }
 
+TEST (ResourcePictures, EveryTogglePlaceHasADarkWellAndACaptionBesideIt)
+{
+    // At twice the window's scale: the recessed well under the toggle's 34 x 16
+    // picture is near black, and the caption right of the place (SYNC, SYNC,
+    // GRID) puts light pixels on the place's middle row.
+    const auto skin = loadResourceImage ("Brakkle Skin.png");
+    ASSERT_TRUE (skin.isValid());
+
+    for (const auto& row : toggleTable())
+    {
+        SCOPED_TRACE (row.name);
+        const auto well = skin.getPixelAt ((row.bounds.getX() + 22) * 2, row.bounds.getCentreY() * 2);
+        EXPECT_LT (juce::jmax (well.getRed(), well.getGreen(), well.getBlue()), 40);
+
+        int lightPixels = 0;
+        for (int x = row.bounds.getRight() * 2; x < (row.bounds.getRight() + 30) * 2; ++x)
+            for (int y = row.bounds.getY() * 2 + 8; y < row.bounds.getBottom() * 2 - 8; ++y)
+                if (skin.getPixelAt (x, y).getBrightness() > 0.55f)
+                    ++lightPixels;
+
+        EXPECT_GT (lightPixels, 60) << "no caption right of " << row.bounds.toString();
+    }
+}
+
 //==============================================================================
 // The window as a host shows it, snapshotted in-process.
 
@@ -150,19 +174,29 @@ protected:
         ASSERT_TRUE (skin.isValid() && pictures[0].isValid() && pictures[1].isValid());
     }
 
+    /** On or off for each toggle, in the toggle table's order. */
+    using ToggleStates = std::array<bool, 3>;
+
+    static ToggleStates flipped (ToggleStates states)
+    {
+        for (auto& on : states)
+            on = ! on;
+        return states;
+    }
+
     /** The background drawn the way the window draws it, with each toggle's
         picture (off or on) drawn 34 x 16 five pixels into its place. */
-    juce::Image expectedWindow (bool stutterOn, bool refreshOn) const
+    juce::Image expectedWindow (ToggleStates states) const
     {
         juce::Image image (juce::Image::ARGB, 800, 600, true);
         juce::Graphics g (image);
         g.drawImage (skin, image.getBounds().toFloat(), juce::RectanglePlacement::stretchToFit);
 
-        for (const auto& pair : pairTable())
+        for (size_t i = 0; i < toggleTable().size(); ++i)
         {
-            const bool on = &pair == &pairTable()[0] ? stutterOn : refreshOn;
-            const auto& picture = pictures[on ? 1 : 0];
-            const juce::Rectangle<float> place ((float) pair.toggleBounds.getX() + 5.0f, (float) pair.toggleBounds.getY(), 34.0f, 16.0f);
+            const auto& bounds = toggleTable()[i].bounds;
+            const auto& picture = pictures[states[i] ? 1 : 0];
+            const juce::Rectangle<float> place ((float) bounds.getX() + 5.0f, (float) bounds.getY(), 34.0f, 16.0f);
             g.drawImageTransformed (picture, juce::RectanglePlacement (juce::RectanglePlacement::stretchToFit)
                                                  .getTransformToFit (picture.getBounds().toFloat(), place));
         }
@@ -180,11 +214,11 @@ protected:
         return worst;
     }
 
-    void expectMatches (bool stutterOn, bool refreshOn)
+    void expectMatches (ToggleStates states)
     {
         const auto window = editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f);
         ASSERT_EQ (window.getBounds(), juce::Rectangle<int> (0, 0, 800, 600));
-        const auto expected = expectedWindow (stutterOn, refreshOn);
+        const auto expected = expectedWindow (states);
 
         // Knob-face centres: the knobs draw nothing there, the background shows through.
         const juce::Point<int> faceCentres[] = {
@@ -196,13 +230,13 @@ protected:
                 << "face at " << c.toString();
 
         // Toggle places, whole rectangles, picture and background around it.
-        for (const auto& pair : pairTable())
-            EXPECT_LE (worstDifference (window, expected, pair.toggleBounds), 3) << pair.name << " toggle";
+        for (const auto& row : toggleTable())
+            EXPECT_LE (worstDifference (window, expected, row.bounds), 3) << row.name << " toggle";
 
         // The pictures differ enough there that a wrong one could not pass.
-        const auto other = expectedWindow (! stutterOn, ! refreshOn);
-        for (const auto& pair : pairTable())
-            EXPECT_GT (worstDifference (window, other, pair.toggleBounds), 100) << pair.name;
+        const auto other = expectedWindow (flipped (states));
+        for (const auto& row : toggleTable())
+            EXPECT_GT (worstDifference (window, other, row.bounds), 100) << row.name;
     }
 
     juce::Image skin;
@@ -211,7 +245,8 @@ protected:
 
 TEST_F (WindowPicture, FreshWindowShowsBackgroundAndOnToggles)
 {
-    expectMatches (true, true);
+    // Both sync switches start on, Grid Lock off.
+    expectMatches ({ true, true, false });
 }
 
 TEST_F (WindowPicture, ClickedToggleShowsItsOffPicture)
@@ -221,12 +256,32 @@ TEST_F (WindowPicture, ClickedToggleShowsItsOffPicture)
     deliverPendingMessages();
     b.setState (juce::Button::buttonNormal);
 
-    expectMatches (false, true);
+    expectMatches ({ false, true, false });
 
     // Off, but held down: the on picture.
     b.setState (juce::Button::buttonDown);
     const auto window = editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f);
-    EXPECT_LE (worstDifference (window, expectedWindow (true, true), pairTable()[0].toggleBounds), 3);
+    EXPECT_LE (worstDifference (window, expectedWindow ({ true, true, false }), toggleRow (stutterSync).bounds), 3);
+    b.setState (juce::Button::buttonNormal);
+}
+
+TEST_F (WindowPicture, ClickedGridLockToggleShowsItsOnPicture)
+{
+    auto& b = toggle (gridLock);
+    b.triggerClick();
+    deliverPendingMessages();
+    b.setState (juce::Button::buttonNormal);
+
+    EXPECT_EQ (rawValue (ParameterIds::gridLock), 1.0f);
+    expectMatches ({ true, true, true });
+
+    // And back off: the off picture again, under the mouse too.
+    b.triggerClick();
+    deliverPendingMessages();
+    b.setState (juce::Button::buttonOver);
+
+    EXPECT_EQ (rawValue (ParameterIds::gridLock), 0.0f);
+    expectMatches ({ true, true, false });
     b.setState (juce::Button::buttonNormal);
 }
 

@@ -38,6 +38,7 @@ enum Child
     stutterTimeFree, stutterTimeBpm, stutterSync,
     refreshTimeFree, refreshTimeBpm, refreshSync,
     input, mix, output, filterFreq, filterMix, fadeVol, fadeMix, stereoWidth, stereoMix,
+    gridLock,
     numChildren
 };
 
@@ -70,14 +71,46 @@ inline const std::array<KnobRow, 13>& knobTable()
     return rows;
 }
 
-inline const KnobRow& knobRow (Child c)
+/** The row of a table (knobs or toggles) that describes this child. */
+template <typename Table>
+const typename Table::value_type& rowOf (const Table& table, Child c, const char* kind)
 {
-    for (const auto& row : knobTable())
+    for (const auto& row : table)
         if (row.child == c)
             return row;
 
-    ADD_FAILURE() << "child " << (int) c << " is no knob";
-    return knobTable()[0];
+    ADD_FAILURE() << "child " << (int) c << " is no " << kind;
+    return table[0];
+}
+
+inline const KnobRow& knobRow (Child c)
+{
+    return rowOf (knobTable(), c, "knob");
+}
+
+/** A picture toggle and the switch it drives. */
+struct ToggleRow
+{
+    const char* name;
+    Child child;
+    const juce::String& parameterId;
+    juce::Rectangle<int> bounds;
+};
+
+/** The three toggles, in the order the window lays them out. */
+inline const std::array<ToggleRow, 3>& toggleTable()
+{
+    static const std::array<ToggleRow, 3> rows {{
+        { "stutter sync", stutterSync, ParameterIds::stutterSync, { 173, 375, 45, 16 } },
+        { "refresh sync", refreshSync, ParameterIds::refreshSync, { 513, 375, 45, 16 } },
+        { "grid lock",    gridLock,    ParameterIds::gridLock,    { 362, 126, 45, 16 } },
+    }};
+    return rows;
+}
+
+inline const ToggleRow& toggleRow (Child c)
+{
+    return rowOf (toggleTable(), c, "toggle");
 }
 
 /** One time pair and its sync toggle. */
@@ -86,14 +119,13 @@ struct PairRow
     const char* name;
     Child toggle, freeKnob, tempoKnob;
     const juce::String& syncId;
-    juce::Rectangle<int> toggleBounds;
 };
 
 inline const std::array<PairRow, 2>& pairTable()
 {
     static const std::array<PairRow, 2> rows {{
-        { "stutter", stutterSync, stutterTimeFree, stutterTimeBpm, ParameterIds::stutterSync, { 173, 375, 45, 16 } },
-        { "refresh", refreshSync, refreshTimeFree, refreshTimeBpm, ParameterIds::refreshSync, { 513, 375, 45, 16 } },
+        { "stutter", stutterSync, stutterTimeFree, stutterTimeBpm, ParameterIds::stutterSync },
+        { "refresh", refreshSync, refreshTimeFree, refreshTimeBpm, ParameterIds::refreshSync },
     }};
     return rows;
 }

@@ -230,10 +230,11 @@ TEST (HostileHost, StateRestoredFromABackgroundThreadWhileAudioRuns)
     auto& instance = plugin->instance();
 
     // Two saved projects with every parameter different.
-    const std::array<float, 15> first { 120, 3, 0, 700, 17, 1, 6, 40, -3, 2500, 50, -30, 80, 20, -70 };
-    const std::array<float, 15> second { 35, 15, 1, 90, 2, 0, -9, 85, 4, 11000, -40, -6, -25, 90, 60 };
+    using Values = std::array<float, parameterTable.size()>;
+    const Values first { 120, 3, 0, 700, 17, 1, 6, 40, -3, 2500, 50, -30, 80, 20, -70, 0 };
+    const Values second { 35, 15, 1, 90, 2, 0, -9, 85, 4, 11000, -40, -6, -25, 90, 60, 1 };
 
-    const auto save = [&] (const std::array<float, 15>& values)
+    const auto save = [&] (const Values& values)
     {
         for (size_t i = 0; i < parameterTable.size(); ++i)
             setPlain (*plugin, parameterTable[i].id, values[i]);

@@ -32,7 +32,7 @@ inline float plainValue (BrakkleAudioProcessor& processor, const juce::String& i
     return processor.parameters.getRawParameterValue (id)->load();
 }
 
-/** All fifteen parameter values, in the parameter table's order. */
+/** Every parameter value, in the parameter table's order. */
 inline std::vector<float> parameterValues (BrakkleAudioProcessor& processor)
 {
     std::vector<float> values;
@@ -41,11 +41,12 @@ inline std::vector<float> parameterValues (BrakkleAudioProcessor& processor)
     return values;
 }
 
-/** The engine's copy of the fifteen values, in the same order. */
+/** The engine's copy of the values, in the same order. */
 inline std::vector<float> engineValues (const StutterEngine& e)
 {
     return { e.stutterTimeFree, e.stutterTimeBpm, e.stutterSync, e.refreshTimeFree, e.refreshTimeBpm, e.refreshSync,
-             e.input, e.mix, e.output, e.filterFreq, e.filterMix, e.fadeVol, e.fadeMix, e.stereoWidth, e.stereoMix };
+             e.input, e.mix, e.output, e.filterFreq, e.filterMix, e.fadeVol, e.fadeMix, e.stereoWidth, e.stereoMix,
+             e.gridLock };
 }
 
 } // namespace brakkle::test

@@ -1,7 +1,39 @@
 #include "PluginHost.h"
 
+#include <cmath>
+
 namespace brakkle::host
 {
+
+void Transport::locate (double ppq)
+{
+    ppqPosition = ppq;
+    anchorPpq = ppq;
+    anchorBpm = bpm;
+    samplesSinceAnchor = 0;
+    samplePosition = (juce::int64) std::llround (ppq * 60.0 / bpm * sampleRate);
+}
+
+void Transport::advance (int numSamples)
+{
+    // A position set from outside, or a new tempo, starts a new stretch.
+    if (! juce::exactlyEqual (ppqPosition, anchorPpq + (double) samplesSinceAnchor * anchorBpm / 60.0 / sampleRate)
+        || ! juce::exactlyEqual (bpm, anchorBpm))
+    {
+        anchorPpq = ppqPosition;
+        anchorBpm = bpm;
+        samplesSinceAnchor = 0;
+    }
+
+    samplesSinceAnchor += numSamples;
+    samplePosition += numSamples;
+    ppqPosition = anchorPpq + (double) samplesSinceAnchor * anchorBpm / 60.0 / sampleRate;
+}
+
+double Transport::quarterNotesPerBar() const
+{
+    return numerator * 4.0 / denominator;
+}
 
 juce::Optional<juce::AudioPlayHead::PositionInfo> Transport::getPosition() const
 {
@@ -10,8 +42,17 @@ juce::Optional<juce::AudioPlayHead::PositionInfo> Transport::getPosition() const
     info.setIsPlaying (playing);
     info.setTimeInSamples (samplePosition);
     info.setTimeInSeconds ((double) samplePosition / sampleRate);
-    info.setPpqPosition ((double) samplePosition / sampleRate * bpm / 60.0);
-    info.setTimeSignature (TimeSignature { 4, 4 });
+
+    if (hasMusicalPosition)
+    {
+        const auto ppq = positionResolution > 0.0 ? std::round (ppqPosition / positionResolution) * positionResolution
+                                                  : ppqPosition;
+        const auto bar = quarterNotesPerBar();
+        info.setPpqPosition (ppq);
+        info.setPpqPositionOfLastBarStart (std::floor (ppq / bar) * bar);
+        info.setTimeSignature (TimeSignature { numerator, denominator });
+    }
+
     return info;
 }
 
@@ -106,7 +147,7 @@ void HostedPlugin::process (juce::AudioBuffer<float>& block)
     plugin->processBlock (block, midi);
 
     if (playHead.playing)
-        playHead.samplePosition += block.getNumSamples();
+        playHead.advance (block.getNumSamples());
 }
 
 juce::AudioProcessorParameter* HostedPlugin::parameterNamed (const juce::String& name) const

@@ -7,7 +7,8 @@
 namespace brakkle::host
 {
 
-/** A transport a host would give the plug-in: tempo, playing state, position. */
+/** A transport a host would give the plug-in: tempo, playing state, time and
+    the musical position a DAW reports (quarter notes, last bar start, meter). */
 class Transport final : public juce::AudioPlayHead
 {
 public:
@@ -16,7 +17,41 @@ public:
     juce::int64 samplePosition = 0;
     double sampleRate = 44100.0;
 
+    /** Quarter notes at the next block's first sample; negative while a DAW
+        pre-rolls. It moves on with every played block at the tempo of that block,
+        so tempo changes add up as a host's timeline does. Setting it directly
+        is a jump, as locate() is. */
+    double ppqPosition = 0.0;
+
+    /** The meter; bars are counted from position 0. */
+    int numerator = 4;
+    int denominator = 4;
+
+    /** False: report tempo, time and playing state but no musical position, as
+        some hosts do. */
+    bool hasMusicalPosition = true;
+
+    /** Reported quarter-note positions are rounded to a multiple of this (one
+        host uses 1/1920); 0 reports them exactly. The transport itself keeps
+        the exact position. */
+    double positionResolution = 0.0;
+
+    /** Moves the position, as a locate, a loop wrap or a scrub does. */
+    void locate (double ppq);
+
+    /** The transport after a played block of this many samples. */
+    void advance (int numSamples);
+
+    /** Quarter notes per bar in the current meter. */
+    double quarterNotesPerBar() const;
+
     juce::Optional<PositionInfo> getPosition() const override;
+
+private:
+    // The position is worked out from the last jump or tempo change, never summed block by block.
+    double anchorPpq = 0.0;
+    double anchorBpm = 120.0;
+    juce::int64 samplesSinceAnchor = 0;
 };
 
 /** The bundle this build made. */

@@ -109,6 +109,8 @@ namespace
         HostState initial;
         initial.bpm = options.bpm;
         initial.playing = ! options.stopped;
+        initial.meterNumerator = options.meterNumerator;
+        initial.meterDenominator = options.meterDenominator;
         initial.values = defaultParameterValues();
 
         const auto bundle = options.bundle != juce::File() ? options.bundle : brakkle::host::defaultBundle();
@@ -122,6 +124,7 @@ namespace
         {
             ProgressBar bar (! options.quiet && seconds > 1.0 && isatty (STDERR_FILENO) != 0);
             error = renderThroughPlugin (*plugin, audio.samples, options.blockSize, initial, events,
+                                         { options.startBeats, options.preroll },
                                          [&bar] (double fraction) { bar.update (fraction); });
         }
         if (error.isNotEmpty())

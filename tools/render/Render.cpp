@@ -35,44 +35,93 @@ juce::String renderThroughPlugin (brakkle::host::HostedPlugin& plugin,
                                   int blockSize,
                                   const HostState& initial,
                                   const std::vector<ScheduleEvent>& events,
+                                  const PlaybackStart& start,
                                   const std::function<void (double)>& progress)
 {
     const int channels = audio.getNumChannels();
     const auto total = (juce::int64) audio.getNumSamples();
+    auto& transport = plugin.transport();
     juce::AudioBuffer<float> block (channels, blockSize);
     juce::String error;
 
-    forEachBlock (total, blockSize, initial, events,
-                  [&] (juce::int64 start, int length, const HostState& state, const std::vector<ParameterSetting>& changed)
+    const auto apply = [&] (const HostState& state, const BlockChanges& changes)
     {
-        if (error.isNotEmpty())
-            return;
-
-        for (const auto& setting : changed)
+        for (const auto& setting : changes.settings)
         {
             auto* parameter = plugin.parameterNamed (nameOf (setting.id));
             if (parameter == nullptr)
             {
                 error = "the loaded plug-in has no parameter " + setting.id;
-                return;
+                return false;
             }
             brakkle::host::HostedPlugin::setNormalised (*parameter, setting.normalised);
         }
 
-        plugin.transport().bpm = state.bpm;
-        plugin.transport().playing = state.playing;
+        transport.bpm = state.bpm;
+        transport.playing = state.playing;
+        transport.numerator = state.meterNumerator;
+        transport.denominator = state.meterDenominator;
+
+        if (changes.located)
+            transport.locate (changes.locateBeats);
+
+        return true;
+    };
+
+    // What is in force at the first sample (the command line's settings and
+    // the schedule's changes at time 0) already holds during the pre-roll.
+    HostState first = initial;
+    BlockChanges atStart;
+    auto later = events.begin();
+    for (; later != events.end() && later->sample <= 0; ++later)
+        applyEvent (*later, first, atStart);
+
+    const double startBeats = atStart.located ? atStart.locateBeats : start.beats;
+    atStart.located = true;
+    atStart.locateBeats = startBeats;
+
+    if (start.preroll > 0)
+    {
+        // A host's pre-roll: the transport plays and its position runs up to
+        // the start; the plug-in hears silence and what it returns is dropped.
+        auto rolling = first;
+        rolling.playing = true;
+        atStart.locateBeats = startBeats - (double) start.preroll * first.bpm / 60.0 / plugin.getSampleRate();
+        if (! apply (rolling, atStart))
+            return error;
+
+        for (juce::int64 done = 0; done < start.preroll;)
+        {
+            const auto length = (int) juce::jmin ((juce::int64) blockSize, start.preroll - done);
+            block.setSize (channels, length, false, false, true);
+            block.clear();
+            plugin.process (block);
+            done += length;
+        }
+
+        atStart = {};
+    }
+
+    if (! apply (first, atStart))
+        return error;
+
+    forEachBlock (total, blockSize, first, std::vector<ScheduleEvent> (later, events.end()),
+                  [&] (juce::int64 blockStart, int length, const HostState& state, const BlockChanges& changes)
+    {
+        if (error.isNotEmpty() || ! apply (state, changes))
+            return;
 
         block.setSize (channels, length, false, false, true);
         for (int c = 0; c < channels; ++c)
-            block.copyFrom (c, 0, audio, c, (int) start, length);
+            block.copyFrom (c, 0, audio, c, (int) blockStart, length);
 
         plugin.process (block);
 
         for (int c = 0; c < channels; ++c)
-            audio.copyFrom (c, (int) start, block, c, 0, length);
+            audio.copyFrom (c, (int) blockStart, block, c, 0, length);
 
         if (progress)
-            progress ((double) (start + length) / (double) total);
+            progress ((double) (blockStart + length) / (double) total);
     });
 
     return error;

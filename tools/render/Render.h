@@ -8,16 +8,27 @@
 namespace brakkle::render
 {
 
+/** Where the song position starts, and what a host plays before it. */
+struct PlaybackStart
+{
+    double beats = 0.0;          // song position of the first sample, in quarter notes
+    juce::int64 preroll = 0;     // samples of silence played first, transport running, output discarded
+};
+
 /** Renders audio in place through a hosted plug-in: the host state and the
     scheduled changes reach it the way a host's transport and automation do,
-    each change at the first sample of the block it belongs to. `progress`
-    (optional) hears the finished fraction now and then. Returns an empty
-    string, or what went wrong. */
+    each change at the first sample of the block it belongs to, and the
+    transport's song position runs from `start` (after its pre-roll, which
+    plays from the position that many samples earlier at the starting tempo).
+    The changes due at the first sample are in force from the pre-roll on.
+    `progress` (optional) hears the finished fraction now and then. Returns an
+    empty string, or what went wrong. */
 juce::String renderThroughPlugin (brakkle::host::HostedPlugin& plugin,
                                   juce::AudioBuffer<float>& audio,
                                   int blockSize,
                                   const HostState& initial,
                                   const std::vector<ScheduleEvent>& events,
+                                  const PlaybackStart& start = {},
                                   const std::function<void (double)>& progress = {});
 
 /** The command-line settings as changes at the first sample, ahead of a schedule's. */

@@ -33,6 +33,24 @@ namespace
         return true;
     }
 
+    /** "N/D": a numerator from 1 to 32 over a power of two from 1 to 32. */
+    bool parseMeter (const juce::String& text, int& numerator, int& denominator)
+    {
+        const auto trimmed = text.trim();
+        if (trimmed.indexOfChar ('/') < 0)
+            return false;
+
+        int n = 0, d = 0;
+        if (! parseInteger (trimmed.upToFirstOccurrenceOf ("/", false, false), 1, 32, n)
+            || ! parseInteger (trimmed.fromFirstOccurrenceOf ("/", false, false), 1, 32, d)
+            || ! juce::isPowerOfTwo (d))
+            return false;
+
+        numerator = n;
+        denominator = d;
+        return true;
+    }
+
     const ParameterSpec* findSpec (const juce::String& id)
     {
         for (const auto& spec : parameterTable)
@@ -74,6 +92,15 @@ namespace
     {
         return juce::String (spec.minimum) + " to " + juce::String (spec.maximum);
     }
+}
+
+bool parseBeats (const juce::String& text, double& beats)
+{
+    double value = 0.0;
+    if (! parseNumber (text, value) || value < 0.0 || value > maximumBeats)
+        return false;
+    beats = value;
+    return true;
 }
 
 juce::String parseParameterSetting (const juce::String& text, ParameterSetting& setting)
@@ -171,6 +198,31 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
                 return "--bpm takes a tempo from 1 to 999, got \"" + value + "\"";
             options.bpm = bpm;
         }
+        else if (argument == "--meter")
+        {
+            if (! takeValue (value))
+                return missing();
+            if (! parseMeter (value, options.meterNumerator, options.meterDenominator))
+                return "--meter takes a time signature like 4/4, 3/4 or 7/8 (1 to 32 over 1, 2, 4, 8, 16 or 32), got \"" + value + "\"";
+        }
+        else if (argument == "--start")
+        {
+            if (! takeValue (value))
+                return missing();
+            if (! parseBeats (value, options.startBeats))
+                return "--start takes a position in beats (quarter notes) from 0 to " + juce::String (maximumBeats)
+                       + ", got \"" + value + "\"";
+        }
+        else if (argument == "--preroll")
+        {
+            int samples = 0;
+            if (! takeValue (value))
+                return missing();
+            if (! parseInteger (value, 0, maximumPreroll, samples))
+                return "--preroll takes a whole number of samples from 0 to " + juce::String (maximumPreroll)
+                       + ", got \"" + value + "\"";
+            options.preroll = samples;
+        }
         else if (argument == "--block")
         {
             if (! takeValue (value))
@@ -231,6 +283,12 @@ Renders audio through the Brakkle VST3 plug-in, as a host would.
                      loop is synthesised at --bpm
   --out FILE         WAV file to write (never the input file)
   --bpm N            host tempo, 1 to 999 (default 120)
+  --meter N/D        the host's time signature, e.g. 3/4 or 7/8 (default 4/4)
+  --start BEATS      song position of the first sample, in beats (quarter
+                     notes; default 0): playback starts there
+  --preroll N        first play N samples of silence with the transport
+                     running and the position before --start, as a host's
+                     pre-roll; their output is discarded (default 0)
   --stopped          render with the host transport stopped (dry pass-through)
   --block N          block size in samples, 1 to 8192 (default 512)
   --bits N           output sample format: 16, 24 or 32 (float; default)
@@ -240,7 +298,8 @@ Renders audio through the Brakkle VST3 plug-in, as a host would.
                      switches as on/off (stutterSync=off)
   --schedule FILE    timed changes, one per line: "<time> <change>", the time
                      in seconds (1.5 or 1.5s) or beats (8b), the change one of
-                     stop, play, bpm=<tempo>, <parameter id>=<value>;
+                     stop, play, bpm=<tempo>, locate=<beats> (the song
+                     position jumps there), <parameter id>=<value>;
                      '#' starts a comment
   --plot FILE.png    draw input and output with slice starts and refreshes
   --editor-shot FILE.png
@@ -255,10 +314,11 @@ Example schedule:
   8b    bpm=90
   6s    stop
   6.5s  play
+  16b   locate=8
 
 Parameters: stutterTimeFree stutterTimeBpm stutterSync refreshTimeFree
 refreshTimeBpm refreshSync input mix output filterFreq filterMix fadeVol
-fadeMix stereoWidth stereoMix
+fadeMix stereoWidth stereoMix gridLock
 )";
 }
 

@@ -7,6 +7,13 @@
 namespace brakkle::render
 {
 
+/** The furthest song position --start and a schedule's locate= reach, in beats
+    (quarter notes): hours at any usual tempo. */
+constexpr double maximumBeats = 100000.0;
+
+/** The longest --preroll, in samples: ten seconds at 192 kHz. */
+constexpr int maximumPreroll = 1920000;
+
 /** A parameter value given on the command line, in the parameter's own units. */
 struct ParameterSetting
 {
@@ -25,6 +32,10 @@ struct RenderOptions
     juce::File editorShot;        // a PNG of the plug-in's window
     bool quiet = false;
     double bpm = 120.0;
+    int meterNumerator = 4;       // the host's time signature
+    int meterDenominator = 4;
+    double startBeats = 0.0;      // musical position of the first sample, in quarter notes
+    juce::int64 preroll = 0;      // samples played before the start, as a host's pre-roll
     bool stopped = false;
     int blockSize = 512;
     int bits = 32;
@@ -40,6 +51,9 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
 /** Parses "id=value": a known parameter ID and a value in its range (a note
     division may also be given by name, a switch as on/off). */
 juce::String parseParameterSetting (const juce::String& text, ParameterSetting& setting);
+
+/** A position in beats (quarter notes) from 0 to maximumBeats, or false. */
+bool parseBeats (const juce::String& text, double& beats);
 
 /** The --help text. */
 juce::String usage();

@@ -34,9 +34,9 @@ namespace
     }
 }
 
-std::array<float, 15> defaultParameterValues()
+ParameterValues defaultParameterValues()
 {
-    std::array<float, 15> values {};
+    ParameterValues values {};
     for (size_t i = 0; i < parameterTable.size(); ++i)
         values[i] = parameterTable[i].defaultValue;
     return values;
@@ -65,7 +65,7 @@ juce::String parseSchedule (const juce::String& text, double sampleRate, double 
         if (! parseTime (timeText, time, inBeats))
             return where + "\"" + timeText + "\" is not a time (seconds like 1.5 or 1.5s, beats like 8b)";
         if (change.isEmpty())
-            return where + "a time needs a change after it (stop, play, bpm=120 or id=value)";
+            return where + "a time needs a change after it (stop, play, bpm=120, locate=8 or id=value)";
 
         const double seconds = inBeats ? anchorSeconds + (time - anchorBeats) * 60.0 / bpm : time;
         if (seconds < lastSeconds)
@@ -76,7 +76,15 @@ juce::String parseSchedule (const juce::String& text, double sampleRate, double 
         event.line = lineNumber;
         event.sample = (juce::int64) std::llround (seconds * sampleRate);
 
-        if (change == "stop" || change == "play")
+        if (change.startsWith ("locate="))
+        {
+            const auto value = change.fromFirstOccurrenceOf ("=", false, false).trim();
+            if (! parseBeats (value, event.beats))
+                return where + "locate takes a song position in beats (quarter notes) from 0 to "
+                       + juce::String (maximumBeats) + ", got \"" + value + "\"";
+            event.kind = ScheduleEvent::Kind::locate;
+        }
+        else if (change == "stop" || change == "play")
         {
             event.kind = change == "stop" ? ScheduleEvent::Kind::stop : ScheduleEvent::Kind::play;
         }
@@ -108,32 +116,38 @@ juce::String parseSchedule (const juce::String& text, double sampleRate, double 
     return {};
 }
 
+void applyEvent (const ScheduleEvent& event, HostState& state, BlockChanges& changes)
+{
+    switch (event.kind)
+    {
+        case ScheduleEvent::Kind::parameter:
+            state.values[indexOf (event.setting.id)] = event.setting.value;
+            changes.settings.push_back (event.setting);
+            break;
+        case ScheduleEvent::Kind::tempo: state.bpm = event.bpm; break;
+        case ScheduleEvent::Kind::stop:  state.playing = false; break;
+        case ScheduleEvent::Kind::play:  state.playing = true; break;
+        case ScheduleEvent::Kind::locate:
+            changes.located = true;
+            changes.locateBeats = event.beats;
+            break;
+    }
+}
+
 void forEachBlock (juce::int64 totalSamples,
                    int blockSize,
                    HostState state,
                    const std::vector<ScheduleEvent>& events,
-                   const std::function<void (juce::int64, int, const HostState&, const std::vector<ParameterSetting>&)>& callback)
+                   const std::function<void (juce::int64, int, const HostState&, const BlockChanges&)>& callback)
 {
     size_t next = 0;
-    std::vector<ParameterSetting> changed;
+    BlockChanges changed;
 
     for (juce::int64 position = 0; position < totalSamples;)
     {
-        changed.clear();
+        changed = {};
         for (; next < events.size() && events[next].sample <= position; ++next)
-        {
-            const auto& event = events[next];
-            switch (event.kind)
-            {
-                case ScheduleEvent::Kind::parameter:
-                    state.values[indexOf (event.setting.id)] = event.setting.value;
-                    changed.push_back (event.setting);
-                    break;
-                case ScheduleEvent::Kind::tempo: state.bpm = event.bpm; break;
-                case ScheduleEvent::Kind::stop:  state.playing = false; break;
-                case ScheduleEvent::Kind::play:  state.playing = true; break;
-            }
-        }
+            applyEvent (events[next], state, changed);
 
         auto end = juce::jmin (totalSamples, position + blockSize);
         if (next < events.size())

@@ -19,7 +19,7 @@ namespace
     }
 
     /** The plug-in's length rule, in the same single-precision steps. */
-    int duration (const std::array<float, 15>& values, size_t first, float bpm, float sampleRate)
+    int duration (const ParameterValues& values, size_t first, float bpm, float sampleRate)
     {
         const float sync = snapped (first + 2, values[first + 2]);
         const int index = (int) snapped (first + 1, values[first + 1]);
@@ -53,7 +53,7 @@ SliceMarks traceSlices (juce::int64 totalSamples,
     };
 
     forEachBlock (totalSamples, blockSize, initial, events,
-                  [&] (juce::int64 start, int length, const HostState& state, const std::vector<ParameterSetting>&)
+                  [&] (juce::int64 start, int length, const HostState& state, const BlockChanges&)
     {
         for (int j = 0; j < length; ++j)
         {

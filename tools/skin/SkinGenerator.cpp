@@ -432,7 +432,7 @@ void drawGroupFrame (Graphics& g, const Fonts& fonts, Rectangle<float> frame, co
     drawCaption (g, text, accentColour);
 }
 
-/** The recessed slot a sync toggle sits in (the toggle draws at x + 5, 34 x 16). */
+/** The recessed slot a toggle sits in (the toggle draws at x + 5, 34 x 16). */
 void drawToggleWell (Graphics& g, Rectangle<float> place)
 {
     const auto pill = Rectangle<float> (place.getX() + 5.0f, place.getY(), 34.0f, 16.0f).expanded (1.5f);
@@ -575,11 +575,21 @@ Image drawSkin (const Fonts& fonts)
     drawCaption (g, placedText (fonts.bold, "STUTTER", 15.0f, 0.3f, stutterCentre.x, 348.0f, Align::centre), captionColour);
     drawCaption (g, placedText (fonts.bold, "REFRESH", 15.0f, 0.3f, refreshCentre.x, 348.0f, Align::centre), captionColour);
 
-    const Rectangle<float> stutterTogglePlace (173.0f, 375.0f, 45.0f, 16.0f), refreshTogglePlace (513.0f, 375.0f, 45.0f, 16.0f);
-    for (auto place : { stutterTogglePlace, refreshTogglePlace })
+    // The toggles' places and their captions, set just right of each place:
+    // the two sync toggles under the time knobs' captions, Grid Lock's in the
+    // band between the title and the knobs, level with the time knobs' value
+    // wells and centred on the window (with its caption).
+    struct TogglePlace { Rectangle<float> place; const char* caption; };
+    const TogglePlace togglePlaces[] = {
+        { { 173.0f, 375.0f, 45.0f, 16.0f }, "SYNC" },
+        { { 513.0f, 375.0f, 45.0f, 16.0f }, "SYNC" },
+        { { 362.0f, 126.0f, 45.0f, 16.0f }, "GRID" },
+    };
+    for (const auto& toggle : togglePlaces)
     {
+        const auto place = toggle.place;
         drawToggleWell (g, place);
-        drawCaption (g, placedText (fonts.condensedBold, "SYNC", 10.0f, 0.2f, place.getRight() + 1.0f, place.getCentreY(), Align::left),
+        drawCaption (g, placedText (fonts.condensedBold, toggle.caption, 10.0f, 0.2f, place.getRight() + 1.0f, place.getCentreY(), Align::left),
                      subCaptionColour);
     }
 
@@ -607,7 +617,7 @@ Image drawSkin (const Fonts& fonts)
 }
 
 //==============================================================================
-/** A sync toggle: a pill that fills the whole picture, the white disc at one end. */
+/** A toggle (sync and Grid Lock): a pill that fills the whole picture, the white disc at one end. */
 Image drawToggle (bool on)
 {
     constexpr int w = 1080, h = 512;

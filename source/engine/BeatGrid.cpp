@@ -1,0 +1,163 @@
+#include "BeatGrid.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace brakkle
+{
+
+namespace
+{
+    // Lines closer than this to the end of their bar (in quarter notes) are the
+    // bar line itself: 12 triplet eighths make a bar, not a bar and a sliver.
+    constexpr double lineSlack = 1.0e-9;
+
+    // A line reached this little (in samples) after a sample counts as reached at
+    // that sample: rounding in the position arithmetic must not move a line by one.
+    constexpr double sampleSlack = 1.0e-7;
+
+    // Beyond this many samples from the lock (some 600 years at 48 kHz) positions
+    // are not followed further; it keeps the arithmetic within 64-bit samples.
+    constexpr double farthestSample = 1.0e15;
+
+    constexpr int maxLineSteps = 8;
+
+    bool isUsableMeter (int numerator, int denominator) noexcept
+    {
+        return numerator > 0 && denominator > 0;
+    }
+}
+
+void BeatGrid::setSampleRate (double newSampleRate) noexcept
+{
+    if (newSampleRate > 0.0 && std::isfinite (newSampleRate))
+        sampleRate = newSampleRate;
+
+    samplesPerQuarter = 60.0 * sampleRate / bpm;
+    locked = false;
+}
+
+BeatGrid::Change BeatGrid::beginBlock (const MusicalPosition& host) noexcept
+{
+    const bool jumped = locked && std::abs (host.ppq - positionOf (start)) > jumpTolerance;
+
+    if (! locked || jumped)
+    {
+        anchorSample = start;
+        anchorPpq = host.ppq;
+        bpm = host.bpm;
+        samplesPerQuarter = 60.0 * sampleRate / bpm;
+        adoptBars (host);
+        locked = true;
+        return Change::locked;
+    }
+
+    auto change = Change::none;
+
+    // A new tempo holds from this block on, from where the grid itself is now:
+    // the host's own (rounded) position is not taken.
+    if (host.bpm < bpm || host.bpm > bpm)
+    {
+        anchorPpq = positionOf (start);
+        anchorSample = start;
+        bpm = host.bpm;
+        samplesPerQuarter = 60.0 * sampleRate / bpm;
+        change = Change::retimed;
+    }
+
+    // The bars move only when the meter changes or the host's bar lines really
+    // lie elsewhere; a bar start off by whole bars (from rounding near a bar
+    // line) is the same grid.
+    const int hostNumerator = isUsableMeter (host.numerator, host.denominator) ? host.numerator : 4;
+    const int hostDenominator = isUsableMeter (host.numerator, host.denominator) ? host.denominator : 4;
+    bool barsMoved = hostNumerator != numerator || hostDenominator != denominator;
+
+    if (! barsMoved && host.hasBarStart)
+    {
+        const double offset = host.barStartPpq - barOrigin;
+        barsMoved = std::abs (offset - std::round (offset / bar) * bar) > jumpTolerance;
+    }
+
+    if (barsMoved)
+    {
+        adoptBars (host);
+        change = Change::retimed;
+    }
+
+    return change;
+}
+
+void BeatGrid::adoptBars (const MusicalPosition& host) noexcept
+{
+    const bool usable = isUsableMeter (host.numerator, host.denominator);
+    numerator = usable ? host.numerator : 4;
+    denominator = usable ? host.denominator : 4;
+    bar = 4.0 * numerator / denominator;
+    barOrigin = host.hasBarStart && std::isfinite (host.barStartPpq) ? host.barStartPpq : 0.0;
+}
+
+double BeatGrid::positionOf (std::int64_t sample) const noexcept
+{
+    return anchorPpq + (double) (sample - anchorSample) / samplesPerQuarter;
+}
+
+std::int64_t BeatGrid::sampleAt (double ppq) const noexcept
+{
+    const double offset = std::ceil ((ppq - anchorPpq) * samplesPerQuarter - sampleSlack);
+    return anchorSample + (std::int64_t) std::clamp (offset, -farthestSample, farthestSample);
+}
+
+double BeatGrid::lineAfter (double ppq, Period period) const noexcept
+{
+    // The first line is at or after position 0.
+    const double x = std::max (ppq, -lineSlack);
+    const double length = period.numerator / period.denominator;
+
+    // The k-th multiple of the period after `from`, with k counted so that the
+    // line lies past x even where x itself is a line rounded down.
+    const auto multipleAfter = [&] (double from)
+    {
+        double k = std::floor ((x - from) * period.denominator / period.numerator) + 1.0;
+        double line = from + k * period.numerator / period.denominator;
+
+        if (line <= x)
+            line = from + (k + 1.0) * period.numerator / period.denominator;
+
+        return line;
+    };
+
+    if (length > bar)
+        return multipleAfter (0.0);
+
+    const double barStart = barOrigin + std::floor ((x - barOrigin) / bar) * bar;
+    const double nextBar = barStart + bar;
+    const double line = multipleAfter (barStart);
+
+    if (line < nextBar - lineSlack)
+        return line;
+
+    // x at the next bar line, rounded into the bar before: the line after it.
+    if (nextBar <= x)
+        return length < bar - lineSlack ? nextBar + length : nextBar + bar;
+
+    return nextBar;
+}
+
+std::int64_t BeatGrid::firstLineSampleFrom (std::int64_t sample, Period period) const noexcept
+{
+    // Lines up to the previous sample's position are behind; a line that rounding
+    // puts there after all, or a sliver of a segment, is stepped over.
+    double line = lineAfter (positionOf (sample - 1), period);
+
+    for (int step = 0; step < maxLineSteps; ++step)
+    {
+        if (const auto reached = sampleAt (line); reached >= sample)
+            return reached;
+
+        line = lineAfter (line, period);
+    }
+
+    return sample;   // positions too far out to tell lines apart: start now
+}
+
+} // namespace brakkle
