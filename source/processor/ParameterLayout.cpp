@@ -9,6 +9,30 @@
 
 namespace
 {
+    /** Tells a parameter's listeners its own value again after a change that
+        carried one it refused (no number, or a switch value outside 0..1).
+        JUCE hands the listeners the value as it was sent, after the parameter
+        has already put its good one back: a knob or toggle attached to it would
+        show the refused value, and hand it on when moved. Made with the
+        parameter, it is its first listener and so hears each change last. */
+    class RefusedValueEcho final : private juce::AudioProcessorParameter::Listener
+    {
+    public:
+        explicit RefusedValueEcho (juce::AudioProcessorParameter& p) : parameter (p) { parameter.addListener (this); }
+        ~RefusedValueEcho() override { parameter.removeListener (this); }
+
+    private:
+        void parameterValueChanged (int, float sent) override
+        {
+            if (! (sent >= 0.0f && sent <= 1.0f))   // true for NaN
+                parameter.sendValueChangedMessageToListeners (parameter.getValue());
+        }
+
+        void parameterGestureChanged (int, bool) override {}
+
+        juce::AudioProcessorParameter& parameter;
+    };
+
     /** A float parameter that refuses values that are no number.
 
         A typed text that reads as no number ("nan") keeps the current value, so
@@ -48,6 +72,7 @@ namespace
         }
 
         std::atomic<float> lastGoodValue { get() };
+        RefusedValueEcho echo { *this };
     };
 
     /** A switch that keeps a value a host can read back and a project can store.
@@ -78,6 +103,7 @@ namespace
         }
 
         std::atomic<float> lastGoodValue { get() ? 1.0f : 0.0f };
+        RefusedValueEcho echo { *this };
     };
 
     /** How a float parameter shows its value. */

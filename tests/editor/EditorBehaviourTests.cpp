@@ -3,6 +3,7 @@
 
 #include "EditorTestSupport.h"
 
+#include <limits>
 #include <thread>
 
 namespace brakkle::editortest
@@ -338,6 +339,26 @@ TEST_F (EditorFixture, TypingANoteNameSelectsItsDivision)
 
     EXPECT_EQ (valueBox (s)->getText(), "1/2");
     EXPECT_EQ (parameter (ParameterIds::stutterTimeBpm).getCurrentValueAsText(), "1/2");
+}
+
+TEST_F (EditorFixture, AHostSendingNoNumberLeavesTheControlsOnTheirValues)
+{
+    // The parameters refuse a value that is no number and keep theirs; the
+    // knobs, their boxes and the toggles must keep showing them, or a later
+    // drag would start from no number and hand one on.
+    constexpr float nan = std::numeric_limits<float>::quiet_NaN();
+    setParameter (ParameterIds::mix, 42.0f);
+    setParameter (ParameterIds::filterFreq, 2500.0f);
+
+    for (const auto& id : { ParameterIds::mix, ParameterIds::filterFreq, ParameterIds::stutterSync })
+        parameter (id).setValueNotifyingHost (nan);
+
+    EXPECT_EQ (knob (mix).getValue(), 42.0);
+    EXPECT_EQ (valueBox (knob (mix))->getText(), "42.00 %");
+    EXPECT_EQ (knob (filterFreq).getValue(), 2500.0);
+    EXPECT_EQ (valueBox (knob (filterFreq))->getText(), "2.50 kHz");
+    EXPECT_TRUE (toggle (stutterSync).getToggleState());
+    EXPECT_TRUE (knob (stutterTimeBpm).isVisible());
 }
 
 //==============================================================================
