@@ -16,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <numeric>
 #include <optional>
 
@@ -54,6 +53,7 @@ namespace
         std::int64_t at;
         std::optional<Exact> locateTo;    // a locate, a loop wrap
         std::optional<Exact> newBpm;      // a tempo change
+        std::optional<bool> gridLock {};  // Grid Lock switched, as automation
     };
 
     struct GridCase
@@ -70,7 +70,14 @@ namespace
         double resolution = 0.0;          // the host rounds its position to this
         int blockSize = 512;
         std::int64_t markerDelay = 0;     // the marker starts this many samples late
+        bool gridLockAtStart = true;
+        float sliceIndex = 1.0f;          // "1/64"
     };
+
+    std::int64_t totalSamples (const GridCase& c)
+    {
+        return (std::int64_t) (c.seconds * c.rate);
+    }
 
     float marker (std::int64_t n)
     {
@@ -96,8 +103,8 @@ namespace
         if (plugin == nullptr)
             return plugin;
 
-        setPlain (*plugin, ParameterIds::gridLock, 1.0f);
-        setPlain (*plugin, ParameterIds::stutterTimeBpm, 1.0f);   // "1/64"
+        setPlain (*plugin, ParameterIds::gridLock, c.gridLockAtStart ? 1.0f : 0.0f);
+        setPlain (*plugin, ParameterIds::stutterTimeBpm, c.sliceIndex);
         setPlain (*plugin, ParameterIds::refreshSync, c.refreshIndex >= 0.0f ? 1.0f : 0.0f);
         if (c.refreshIndex >= 0.0f)
             setPlain (*plugin, ParameterIds::refreshTimeBpm, c.refreshIndex);
@@ -130,7 +137,7 @@ namespace
         if (plugin == nullptr || passing == nullptr)
             return result;
 
-        const auto total = (std::int64_t) (c.seconds * c.rate);
+        const auto total = totalSamples (c);
         const int ahead = lookAhead (c.rate), fade = fadeIn (c.rate);
         std::optional<std::int64_t> candidate;   // the last zero, while it may be a start
         juce::AudioBuffer<float> played (1, c.blockSize), passed (1, c.blockSize);
@@ -151,6 +158,8 @@ namespace
                     plugin->transport().bpm = step.newBpm->toDouble();
                 if (step.locateTo)
                     plugin->transport().locate (step.locateTo->toDouble());
+                if (step.gridLock)
+                    setPlain (*plugin, ParameterIds::gridLock, *step.gridLock ? 1.0f : 0.0f);
             }
 
             const int n = (int) std::min<std::int64_t> (c.blockSize, total - start);
@@ -229,7 +238,7 @@ namespace
         from its sample on. Only starts that can be seen are listed. */
     std::vector<std::int64_t> expectedStarts (const GridCase& c)
     {
-        const auto total = (std::int64_t) (c.seconds * c.rate);
+        const auto total = totalSamples (c);
         const Exact rate ((std::int64_t) c.rate);
 
         struct Stretch { std::int64_t from; Exact ppq, bpm; };
@@ -242,9 +251,11 @@ namespace
             stretches.push_back ({ step.at, step.locateTo.value_or (reached), step.newBpm.value_or (last.bpm) });
         }
 
+        // Lines far enough for any stretch played to the end at its tempo.
         Exact farthest;
         for (const auto& s : stretches)
-            farthest = std::max (farthest, s.ppq + Exact (total) * Exact (200) / (Exact (60) * rate), [] (Exact a, Exact b) { return a < b; });
+            if (const auto reach = s.ppq + Exact (total) * s.bpm / (Exact (60) * rate); farthest < reach)
+                farthest = reach;
 
         const auto lines = refreshLines (c, farthest);
         std::vector<std::int64_t> starts;
@@ -360,4 +371,62 @@ TEST (GridLock, AHostThatRoundsItsPositionGivesTheSameSamples)
 
     for (size_t i = 0; i < a.output.size(); ++i)
         ASSERT_EQ (a.output[i], b.output[i]) << "sample " << i;
+}
+
+TEST (GridLock, SwitchedWhilePlayingTheRunningCycleGoesOn)
+{
+    // On while playing: the running cycle is not broken off for a wait, it ends
+    // on the next line. Off: the cycle ends where it was heading and free-running
+    // cycles of "1/4" at 128 BPM (20671 samples) follow.
+    constexpr std::int64_t on = 512 * 1000, off = 512 * 2000, freePeriod = 20671;
+    GridCase c { "switched", 44100.0, at128, quarter, 0, 4, 4, Exact (0), 60.0,
+                 { { on, {}, {}, true }, { off, {}, {}, false } } };
+    c.gridLockAtStart = false;
+
+    const auto rendered = render (c, true);
+    ASSERT_FALSE (rendered.output.empty());
+
+    // At the switch the running cycle was repeating its slice, and goes on doing so.
+    for (auto i = on; i < on + 100; ++i)
+        ASSERT_NE (rendered.output[(size_t) i], rendered.passedOutput[(size_t) i]) << "sample " << i;
+
+    std::vector<std::int64_t> whileOn, afterOff, expectedOn, expectedAfterOff;
+    for (auto s : rendered.starts)
+        (s >= off ? afterOff : whileOn).push_back (s);
+    whileOn.erase (whileOn.begin(), std::lower_bound (whileOn.begin(), whileOn.end(), on));
+
+    // Lines are whole quarters at 20671.875 samples each.
+    for (std::int64_t k = 0; k * 165375 / 8 < totalSamples (c); ++k)
+    {
+        const auto line = (k * 165375 + 7) / 8;
+        if (line >= on && line < off)
+            expectedOn.push_back (line);
+        if (line >= off && expectedAfterOff.empty())
+            expectedAfterOff.push_back (line);
+    }
+    while (expectedAfterOff.back() + freePeriod + lookAhead (c.rate) < totalSamples (c))
+        expectedAfterOff.push_back (expectedAfterOff.back() + freePeriod);
+
+    EXPECT_EQ (describe (whileOn, expectedOn), "");
+    EXPECT_EQ (describe (afterOff, expectedAfterOff), "");
+}
+
+TEST (GridLock, ACycleCutBeforeItsSliceIsFullFadesIntoTheLine)
+{
+    // "1/2 D" in 4/4 starts again at each bar line: the last quarter of every
+    // bar is a cycle shorter than a "1/2" slice, cut while it still records.
+    GridCase c { "cut short", 44100.0, at120, dottedHalf, 0, 4, 4, Exact (0), 8.0 };
+    c.sliceIndex = half;
+
+    const auto rendered = render (c, true);
+    const auto lines = expectedStarts (c);
+    ASSERT_EQ (describe (rendered.starts, lines), "");
+
+    // The sample before each line has faded to (nearly) nothing, as before any slice start.
+    for (auto line : lines)
+    {
+        if (line == 0)
+            continue;
+        EXPECT_LT (std::abs (rendered.output[(size_t) line - 1]), 0.005f) << "before the line at " << line;
+    }
 }

@@ -104,6 +104,8 @@ double BeatGrid::positionOf (std::int64_t sample) const noexcept
 std::int64_t BeatGrid::sampleAt (double ppq) const noexcept
 {
     const double offset = std::ceil ((ppq - anchorPpq) * samplesPerQuarter - sampleSlack);
+    if (std::isnan (offset))
+        return anchorSample;
     return anchorSample + (std::int64_t) std::clamp (offset, -farthestSample, farthestSample);
 }
 

@@ -19,8 +19,10 @@ namespace
     constexpr float defaultTempo = 120.0f;
     // Tempos outside (0, maxTempo] or not finite are never adopted.
     constexpr float maxTempo = 100000.0f;
-    // Host positions farther out than this (in quarter notes) are not followed.
+    // Host positions farther out than this (in quarter notes), or tempos below
+    // this, are not followed: Grid Lock acts as if it were off.
     constexpr double farthestGridPosition = 1.0e9;
+    constexpr double slowestGridTempo = 1.0;
 
     std::array<juce::String, brakkle::numNoteDivisions> makeNoteNames()
     {
@@ -37,7 +39,7 @@ namespace
 
     bool isUsableGridPosition (const brakkle::MusicalPosition& position) noexcept
     {
-        return position.bpm > 0.0 && position.bpm <= (double) maxTempo
+        return position.bpm >= slowestGridTempo && position.bpm <= (double) maxTempo
             && std::abs (position.ppq) < farthestGridPosition;   // false for NaN
     }
 

@@ -5,6 +5,8 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include <optional>
+
 /** The plug-in instance a host creates: the parameter set, the stutter engine,
     and the audio pipeline around it (input gain and soft clip, the wet copy the
     engine rewrites, dry/wet mix, output gain, a fixed -3 dB trim, soft clip). */
