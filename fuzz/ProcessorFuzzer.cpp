@@ -34,6 +34,8 @@ namespace
         std::optional<double> bpm = 120.0;
         bool playing = true;
         bool hasPosition = true;
+        std::optional<double> ppq, barStart;    // the musical position Grid Lock follows
+        std::optional<TimeSignature> meter;
 
         juce::Optional<PositionInfo> getPosition() const override
         {
@@ -44,7 +46,20 @@ namespace
             if (bpm)
                 info.setBpm (*bpm);
             info.setIsPlaying (playing);
+            if (ppq)
+                info.setPpqPosition (*ppq);
+            if (barStart)
+                info.setPpqPositionOfLastBarStart (*barStart);
+            if (meter)
+                info.setTimeSignature (*meter);
             return info;
+        }
+
+        /** The position a played block of n samples moves on, as a host's would. */
+        void advance (int n)
+        {
+            if (playing && ppq)
+                *ppq += n * bpm.value_or (120.0) / 60.0 / 48000.0;
         }
     };
 
@@ -73,6 +88,38 @@ namespace
             case 9:  return 100000.5;
             case 10: return in.ConsumeFloatingPointInRange (0.001, 20.0);
             default: return in.ConsumeFloatingPointInRange (20.0, 999.0);
+        }
+    }
+
+    std::optional<double> pickQuarters (FuzzedDataProvider& in)
+    {
+        switch (in.ConsumeIntegralInRange (0, 9))
+        {
+            case 0:  return std::nullopt;
+            case 1:  return 0.0;
+            case 2:  return (double) nan;
+            case 3:  return (double) inf;
+            case 4:  return -1.0e300;
+            case 5:  return 1.0e9 - 0.5;   // just inside what Grid Lock follows
+            case 6:  return in.ConsumeFloatingPoint<double>();
+            case 7:  return -in.ConsumeFloatingPointInRange (0.0, 16.0);   // a pre-roll
+            default: return in.ConsumeFloatingPointInRange (0.0, 10000.0);
+        }
+    }
+
+    /** A jump, a new bar start or a new meter, sane or not. */
+    void pickMusicalPosition (FuzzPlayHead& head, FuzzedDataProvider& in)
+    {
+        switch (in.ConsumeIntegralInRange (0, 2))
+        {
+            case 0:  head.ppq = pickQuarters (in); break;
+            case 1:  head.barStart = pickQuarters (in); break;
+            default:
+                if (in.ConsumeBool())
+                    head.meter = juce::AudioPlayHead::TimeSignature { in.ConsumeIntegral<int>(), in.ConsumeIntegral<int>() };
+                else
+                    head.meter = juce::AudioPlayHead::TimeSignature { in.ConsumeIntegralInRange (1, 15), 1 << in.ConsumeIntegralInRange (0, 5) };
+                break;
         }
     }
 
@@ -178,8 +225,11 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t siz
                 prepare (processor, pickSampleRate (in), in.ConsumeIntegralInRange (0, 8192), channels);
                 break;
 
-            case 1:
-                head.bpm = pickTempo (in);
+            case 1:   // a new tempo, or the musical position moves elsewhere
+                if (in.ConsumeBool())
+                    head.bpm = pickTempo (in);
+                else
+                    pickMusicalPosition (head, in);
                 break;
 
             case 2:
@@ -217,6 +267,7 @@ extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t siz
                 block.setSize (channels, n, false, false, true);
                 fillInput (block, in);
                 processor.processBlock (block, midi);
+                head.advance (n);
                 checkOutput (block, channels);
                 checkParameters (processor);
                 framesLeft -= juce::jmax (1, n);

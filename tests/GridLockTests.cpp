@@ -16,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <numeric>
 #include <optional>
 
@@ -252,9 +251,11 @@ namespace
             stretches.push_back ({ step.at, step.locateTo.value_or (reached), step.newBpm.value_or (last.bpm) });
         }
 
+        // Lines far enough for any stretch played to the end at its tempo.
         Exact farthest;
         for (const auto& s : stretches)
-            farthest = std::max (farthest, s.ppq + Exact (total) * Exact (200) / (Exact (60) * rate), [] (Exact a, Exact b) { return a < b; });
+            if (const auto reach = s.ppq + Exact (total) * s.bpm / (Exact (60) * rate); farthest < reach)
+                farthest = reach;
 
         const auto lines = refreshLines (c, farthest);
         std::vector<std::int64_t> starts;

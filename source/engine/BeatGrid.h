@@ -76,9 +76,6 @@ public:
     /** The host tempo the grid follows, in beats per minute. */
     double tempo() const noexcept { return bpm; }
 
-    /** Quarter notes per bar. */
-    double barLength() const noexcept { return bar; }
-
     /** The grid's own position of a sample, in quarter notes. */
     double positionOf (std::int64_t sample) const noexcept;
 

@@ -20,6 +20,12 @@
     fades at the slice edges keep the joins free of clicks. While the transport
     is stopped the audio passes untouched.
 
+    Cycles run free from the first playing sample, each a whole number of
+    samples long. With "gridLock" on and a musical position from the host, they
+    start on the host's refresh lines instead (see BeatGrid): after a start or
+    a jump the audio passes untouched until the first line, and every cycle
+    ends on the next one. Only where cycles start moves.
+
     The parameter block below is written by the processor from any thread and
     read here on the audio thread; each field is an indivisible float. */
 class StutterEngine
