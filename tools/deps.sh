@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Brakkle builds with and fetches JUCE 8.0.6.
+#   tools/deps.sh              both; prints the JUCE tree's path
+#   tools/deps.sh --packages   the packages only (tools/check-juce brings its own tree)
 #
 # JUCE comes as Debian's source package from the newer suite, downloaded and
 # verified by apt itself (signed Release -> signed .dsc -> SHA-256 of each file),
@@ -98,6 +100,7 @@ fetch_juce() {
 main() {
     mkdir -p "$DEPS_DIR"
     install_packages
+    [ "${1:-}" = "--packages" ] && return 0
     fetch_juce
     printf '%s\n' "$JUCE_DIR"
 }
