@@ -76,22 +76,10 @@ TEST (Processor, MixBlendsDryAndRepeatedWetWhilePlaying)
         processor.setPlayHead (&head);
         processor.prepareToPlay (44100.0, 500);
 
-        // The reference hears the parameters' values as they stand (the
-        // frequency's skewed range keeps its default a hair above 8000 Hz).
+        // The reference hears the values the engine was given (the frequency's
+        // skewed range keeps its default a hair above 8000 Hz).
         ReferenceEngine wetPath;
-        const auto value = [&processor] (const juce::String& id) { return brakkle::test::plainValue (processor, id); };
-        wetPath.stutterTimeFree = value (ParameterIds::stutterTimeFree);
-        wetPath.stutterTimeBpm = value (ParameterIds::stutterTimeBpm);
-        wetPath.stutterSync = value (ParameterIds::stutterSync);
-        wetPath.refreshTimeFree = value (ParameterIds::refreshTimeFree);
-        wetPath.refreshTimeBpm = value (ParameterIds::refreshTimeBpm);
-        wetPath.refreshSync = value (ParameterIds::refreshSync);
-        wetPath.filterFreq = value (ParameterIds::filterFreq);
-        wetPath.filterMix = value (ParameterIds::filterMix);
-        wetPath.fadeVol = value (ParameterIds::fadeVol);
-        wetPath.fadeMix = value (ParameterIds::fadeMix);
-        wetPath.stereoWidth = value (ParameterIds::stereoWidth);
-        wetPath.stereoMix = value (ParameterIds::stereoMix);
+        wetPath.takeParameters (processor.stutterEngine);
         wetPath.prepare ({ 44100.0, 500, 2 });
 
         juce::MidiBuffer midi;

@@ -32,6 +32,17 @@ public:
         }
     }
 
+    /** Takes the twelve values the engine reads from anything that names them
+        as the plug-in does (a prepared processor's engine, a test's settings). */
+    template <typename Values>
+    void takeParameters (const Values& v)
+    {
+        stutterTimeFree = v.stutterTimeFree; stutterTimeBpm = v.stutterTimeBpm; stutterSync = v.stutterSync;
+        refreshTimeFree = v.refreshTimeFree; refreshTimeBpm = v.refreshTimeBpm; refreshSync = v.refreshSync;
+        filterFreq = v.filterFreq; filterMix = v.filterMix; fadeVol = v.fadeVol; fadeMix = v.fadeMix;
+        stereoWidth = v.stereoWidth; stereoMix = v.stereoMix;
+    }
+
     void prepare (const juce::dsp::ProcessSpec& spec)
     {
         sampleRate = (float) spec.sampleRate;
