@@ -342,6 +342,13 @@ TEST (StutterEngine, MatchesTheReferenceUnderRandomAutomation)
     const float tempos[] = { 120.0f, 90.0f, 128.0f, 174.5f, 61.25f, 119.99f };
     float bpm = 120.0f;
     int changesOnASliceStart = 0;
+    const auto anotherTempo = [&]
+    {
+        float t = bpm;
+        while (t == bpm)
+            t = tempos[tempoRandom.nextInt ((int) std::size (tempos))];
+        return t;
+    };
 
     for (int blockIndex = 0; blockIndex < 600; ++blockIndex)
     {
@@ -369,8 +376,6 @@ TEST (StutterEngine, MatchesTheReferenceUnderRandomAutomation)
         // that falls inside this block, else at its first frame.
         int split = 0;
         float nextBpm = bpm;
-        const auto anotherTempo = [&] { return tempos[(std::find (std::begin (tempos), std::end (tempos), bpm) - std::begin (tempos) + 1
-                                                       + tempoRandom.nextInt ((int) std::size (tempos) - 1)) % (int) std::size (tempos)]; };
         if (const int untilStart = reference.framesUntilSliceStart(); playing && untilStart < input.getNumSamples())
         {
             nextBpm = anotherTempo();
