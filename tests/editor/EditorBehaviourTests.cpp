@@ -385,7 +385,7 @@ TEST_F (EditorFixture, ClosingAndReopeningShowsTheSameKnobsAndValues)
     only loses its box). */
 struct LetGoWatch final : juce::ComponentListener
 {
-    LetGoWatch (juce::Slider& s) : knob (&s), own (&s.getLookAndFeel()) { s.addComponentListener (this); }
+    explicit LetGoWatch (juce::Slider& s) : knob (&s), own (&s.getLookAndFeel()) { s.addComponentListener (this); }
 
     void componentChildrenChanged (juce::Component&) override
     {
