@@ -11,6 +11,7 @@
 // Run: build/bench/brakkle_bench [seconds of audio per run, default 20] [cases, default abcde]
 //      e.g. brakkle_bench 5 a   times case (a) alone (for profiling or A/B runs)
 
+#include "engine/SoftClip.h"
 #include "processor/BrakkleAudioProcessor.h"
 #include "processor/ParameterIds.h"
 #include "support/FakePlayHead.h"

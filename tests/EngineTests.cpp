@@ -54,13 +54,14 @@ namespace
         return engine;
     }
 
-    float edgeFactor (int p, int L, int F)
+    /** The slice-edge fades as a listener hears them: a straight rise from
+        silence at the slice start to full level F samples later, and a
+        straight fall that would reach silence at the slice end. */
+    double edgeLevel (int p, int L, int F)
     {
         if (p < F)
-            return (float) p / (float) F;
-        if (p > L - F)
-            return 1.0f - (float) (p - (L - F)) / (float) F;
-        return 1.0f;
+            return p / (double) F;
+        return juce::jmin (1.0, (L - p) / (double) F);
     }
 
     float maxJump (const juce::AudioBuffer<float>& b, int channel)
@@ -112,15 +113,13 @@ TEST (StutterEngine, EighthSliceQuarterRefreshAt120)
             SCOPED_TRACE (channels);
             EXPECT_EQ (out.getSample (c, 0), 0.0f);
             for (int j = 0; j < L; ++j)   // live pass through the (neutral) tone stage and the envelope
-                ASSERT_EQ (out.getSample (c, j), input.getSample (c, j) * edgeFactor (j, L, F)) << j;
+                ASSERT_NEAR (out.getSample (c, j), input.getSample (c, j) * edgeLevel (j, L, F), 1.0e-6) << j;
 
             for (int j = L; j < R; ++j)   // the slice again, faded at its edges and before the refresh
             {
                 const int p = j - L;
-                float expected = input.getSample (c, p) * edgeFactor (p, L, F);
-                if (j > R - F)
-                    expected *= 1.0f - (float) (j - (R - F)) / (float) F;
-                ASSERT_EQ (out.getSample (c, j), expected) << j;
+                const double beforeRefresh = juce::jmin (1.0, (R - j) / (double) F);
+                ASSERT_NEAR (out.getSample (c, j), input.getSample (c, p) * edgeLevel (p, L, F) * beforeRefresh, 1.0e-6) << j;
             }
 
             // Frame 22050 starts a new slice: silent first sample, then the live input again.
@@ -333,6 +332,7 @@ TEST (StutterEngine, MatchesThePlainReferenceSampleForSample)
         int channels;
         double rate;
         float bpm;
+        int sliceLength = 0, refreshPeriod = 0;   // when given, the lengths the case must reach
     };
 
     auto with = [] (auto change) { Settings s; change (s); return s; };
@@ -343,6 +343,11 @@ TEST (StutterEngine, MatchesThePlainReferenceSampleForSample)
         { "free times", with ([] (Settings& s) { s.stutterSync = 0; s.stutterTimeFree = 60; s.refreshSync = 0; s.refreshTimeFree = 480; s.filterMix = -70; s.stereoMix = 100; s.filterFreq = 12000; }), 2, 44100.0, 120.0f },
         { "tiny slices", with ([] (Settings& s) { s.stutterTimeBpm = 0; s.refreshTimeBpm = 4; s.filterMix = 100; s.fadeMix = 100; }), 2, 96000.0, 174.0f },
         { "slice longer than refresh", with ([] (Settings& s) { s.stutterTimeBpm = 16; s.refreshTimeBpm = 13; s.filterMix = 100; }), 2, 44100.0, 120.0f },
+        // Where shaping stops: a slice one sample shorter than the refresh period
+        // is shaped and repeats once; equal or longer passes the input unshaped.
+        { "slice one sample shorter than refresh", with ([] (Settings& s) { s.stutterSync = 0; s.stutterTimeFree = 99.99f; s.refreshSync = 0; s.refreshTimeFree = 100; s.filterMix = 100; s.fadeMix = 100; s.stereoMix = 100; }), 2, 48000.0, 120.0f, 4799, 4800 },
+        { "slice as long as refresh", with ([] (Settings& s) { s.stutterSync = 0; s.stutterTimeFree = 100; s.refreshSync = 0; s.refreshTimeFree = 100; s.filterMix = 100; s.fadeMix = 100; s.stereoMix = 100; }), 2, 48000.0, 120.0f, 4800, 4800 },
+        { "slice one sample longer than refresh", with ([] (Settings& s) { s.stutterSync = 0; s.stutterTimeFree = 100.03f; s.refreshSync = 0; s.refreshTimeFree = 100; s.filterMix = 100; s.fadeMix = 100; s.stereoMix = 100; }), 2, 48000.0, 120.0f, 4801, 4800 },
     };
 
     for (const auto& c : cases)
@@ -358,6 +363,11 @@ TEST (StutterEngine, MatchesThePlainReferenceSampleForSample)
         const auto actual = run (*engine, input, c.bpm, 333);
 
         EXPECT_EQ (firstDifference (actual, expected), "");
+        if (c.sliceLength > 0)
+        {
+            EXPECT_EQ (engine->getSliceLength(), c.sliceLength);
+            EXPECT_EQ (engine->getRefreshPeriod(), c.refreshPeriod);
+        }
     }
 }
 
@@ -369,6 +379,20 @@ TEST (StutterEngine, MatchesTheReferenceUnderRandomAutomation)
 
     juce::Random random (99);
     auto input = noise (2, 256, 5);
+
+    // The host tempo moves too, now and then exactly at a slice start: that
+    // slice still has the tempo from before.
+    juce::Random tempoRandom (17);
+    const float tempos[] = { 120.0f, 90.0f, 128.0f, 174.5f, 61.25f, 119.99f };
+    float bpm = 120.0f;
+    int changesOnASliceStart = 0;
+    const auto anotherTempo = [&]
+    {
+        float t = bpm;
+        while (t == bpm)
+            t = tempos[tempoRandom.nextInt ((int) std::size (tempos))];
+        return t;
+    };
 
     for (int blockIndex = 0; blockIndex < 600; ++blockIndex)
     {
@@ -391,11 +415,101 @@ TEST (StutterEngine, MatchesTheReferenceUnderRandomAutomation)
         const bool playing = (blockIndex % 97) != 0;
         auto a = input;
         auto b = input;
-        engine->process (a, 120.0f, playing);
-        reference.process (b, 120.0f, playing);
+
+        // Split the block where the tempo changes: at the next slice start when
+        // that falls inside this block, else at its first frame.
+        int split = 0;
+        float nextBpm = bpm;
+        if (const int untilStart = reference.framesUntilSliceStart(); playing && untilStart < input.getNumSamples())
+        {
+            nextBpm = anotherTempo();
+            split = untilStart;
+            ++changesOnASliceStart;
+        }
+        else if (playing && tempoRandom.nextInt (8) == 0)
+        {
+            nextBpm = anotherTempo();
+        }
+
+        for (auto [start, length, tempo] : { std::tuple { 0, split, bpm }, std::tuple { split, input.getNumSamples() - split, nextBpm } })
+        {
+            if (length == 0)
+                continue;
+            juce::AudioBuffer<float> partA (a.getArrayOfWritePointers(), 2, start, length);
+            juce::AudioBuffer<float> partB (b.getArrayOfWritePointers(), 2, start, length);
+            engine->process (partA, tempo, playing);
+            reference.process (partB, tempo, playing);
+        }
+        bpm = nextBpm;
 
         ASSERT_EQ (firstDifference (a, b), "") << "block " << blockIndex;
     }
+
+    EXPECT_GE (changesOnASliceStart, 10) << "too few tempo changes on a slice start";
+}
+
+TEST (ReferenceEngine, AgreesWithValuesWorkedOutByHand)
+{
+    // The reference keeps its own numbers; these pin them to sums done on paper.
+    ReferenceEngine reference;
+    reference.prepare ({ 44100.0, 512, 2 });
+
+    // Note lengths at 120 BPM, 44.1 kHz: a beat is 22050 samples.
+    const std::pair<int, int> lengths[] = { { 0, 918 }, { 10, 11025 }, { 11, 16537 }, { 13, 22050 }, { 18, 88200 }, { 19, 176400 } };
+    for (auto [index, samples] : lengths)
+        EXPECT_EQ (reference.durationInSamples (1.0f, (float) index, 0.0f), samples) << "note " << index;
+    EXPECT_EQ (reference.durationInSamples (0.0f, 0.0f, 200.0f), 8820);
+
+    // A -12 dB fade at its quiet end scales by 10^(-12/20) = 0.2511886; the
+    // other direction starts at full level.
+    reference.fadeVol = -12.0f;
+    reference.fadeMix = 100.0f;
+    reference.frameUpdate (0.0f);
+    EXPECT_NEAR (reference.chain (0.5f, 0), 0.5f * 0.2511886f, 1.0e-7f);
+    reference.fadeMix = -100.0f;
+    EXPECT_NEAR (reference.chain (0.5f, 0), 0.5f, 1.0e-7f);
+    reference.fadeMix = 0.0f;
+
+    // Halfway through a slice with the sweep's top at 8 kHz, the falling filter
+    // sits at 200 + 0.5 * 7800 = 4100 Hz and the rising one likewise; at the
+    // start they sit at 8000 and 200 Hz.
+    reference.filterFreq = 8000.0f;
+    reference.frameUpdate (0.5f);
+    EXPECT_EQ (reference.fallCutoff, 4100.0f);
+    EXPECT_EQ (reference.riseCutoff, 4100.0f);
+    reference.frameUpdate (0.0f);
+    EXPECT_EQ (reference.fallCutoff, 8000.0f);
+    EXPECT_EQ (reference.riseCutoff, 200.0f);
+
+    // The soft clip and the -3 dB trim.
+    EXPECT_EQ (reference::softClip (0.5f), 0.6875f);
+    EXPECT_EQ (reference::softClip (2.0f), 1.0f);
+    EXPECT_EQ (reference::softClip (-2.0f), -1.0f);
+    EXPECT_NEAR (reference::outputTrim, 0.7079458f, 1.0e-7f);
+
+    // A "1/8" slice in a "1/4" refresh at 120 BPM, 44.1 kHz, on a steady 0.5:
+    // 441-sample fades at both slice edges and before the next slice.
+    ReferenceEngine join;
+    join.stutterTimeBpm = 10;
+    join.refreshTimeBpm = 13;
+    join.prepare ({ 44100.0, 512, 1 });
+    juce::AudioBuffer<float> steady (1, 22050 + 1000);
+    juce::FloatVectorOperations::fill (steady.getWritePointer (0), 0.5f, steady.getNumSamples());
+    const auto out = run (join, steady, 120.0f);
+
+    const std::pair<int, float> heard[] = {
+        { 0, 0.0f },                                   // the slice starts in silence
+        { 220, 0.5f * 220.0f / 441.0f },               // halfway up the fade-in
+        { 441, 0.5f },                                 // full level
+        { 11024, 0.5f / 441.0f },                      // last recorded sample, one step above silence
+        { 11025, 0.0f },                               // the repeat starts in silence
+        { 11025 + 441, 0.5f },
+        { 22049, 0.5f / 441.0f / 441.0f },             // slice end and pre-refresh fade together
+        { 22050, 0.0f },                               // the next slice
+        { 22050 + 441, 0.5f },
+    };
+    for (auto [frame, level] : heard)
+        EXPECT_NEAR (out.getSample (0, frame), level, 1.0e-7f) << "frame " << frame;
 }
 
 //==============================================================================

@@ -1,8 +1,9 @@
 #include "processor/BrakkleAudioProcessor.h"
-#include "engine/SoftClip.h"
 #include "processor/ParameterIds.h"
 #include "support/FakePlayHead.h"
 #include "support/ProcessorParameters.h"
+#include "support/ReferenceEngine.h"
+#include "support/Signals.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +41,7 @@ TEST (Processor, PipelineNumbersAtMixZero)
     EXPECT_NEAR (processOne (processor, 1.0f), 0.884512f, 1.0e-6f);
     EXPECT_NEAR (processOne (processor, 2.0f), 0.884512f, 1.0e-6f);
     EXPECT_NEAR (processOne (processor, -2.0f), -0.884512f, 1.0e-6f);
-    EXPECT_EQ (BrakkleAudioProcessor::outputTrim, std::pow (10.0f, -0.15f));
+    EXPECT_EQ (BrakkleAudioProcessor::outputTrim, reference::outputTrim);
 }
 
 TEST (Processor, UnchangedWetPathGivesTheSameOutputForEveryMix)
@@ -55,9 +56,53 @@ TEST (Processor, UnchangedWetPathGivesTheSameOutputForEveryMix)
         processor.prepareToPlay (48000.0, 16);
 
         const float x = 0.3f;
-        const float d = brakkle::softClip (juce::Decibels::decibelsToGain (3.0f) * x);
-        const float expected = brakkle::softClip (juce::Decibels::decibelsToGain (-6.0f) * d * BrakkleAudioProcessor::outputTrim);
+        const float expected = reference::gainStages (x, juce::Decibels::decibelsToGain (3.0f), juce::Decibels::decibelsToGain (-6.0f));
         EXPECT_NEAR (processOne (processor, x), expected, 1.0e-6f) << "mix " << mix;
+    }
+}
+
+TEST (Processor, MixBlendsDryAndRepeatedWetWhilePlaying)
+{
+    // Playing, so the wet path records and repeats: the output is the dry
+    // signal and the reference engine's wet signal in the mix's proportion.
+    for (float mix : { 0.0f, 30.0f, 75.0f, 100.0f })
+    {
+        SCOPED_TRACE (mix);
+        BrakkleAudioProcessor processor;
+        setPlain (processor, ParameterIds::mix, mix);
+        setPlain (processor, ParameterIds::stutterTimeBpm, 7.0f);   // "1/16" in "1/4"
+        setPlain (processor, ParameterIds::filterMix, -60.0f);
+        FakePlayHead head;
+        processor.setPlayHead (&head);
+        processor.prepareToPlay (44100.0, 500);
+
+        // The reference hears the values the engine was given (the frequency's
+        // skewed range keeps its default a hair above 8000 Hz).
+        ReferenceEngine wetPath;
+        wetPath.takeParameters (processor.stutterEngine);
+        wetPath.prepare ({ 44100.0, 500, 2 });
+
+        juce::MidiBuffer midi;
+        for (int block = 0; block < 100; ++block)   // past the first refresh
+        {
+            const auto input = brakkle::test::noise (2, 500, block);
+            auto dry = input;
+            for (int c = 0; c < 2; ++c)
+                for (int i = 0; i < 500; ++i)
+                    dry.setSample (c, i, reference::softClip (dry.getSample (c, i)));
+            auto wet = dry;
+            wetPath.process (wet, 120.0f, true);
+
+            auto output = input;
+            processor.processBlock (output, midi);
+
+            const float m = mix / 100.0f;
+            for (int c = 0; c < 2; ++c)
+                for (int i = 0; i < 500; ++i)
+                    ASSERT_NEAR (output.getSample (c, i),
+                                 reference::softClip (((1.0f - m) * dry.getSample (c, i) + m * wet.getSample (c, i)) * reference::outputTrim),
+                                 1.0e-6f) << "block " << block << " channel " << c << " sample " << i;
+        }
     }
 }
 
@@ -126,8 +171,13 @@ TEST (Processor, EngineFieldsFollowTheParameters)
 {
     BrakkleAudioProcessor processor;
 
-    // Changed before the first preparation: prepareToPlay still loads every value.
+    // Changed before the first preparation: prepareToPlay still loads every
+    // value, even where the engine's copy has fallen out of step.
     setPlain (processor, ParameterIds::stutterTimeFree, 333.0f);
+    for (auto* field : { &processor.stutterEngine.stutterTimeFree, &processor.stutterEngine.stutterSync,
+                         &processor.stutterEngine.refreshTimeBpm, &processor.stutterEngine.mix,
+                         &processor.stutterEngine.filterFreq, &processor.stutterEngine.stereoMix })
+        *field = -1.0f;
     processor.prepareToPlay (44100.0, 128);
     EXPECT_EQ (engineValues (processor.stutterEngine), parameterValues (processor));
     EXPECT_EQ ((float) processor.stutterEngine.stutterTimeFree, 333.0f);
@@ -160,12 +210,35 @@ TEST (Processor, TempoFromThePlayHeadOr120)
 
 TEST (Processor, ZeroSampleBlockChangesNothing)
 {
-    BrakkleAudioProcessor processor;
-    processor.prepareToPlay (44100.0, 32);
-    juce::AudioBuffer<float> empty (2, 0);
+    // A host passing a playing block of no audio at a new tempo: nothing is
+    // adopted and the audio after it is what it would have been without it.
+    FakePlayHead head;
+    BrakkleAudioProcessor processor, untouched;
+    for (auto* p : { &processor, &untouched })
+    {
+        setPlain (*p, ParameterIds::stutterTimeBpm, 4.0f);
+        p->setPlayHead (&head);
+        p->prepareToPlay (44100.0, 32);
+    }
+
     juce::MidiBuffer midi;
-    processor.processBlock (empty, midi);
-    EXPECT_EQ (empty.getNumSamples(), 0);
+    for (int block = 0; block < 400; ++block)
+    {
+        if (block % 50 == 7)
+        {
+            head.bpm = 90.0 + block;
+            juce::AudioBuffer<float> empty (2, 0);
+            processor.processBlock (empty, midi);
+            ASSERT_EQ (processor.stutterEngine.getAdoptedBpm(), untouched.stutterEngine.getAdoptedBpm()) << "block " << block;
+            head.bpm = 120.0;
+        }
+
+        auto a = brakkle::test::noise (2, 32, block);
+        auto b = a;
+        processor.processBlock (a, midi);
+        untouched.processBlock (b, midi);
+        ASSERT_EQ (brakkle::test::firstDifference (a, b), "") << "block " << block;
+    }
 }
 
 TEST (Processor, HostQuestions)

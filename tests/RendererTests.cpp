@@ -9,6 +9,7 @@
 #include "WavIO.h"
 
 #include "processor/ParameterIds.h"
+#include "support/ReferencePipeline.h"
 
 #include <gtest/gtest.h>
 
@@ -31,6 +32,37 @@ namespace
             for (int i = 0; i < samples; ++i)
                 b.setSample (c, i, 0.6f * std::sin ((float) (juce::MathConstants<double>::twoPi * (220.0 + 110.0 * c) * i / rate)));
         return b;
+    }
+
+    /** What a WAV file's format chunk says: channels, rate, bits and whether
+        the samples are floating point. */
+    struct WavFormat
+    {
+        int channels = 0, rate = 0, bits = 0;
+        bool isFloat = false;
+    };
+
+    WavFormat wavFormat (const juce::File& file)
+    {
+        juce::MemoryBlock data;
+        if (! file.loadFileAsData (data) || data.getSize() < 12)
+            return {};
+        const auto* b = static_cast<const juce::uint8*> (data.getData());
+        for (size_t at = 12; at + 8 <= data.getSize();)
+        {
+            const auto size = (size_t) juce::ByteOrder::littleEndianInt (b + at + 4);
+            if (juce::String ((const char*) b + at, 4) == "fmt " && at + 8 + 16 <= data.getSize())
+            {
+                const auto* f = b + at + 8;
+                auto tag = juce::ByteOrder::littleEndianShort (f);
+                if (tag == 0xfffe && size >= 26)   // extensible: the real tag opens the sub-format
+                    tag = juce::ByteOrder::littleEndianShort (f + 24);
+                return { (int) juce::ByteOrder::littleEndianShort (f + 2), (int) juce::ByteOrder::littleEndianInt (f + 4),
+                         (int) juce::ByteOrder::littleEndianShort (f + 14), tag == 3 };
+            }
+            at += 8 + size + (size & 1);
+        }
+        return {};
     }
 
     /** Width and height from a PNG file's header. */
@@ -244,7 +276,7 @@ TEST (Renderer, PlotIsWrittenAtItsSize)
     EXPECT_EQ (pngSize (temporary.getFile()), (std::pair<int, int> { plotWidth, plotHeight }));
 }
 
-//==============================================================================
+//=======================================================================
 // A host's pre-roll and a start off the grid, through the bundle. With Grid
 // Lock on, slices start on the song's beat grid whatever the host plays first;
 // with it off, the cycle counts from the first playing sample, so a pre-roll is
@@ -403,3 +435,57 @@ TEST_P (PlaybackStartRender, SlicesLandWhereTheGridSays)
 
 INSTANTIATE_TEST_SUITE_P (Renderer, PlaybackStartRender, ::testing::ValuesIn (startRows),
                           [] (const auto& row) { return std::string (row.param.name); });
+=======
+TEST (Renderer, CommandLineWritesTheInputsRateAndChannelsInTheAskedFormat)
+{
+    // A mono 48 kHz 24-bit file in: mono 48 kHz out, 32-bit float unless asked
+    // otherwise; with the transport stopped only the gain stages act.
+    const juce::TemporaryFile folder;
+    ASSERT_TRUE (folder.getFile().createDirectory());
+    const auto in = folder.getFile().getChildFile ("mono-48k-24bit.wav");
+    juce::String error;
+    ASSERT_TRUE (brakkle::host::writeWav (in, { tone (1, 24000, 48000.0), 48000.0 }, 24, error)) << error;
+    ASSERT_EQ (wavFormat (in).bits, 24);
+
+    struct Case
+    {
+        const char* name;
+        juce::StringArray options;
+        int bits;
+        bool isFloat;
+    };
+    const Case cases[] = {
+        { "default", {}, 32, true },
+        { "--bits 16", { "--bits", "16" }, 16, false },
+        { "--bits 24", { "--bits", "24" }, 24, false },
+        { "--stopped", { "--stopped", "--param", "input=6", "--param", "output=-3", "--param", "filterMix=100", "--param", "stutterTimeBpm=1/64" }, 32, true },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        const auto out = folder.getFile().getChildFile (juce::String (c.name).retainCharacters ("abcdefghijklmnopqrstuvwxyz0123456789") + ".wav");
+        juce::StringArray command { BRAKKLE_RENDER, "--quiet", "--in", in.getFullPathName(), "--out", out.getFullPathName() };
+        command.addArray (c.options);
+
+        juce::ChildProcess render;
+        ASSERT_TRUE (render.start (command));
+        const auto said = render.readAllProcessOutput();
+        ASSERT_EQ (render.getExitCode(), 0u) << said;
+
+        const auto format = wavFormat (out);
+        EXPECT_EQ (format.channels, 1);
+        EXPECT_EQ (format.rate, 48000);
+        EXPECT_EQ (format.bits, c.bits);
+        EXPECT_EQ (format.isFloat, c.isFloat);
+    }
+
+    brakkle::host::Audio input, stopped;
+    ASSERT_TRUE (brakkle::host::readWav (in, input, error)) << error;
+    ASSERT_TRUE (brakkle::host::readWav (folder.getFile().getChildFile ("stopped.wav"), stopped, error)) << error;
+    ASSERT_EQ (stopped.samples.getNumSamples(), input.samples.getNumSamples());
+    const float inputGain = std::pow (10.0f, 6.0f / 20.0f), outputGain = std::pow (10.0f, -3.0f / 20.0f);
+    for (int i = 0; i < input.samples.getNumSamples(); ++i)
+        ASSERT_NEAR (stopped.samples.getSample (0, i), reference::gainStages (input.samples.getSample (0, i), inputGain, outputGain), 1.0e-6f)
+            << "sample " << i;
+}

@@ -184,3 +184,45 @@ TEST (State, ProjectSavedWithoutGridLockOpensWithItOff)
         EXPECT_NEAR (values[i], nonDefaults[i], 0.006f) << parameterTable[i].id;
     }
 }
+
+namespace
+{
+    /** A project saved by Brakkle 1.7.0 with every parameter away from its
+        default, in each parameter's own units, by ID. */
+    const std::pair<const char*, float> savedBy170[] = {
+        { "stutterTimeFree", 345.0f }, { "stutterTimeBpm", 6.0f },  { "stutterSync", 0.0f },
+        { "refreshTimeFree", 850.0f }, { "refreshTimeBpm", 16.0f }, { "refreshSync", 0.0f },
+        { "input", -7.5f },            { "mix", 62.5f },            { "output", 4.25f },
+        { "filterFreq", 2750.0f },     { "filterMix", -37.5f },     { "fadeVol", -20.75f },
+        { "fadeMix", 81.25f },         { "stereoWidth", 43.5f },    { "stereoMix", -12.25f },
+    };
+}
+
+TEST (State, ProjectSavedByVersion170RestoresExactly)
+{
+    // The file is a state exactly as Brakkle 1.7.0 saved it. Newer versions may
+    // add parameters; these fifteen must come back as they were.
+    juce::MemoryBlock blob;
+    ASSERT_TRUE (juce::File (BRAKKLE_TESTS_DIR).getChildFile ("data/project-1.7.0.brakkle").loadFileAsData (blob));
+
+    BrakkleAudioProcessor processor;
+    processor.prepareToPlay (44100.0, 64);
+    processor.setStateInformation (blob.getData(), (int) blob.getSize());
+
+    std::vector<float> expected;
+    for (auto [id, value] : savedBy170)
+    {
+        auto* raw = processor.parameters.getRawParameterValue (id);
+        ASSERT_NE (raw, nullptr) << id;
+        EXPECT_EQ (raw->load(), value) << id;
+        expected.push_back (value);
+    }
+
+    // Parameters newer than the project open at their defaults.
+    EXPECT_EQ (processor.parameters.getRawParameterValue (ParameterIds::gridLock)->load(), 0.0f);
+
+    // The engine hears the same values (its first fifteen fields, in order).
+    const auto engine = engineValues (processor.stutterEngine);
+    ASSERT_GE (engine.size(), expected.size());
+    EXPECT_EQ (std::vector<float> (engine.begin(), engine.begin() + (long) expected.size()), expected);
+}

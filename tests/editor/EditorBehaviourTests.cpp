@@ -452,24 +452,57 @@ TEST_F (EditorFixture, ClosingAndReopeningShowsTheSameKnobsAndValues)
     EXPECT_TRUE (before.contains ("grid lock on"));
 }
 
+/** Watches one knob while its window is destroyed: a knob that lets go of the
+    window's look-and-feel rebuilds its value box with another one, which shows
+    as a child added while the knob still lives (a knob that is merely deleted
+    only loses its box). */
+struct LetGoWatch final : juce::ComponentListener
+{
+    explicit LetGoWatch (juce::Slider& s) : knob (&s), own (&s.getLookAndFeel()) { s.addComponentListener (this); }
+
+    void componentChildrenChanged (juce::Component&) override
+    {
+        if (! deleted && knob->getNumChildComponents() > 0 && &knob->getLookAndFeel() != own)
+            letGo = true;
+    }
+
+    void componentBeingDeleted (juce::Component&) override { deleted = true; }
+
+    juce::Slider* knob;
+    const juce::LookAndFeel* own;
+    bool letGo = false, deleted = false;
+};
+
 TEST_F (EditorFixture, DestroyingTheWindowLeavesNoKnobOnADeadLookAndFeel)
 {
-    // JUCE reports a look-and-feel that dies while a component still refers to
-    // it (an assertion in juce_LookAndFeel.cpp, printed to stderr by debug
-    // builds); release builds leave the check to the sanitizer build. Several
-    // windows in turn, each painted first, as a host does. (No weak references
-    // to the look-and-feels here: they would count as uses themselves.)
+    // Each knob must give back the window's look-and-feel before the window
+    // destroys it. Debug builds also hear JUCE's own complaint (an assertion in
+    // juce_LookAndFeel.cpp, printed to stderr); every build sees each knob let
+    // go while it still lives. Several windows in turn, each painted first, as
+    // a host does. (No weak references to the look-and-feels here: they would
+    // count as uses themselves.)
     ::testing::internal::CaptureStderr();
 
     for (int round = 0; round < 3; ++round)
     {
         editor->createComponentSnapshot (editor->getLocalBounds());
 
+        std::vector<std::unique_ptr<LetGoWatch>> watches;
         for (const auto& row : knobTable())
+        {
             EXPECT_NE (dynamic_cast<juce::LookAndFeel_V4*> (&knob (row.child).getLookAndFeel()),
                        &juce::LookAndFeel::getDefaultLookAndFeel()) << row.parameterId;
+            watches.push_back (std::make_unique<LetGoWatch> (knob (row.child)));
+        }
 
         editor.reset();
+
+        for (size_t i = 0; i < watches.size(); ++i)
+        {
+            EXPECT_TRUE (watches[i]->deleted) << knobTable()[i].parameterId;
+            EXPECT_TRUE (watches[i]->letGo) << knobTable()[i].parameterId << " still held the window's look-and-feel when it went";
+        }
+
         openEditor();
     }
 

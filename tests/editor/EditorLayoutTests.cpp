@@ -28,14 +28,35 @@ TEST_F (EditorFixture, EveryChildSitsOnItsTableRectangle)
 
 TEST_F (EditorFixture, ChildrenAreStackedInTheirAddingOrder)
 {
-    // Later children lie in front where rectangles overlap: the toggles in front
-    // of their time knobs, the small knobs in front of the refresh knobs. The
-    // Grid Lock toggle comes last, behind none of the fifteen before it.
-    for (const auto& row : knobTable())
-        EXPECT_EQ (editor->getIndexOfChildComponent (&knob (row.child)), (int) row.child) << row.parameterId;
+    // Later children lie in front where rectangles overlap and take the mouse
+    // there: the small knobs in front of the time knobs, and the right knob of
+    // each bottom pair in front of the left one.
+    struct Overlap
+    {
+        juce::Point<int> at;
+        Child front, behind;
+    };
+    const Overlap overlaps[] = {
+        { { 120, 300 }, input, stutterTimeBpm },
+        { { 335, 300 }, mix, stutterTimeBpm },
+        { { 470, 300 }, mix, refreshTimeBpm },
+        { { 680, 300 }, output, refreshTimeBpm },
+        { { 140, 500 }, filterMix, filterFreq },
+        { { 400, 500 }, fadeMix, fadeVol },
+        { { 660, 500 }, stereoMix, stereoWidth },
+    };
 
-    for (const auto& row : toggleTable())
-        EXPECT_NE (dynamic_cast<juce::ImageButton*> (&child (row.child)), nullptr) << row.name;
+    editor->setVisible (true);   // as in a host's window, so that it takes the mouse at all
+    for (const auto& o : overlaps)
+    {
+        ASSERT_TRUE (child (o.front).getBounds().contains (o.at) && child (o.behind).getBounds().contains (o.at)) << o.at.toString();
+
+        auto* hit = editor->getComponentAt (o.at);
+        while (hit != nullptr && hit->getParentComponent() != editor.get())
+            hit = hit->getParentComponent();
+        EXPECT_EQ (hit, &child (o.front)) << "at " << o.at.toString() << " the mouse reaches child "
+                                          << editor->getIndexOfChildComponent (hit) << ", not " << (int) o.front;
+    }
 }
 
 TEST_F (EditorFixture, GridLockToggleOverlapsNoOtherControl)

@@ -4,13 +4,17 @@
 // Brakkle promises, with no optimisation at all: every frame designs all four
 // low-pass filters as new coefficient objects and computes both fade gains.
 // Tests compare the real engine with it sample for sample; the benchmark uses
-// it as the straightforward baseline.
+// it as the straightforward baseline. It keeps its own note lengths, soft
+// clipper and trim, so a wrong number in the plug-in cannot hide behind a
+// shared one; tests anchor these with values worked out by hand.
 
-#include "engine/NoteDivisions.h"
-#include "engine/SoftClip.h"
+#include "ReferencePipeline.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
 #include <juce_dsp/juce_dsp.h>
+
+#include <array>
+#include <cmath>
 
 class ReferenceEngine
 {
@@ -26,6 +30,17 @@ public:
             f->coefficients = juce::dsp::IIR::Coefficients<float>::makeLowPass (44100.0, 1000.0f, 1.4f);
             f->reset();
         }
+    }
+
+    /** Takes the twelve values the engine reads from anything that names them
+        as the plug-in does (a prepared processor's engine, a test's settings). */
+    template <typename Values>
+    void takeParameters (const Values& v)
+    {
+        stutterTimeFree = v.stutterTimeFree; stutterTimeBpm = v.stutterTimeBpm; stutterSync = v.stutterSync;
+        refreshTimeFree = v.refreshTimeFree; refreshTimeBpm = v.refreshTimeBpm; refreshSync = v.refreshSync;
+        filterFreq = v.filterFreq; filterMix = v.filterMix; fadeVol = v.fadeVol; fadeMix = v.fadeMix;
+        stereoWidth = v.stereoWidth; stereoMix = v.stereoMix;
     }
 
     void prepare (const juce::dsp::ProcessSpec& spec)
@@ -46,7 +61,7 @@ public:
     int durationInSamples (float sync, float index, float freeMs) const
     {
         if (sync > 0.5f)
-            return (int) (((60.0f / bpm) * brakkle::noteDivisionBeats[(size_t) (int) index]) * sampleRate);
+            return (int) (((60.0f / bpm) * reference::noteBeats[(size_t) (int) index]) * sampleRate);
         return (int) ((freeMs / 1000.0f) * sampleRate);
     }
 
@@ -124,6 +139,59 @@ public:
         }
     }
 
+    /** The tone stage's per-frame update for the slice fraction f. */
+    void frameUpdate (float f)
+    {
+        riseCutoff = 200.0f + f * (filterFreq - 200.0f);
+        fallCutoff = 200.0f + (1.0f - f) * (filterFreq - 200.0f);
+        using Coefficients = juce::dsp::IIR::Coefficients<float>;
+        *riseFilterLeft.coefficients = *Coefficients::makeLowPass ((double) sampleRate, riseCutoff, 1.4f);
+        *riseFilterRight.coefficients = *Coefficients::makeLowPass ((double) sampleRate, riseCutoff, 1.4f);
+        *fallFilterLeft.coefficients = *Coefficients::makeLowPass ((double) sampleRate, fallCutoff, 1.4f);
+        *fallFilterRight.coefficients = *Coefficients::makeLowPass ((double) sampleRate, fallCutoff, 1.4f);
+
+        riseGain = juce::Decibels::decibelsToGain (fadeVol * (1.0f - f));
+        fallGain = juce::Decibels::decibelsToGain (fadeVol * f);
+
+        if (stereoMix > 0)
+            widenRamp = (stereoWidth / 100.0f) * f;
+        else if (stereoMix < 0)
+            widenRamp = (stereoWidth / 100.0f) * (1.0f - f);
+    }
+
+    /** The tone stage's chain for one sample of channel c, after frameUpdate. */
+    float chain (float s, int c)
+    {
+        const bool even = c % 2 == 0;
+        float m = juce::jlimit (-1.0f, 1.0f, s);
+        if (filterMix > 0)
+            m = reference::softClip ((even ? riseFilterLeft : riseFilterRight).processSample (m));
+        else if (filterMix < 0)
+            m = reference::softClip ((even ? fallFilterLeft : fallFilterRight).processSample (m));
+        const float a = std::abs (filterMix) / 100.0f;
+        s = juce::jlimit (-1.0f, 1.0f, (1 - a) * s + a * m);
+
+        float g = s;
+        if (fadeMix > 0)
+            g = s * riseGain;
+        else if (fadeMix < 0)
+            g = s * fallGain;
+        const float b = std::abs (fadeMix) / 100.0f;
+        s = juce::jlimit (-1.0f, 1.0f, (1 - b) * s + b * g);
+
+        widenDelay.pushSample (0, s);
+        const float d = widenDelay.popSample (0);
+        const float k = (std::abs (stereoMix) / 100.0f) * d * widenRamp;
+        s = even ? s + k : s - k;
+        return juce::jlimit (-1.0f, 1.0f, s);
+    }
+
+    /** Samples until the next slice starts: a block that changes the tempo
+        this many frames in hands the new tempo to the frame of that start. */
+    int framesUntilSliceStart() const { return juce::jmax (0, refreshPeriod - refreshCounter); }
+
+    float riseCutoff = 0, fallCutoff = 0;
+
 private:
     std::array<juce::dsp::IIR::Filter<float>*, 4> filters()
     {
@@ -142,51 +210,6 @@ private:
         writePosition = 0;
         playPosition = 0;
         fadeLength = (int) (sampleRate * 0.01f);
-    }
-
-    void frameUpdate (float f)
-    {
-        const float rise = 200.0f + f * (filterFreq - 200.0f);
-        const float fall = 200.0f + (1.0f - f) * (filterFreq - 200.0f);
-        using Coefficients = juce::dsp::IIR::Coefficients<float>;
-        *riseFilterLeft.coefficients = *Coefficients::makeLowPass ((double) sampleRate, rise, 1.4f);
-        *riseFilterRight.coefficients = *Coefficients::makeLowPass ((double) sampleRate, rise, 1.4f);
-        *fallFilterLeft.coefficients = *Coefficients::makeLowPass ((double) sampleRate, fall, 1.4f);
-        *fallFilterRight.coefficients = *Coefficients::makeLowPass ((double) sampleRate, fall, 1.4f);
-
-        riseGain = juce::Decibels::decibelsToGain (fadeVol * (1.0f - f));
-        fallGain = juce::Decibels::decibelsToGain (fadeVol * f);
-
-        if (stereoMix > 0)
-            widenRamp = (stereoWidth / 100.0f) * f;
-        else if (stereoMix < 0)
-            widenRamp = (stereoWidth / 100.0f) * (1.0f - f);
-    }
-
-    float chain (float s, int c)
-    {
-        const bool even = c % 2 == 0;
-        float m = juce::jlimit (-1.0f, 1.0f, s);
-        if (filterMix > 0)
-            m = brakkle::softClip ((even ? riseFilterLeft : riseFilterRight).processSample (m));
-        else if (filterMix < 0)
-            m = brakkle::softClip ((even ? fallFilterLeft : fallFilterRight).processSample (m));
-        const float a = std::abs (filterMix) / 100.0f;
-        s = juce::jlimit (-1.0f, 1.0f, (1 - a) * s + a * m);
-
-        float g = s;
-        if (fadeMix > 0)
-            g = s * riseGain;
-        else if (fadeMix < 0)
-            g = s * fallGain;
-        const float b = std::abs (fadeMix) / 100.0f;
-        s = juce::jlimit (-1.0f, 1.0f, (1 - b) * s + b * g);
-
-        widenDelay.pushSample (0, s);
-        const float d = widenDelay.popSample (0);
-        const float k = (std::abs (stereoMix) / 100.0f) * d * widenRamp;
-        s = even ? s + k : s - k;
-        return juce::jlimit (-1.0f, 1.0f, s);
     }
 
     float sampleRate = 44100, bpm = 120;
