@@ -276,7 +276,7 @@ TEST (Renderer, PlotIsWrittenAtItsSize)
     EXPECT_EQ (pngSize (temporary.getFile()), (std::pair<int, int> { plotWidth, plotHeight }));
 }
 
-//=======================================================================
+//==============================================================================
 // A host's pre-roll and a start off the grid, through the bundle. With Grid
 // Lock on, slices start on the song's beat grid whatever the host plays first;
 // with it off, the cycle counts from the first playing sample, so a pre-roll is
@@ -435,7 +435,7 @@ TEST_P (PlaybackStartRender, SlicesLandWhereTheGridSays)
 
 INSTANTIATE_TEST_SUITE_P (Renderer, PlaybackStartRender, ::testing::ValuesIn (startRows),
                           [] (const auto& row) { return std::string (row.param.name); });
-=======
+
 TEST (Renderer, CommandLineWritesTheInputsRateAndChannelsInTheAskedFormat)
 {
     // A mono 48 kHz 24-bit file in: mono 48 kHz out, 32-bit float unless asked
