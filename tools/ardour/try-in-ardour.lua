@@ -1,0 +1,353 @@
+-- Run by tools/ardour/try-in-ardour through ardour7-lua (Ardour's headless Lua
+-- interpreter); see that script for what it is for. Arguments are key=value.
+--
+--   task=session  makes a fresh session with the "None (Dummy)" backend, puts the
+--                 constant level and Brakkle on an audio track, sets Brakkle's
+--                 parameters and captures its output from `start` for `length`
+--                 samples, by
+--                   via=export  Ardour's own export (freewheel; a locate to start, then roll)
+--                   via=record  a real roll from a locate, recorded on a second track
+--                   via=cli     only saves the session with its range set, for ardour7-export
+--                 then (export, record) prints where the slices start.
+--   task=analyse  prints where the slices start in the WAV file `wav`, whose first
+--                 sample is at timeline position `start`.
+--
+-- Every failure prints one line starting with "try-in-ardour:" and exits with 2;
+-- a complete case ends with the line "try-in-ardour: case done".
+
+io.stdout:setvbuf ("no")
+
+local opt = {}
+for _, a in ipairs (arg or {}) do
+	local k, v = a:match ("^([%w_]+)=(.*)$")
+	if k then opt[k] = v end
+end
+
+local function fail (message)
+	print ("try-in-ardour: " .. message)
+	if Session then close_session () end
+	os.exit (2)
+end
+
+local function number (key)
+	local v = tonumber (opt[key] or "")
+	if not v then fail ("missing or bad " .. key .. "=") end
+	return v
+end
+
+-- The note divisions as Brakkle lists them, lowest first; a division's
+-- normalised parameter value is its index over the last index.
+local noteNames = {
+	"1/64 T", "1/64", "1/64 D", "1/32 T", "1/32", "1/32 D", "1/16 T", "1/16", "1/16 D",
+	"1/8 T", "1/8", "1/8 D", "1/4 T", "1/4", "1/4 D", "1/2 T", "1/2", "1/2 D", "1 BAR", "2 BARS"
+}
+
+local function noteValue (name)
+	for i, n in ipairs (noteNames) do
+		if n == name then return (i - 1) / (#noteNames - 1) end
+	end
+	fail ("unknown note division \"" .. name .. "\" (use one of: " .. table.concat (noteNames, ", ") .. ")")
+end
+
+----------------------------------------------------------------------------------
+-- Where the slices start
+
+-- With a constant input every slice edge is an output sample of exactly 0: the
+-- fade-in starts there. Consecutive edges are one slice length apart, except
+-- where a fresh slice is recorded: the last repeat before it is cut short, so
+-- the edge of a new slice comes sooner. x holds channel 1, x[1] at timeline `first`.
+local function analyse (x, n, first, samplesPerBeat)
+	print (string.format ("  captured %d samples from %d (beat %.3f)", n, first, first / samplesPerBeat))
+
+	-- A slice edge is a lone 0 (or two or three close together where a repeat
+	-- is cut short); a longer run of zeros is silence, not an edge.
+	local edges, i = {}, 1
+	while i <= n do
+		if x[i] == 0 then
+			local j = i
+			while j < n and x[j + 1] == 0 do j = j + 1 end
+			if j - i + 1 <= 4 then
+				for k = i, j do edges[#edges + 1] = first + k - 1 end
+			else
+				print (string.format ("  silence: %d samples from %d", j - i + 1, first + i - 1))
+			end
+			i = j + 1
+		else
+			i = i + 1
+		end
+	end
+
+	if #edges < 3 then
+		print ("  slice edges: " .. #edges .. " (the output hardly touches 0: Brakkle did not slice here)")
+		return
+	end
+
+	local function mostCommon (values)
+		local count, best, bestCount = {}, nil, 0
+		for _, v in ipairs (values) do
+			count[v] = (count[v] or 0) + 1
+			if count[v] > bestCount then best, bestCount = v, count[v] end
+		end
+		return best
+	end
+
+	local gaps = {}
+	for k = 2, #edges do gaps[#gaps + 1] = edges[k] - edges[k - 1] end
+	local sliceLength = mostCommon (gaps)
+
+	local starts = {}
+	for k = 2, #edges do
+		local gap = edges[k] - edges[k - 1]
+		local nextGap = edges[k + 1] and edges[k + 1] - edges[k] or math.huge
+		if gap < sliceLength and nextGap >= sliceLength then starts[#starts + 1] = edges[k] end
+	end
+
+	print (string.format ("  slice edges: %d, first at %d; slice length %d samples", #edges, edges[1], sliceLength))
+
+	if #starts == 0 then
+		print ("  no new slice told apart from the repeats: with a constant input, a slice that fits the refresh period exactly leaves no sign of a fresh one")
+		return
+	end
+
+	local cycles = {}
+	for k = 2, #starts do cycles[#cycles + 1] = starts[k] - starts[k - 1] end
+	local cycle = mostCommon (cycles)
+
+	-- The first edge starts a slice of its own when it lies a whole number of
+	-- cycles before the first one found; otherwise the cycle it belongs to
+	-- began before the capture (where it began is inferred).
+	if cycle and (starts[1] - edges[1]) % cycle == 0 and edges[1] < starts[1] then
+		table.insert (starts, 1, edges[1])
+	elseif cycle then
+		local before = starts[1] - cycle
+		if before < edges[1] then
+			print (string.format ("  the cycle running at the start began at %d (inferred: %d before the first new slice found)",
+			                      before, starts[1] - before))
+		end
+	end
+
+	print (string.format ("  new slices: %d, %s apart", #starts, cycle and (cycle .. " samples") or "?"))
+
+	local offsets, order = {}, {}
+	for k, s in ipairs (starts) do
+		local beat = math.floor (s / samplesPerBeat + 0.5)
+		local offset = s - beat * samplesPerBeat
+		if k <= 6 then
+			print (string.format ("    new slice at %8d = beat %3d %+9.1f samples (%+.2f ms)", s, beat, offset, offset * 1000 / number ("rate")))
+		end
+		local key = string.format ("%+.1f", offset)
+		if not offsets[key] then offsets[key] = 0; order[#order + 1] = key end
+		offsets[key] = offsets[key] + 1
+	end
+
+	local summary = {}
+	for _, key in ipairs (order) do summary[#summary + 1] = key .. " (x" .. offsets[key] .. ")" end
+	print ("  RESULT new slice starts relative to the nearest beat, in samples: " .. table.concat (summary, ", "))
+end
+
+local function readWav (path)
+	local f = io.open (path, "rb")
+	if not f then fail ("cannot open " .. path) end
+	local d = f:read ("a")
+	f:close ()
+
+	if #d < 12 or d:sub (1, 4) ~= "RIFF" or d:sub (9, 12) ~= "WAVE" then fail (path .. " is no WAV file") end
+
+	local pos, channels, bits, format = 13, nil, nil, nil
+	while pos + 8 <= #d do
+		local id, size = d:sub (pos, pos + 3), string.unpack ("<I4", d, pos + 4)
+		if id == "fmt " then
+			format, channels = string.unpack ("<I2I2", d, pos + 8)
+			bits = string.unpack ("<I2", d, pos + 22)
+		elseif id == "data" then
+			if not channels or bits ~= 32 or not (format == 3 or format == 65534) then
+				fail (path .. " is not a 32-bit float WAV file")
+			end
+			local frames = size // (4 * channels)
+			local x = {}
+			for i = 0, frames - 1 do
+				x[i + 1] = string.unpack ("<f", d, pos + 8 + i * 4 * channels)
+			end
+			return x, frames
+		end
+		pos = pos + 8 + size + (size % 2)
+	end
+	fail (path .. " has no audio data")
+end
+
+----------------------------------------------------------------------------------
+
+local rate = number ("rate")
+local samplesPerBeat = 60 * rate / number ("bpm")
+
+if opt.task == "analyse" then
+	local x, n = readWav (opt.wav)
+	analyse (x, n, number ("start"), samplesPerBeat)
+	print ("try-in-ardour: case done")
+	os.exit (0)
+end
+
+if opt.task ~= "session" then fail ("task=session or task=analyse") end
+
+local via, start, length = opt.via, number ("start"), number ("length")
+if via ~= "export" and via ~= "record" and via ~= "cli" then fail ("via= must be export, record or cli") end
+
+-- The engine. The dummy backend runs ten times faster than real time; Ardour's
+-- transport does the same either way, and a roll takes a tenth of the wait.
+local backend = AudioEngine:set_backend ("None (Dummy)", "", "")
+if not backend or backend:isnil () then fail ("Ardour has no \"None (Dummy)\" audio backend") end
+backend:set_driver ("10x Speed")
+backend:set_device_name ("Silence")
+backend:set_sample_rate (rate)
+backend:set_buffer_size (number ("block"))
+if AudioEngine:start (false) ~= 0 then fail ("the dummy audio engine does not start") end
+
+if not create_session (opt.dir, "try", rate) or not Session then fail ("cannot create a session in " .. opt.dir) end
+
+do
+	local map = Temporal.TempoMap.fetch_writable ()
+	map:set_tempo (Temporal.Tempo (number ("bpm"), number ("bpm"), 4), Temporal.timepos_t (0))
+	Temporal.TempoMap.update (map)
+	local bpm = Temporal.TempoMap.read ():quarters_per_minute_at (Temporal.timepos_t (0))
+	if math.abs (bpm - number ("bpm")) > 1e-6 then fail ("the tempo map did not take " .. opt.bpm .. " BPM") end
+end
+
+local function newTrack (name)
+	local list = Session:new_audio_track (1, 2, nil, 1, name, ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true)
+	if list:size () ~= 1 then fail ("cannot add the audio track " .. name) end
+	return list:front ()
+end
+
+local track = newTrack ("Brakkle")
+
+local level = ARDOUR.LuaAPI.new_luaproc (Session, "Brakkle Check Level")
+if level:isnil () then fail ("the constant-level Lua processor was not found") end
+if track:to_route ():add_processor_by_index (level, 0, nil, true) ~= 0 then fail ("cannot insert the constant level") end
+
+local brakkle = ARDOUR.LuaAPI.new_plugin (Session, "Brakkle", ARDOUR.PluginType.VST3, "")
+if brakkle:isnil () then fail ("Ardour did not find the Brakkle VST3 plug-in in " .. (os.getenv ("VST3_PATH") or "?")) end
+if track:to_route ():add_processor_by_index (brakkle, 1, nil, true) ~= 0 then fail ("cannot insert Brakkle on the track") end
+
+do
+	local plugin = brakkle:to_insert ():plugin (0)
+	local index = {}
+	for i = 0, plugin:parameter_count () - 1 do index[plugin:parameter_label (i)] = i end
+
+	local function set (label, value)
+		if not index[label] then fail ("Brakkle has no parameter \"" .. label .. "\"") end
+		if not ARDOUR.LuaAPI.set_processor_param (brakkle, index[label], value) then fail ("cannot set " .. label) end
+		local now = ARDOUR.LuaAPI.get_processor_param (brakkle, index[label])
+		if math.abs (now - value) > 1e-6 then fail (label .. " reads back " .. now .. " after setting " .. value) end
+	end
+
+	set ("Stutter Sync", 1)
+	set ("Refresh Sync", 1)
+	set ("Stutter Time BPM", noteValue (opt.stutter))
+	set ("Refresh Time BPM", noteValue (opt.refresh))
+
+	if not index["Grid Lock"] then
+		if opt.gridlock == "on" then fail ("this bundle has no Grid Lock parameter") end
+		print ("  Grid Lock: not in this bundle")
+	else
+		if opt.gridlock == "on" or opt.gridlock == "off" then set ("Grid Lock", opt.gridlock == "on" and 1 or 0) end
+		local on = ARDOUR.LuaAPI.get_processor_param (brakkle, index["Grid Lock"]) > 0.5
+		print ("  Grid Lock: " .. (on and "on" or "off"))
+	end
+end
+
+local function wait (condition, seconds, what)
+	for _ = 1, seconds * 100 do
+		if condition () then return end
+		ARDOUR.LuaAPI.usleep (10000)
+	end
+	fail ("timed out " .. what)
+end
+
+if via == "cli" then
+	if Session:save_state ("", false, false, false, false, false) ~= 0 then fail ("cannot save the session") end
+	close_session ()
+
+	-- ardour7-export exports the session range, which Lua cannot set in a
+	-- session without regions: it is written into the saved session instead,
+	-- as the editor would store it (positions in Ardour's superclock units).
+	local path = opt.dir .. "/try.ardour"
+	local f = io.open (path, "rb")
+	if not f then fail ("the saved session " .. path .. " is missing") end
+	local text = f:read ("a")
+	f:close ()
+
+	local perSample = math.tointeger (282240000 / rate)
+	if not perSample then fail ("cannot write a session range at " .. rate .. " Hz") end
+	local location = string.format ('<Location id="4000000001" name="session" start="a%d" end="a%d" flags="IsSessionRange" locked="0" timestamp="0" cue="0"/>',
+	                                start * perSample, (start + length) * perSample)
+	local changed
+	text, changed = text:gsub ("<Locations/>", "<Locations>" .. location .. "</Locations>", 1)
+	if changed == 0 then text, changed = text:gsub ("<Locations>", "<Locations>" .. location, 1) end
+	if changed == 0 then fail ("the saved session has no <Locations> to put the range into") end
+
+	f = io.open (path, "wb")
+	if not f or not f:write (text) then fail ("cannot write " .. path) end
+	f:close ()
+	print ("try-in-ardour: case done")
+	os.exit (0)
+end
+
+if via == "export" then
+	local export = Session:simple_export ()
+	if not export:set_preset (opt.preset) then fail ("Ardour does not know the float WAV export preset") end
+	export:set_folder (opt.out)
+	export:set_range (start, start + length)
+	if not export:check_outputs () then fail ("the export has no outputs to write") end
+	if not export:run_export () then fail ("the export failed") end
+
+	local listing = io.popen ("ls -1 '" .. opt.out .. "'")
+	local file = listing:read ("l")
+	listing:close ()
+	if not file then fail ("the export wrote no file into " .. opt.out) end
+	local x, n = readWav (opt.out .. "/" .. file)
+	analyse (x, n, start, samplesPerBeat)
+else
+	-- record: Brakkle's track feeds a second track, armed; locate, roll, stop.
+	local capture = newTrack ("Capture")
+	capture:input ():disconnect_all (nil)
+	if capture:input ():connect (capture:input ():audio (0), track:output ():audio (0):name (), nil) ~= 0 then
+		fail ("cannot connect Brakkle's track to the capture track")
+	end
+	capture:rec_enable_control ():set_value (1, PBD.GroupControlDisposition.NoGroup)
+	Session:maybe_enable_record (false)
+	wait (function () return Session:record_status () == ARDOUR.Session.RecordState.Enabled end, 20, "arming the session for recording")
+
+	Session:request_locate (start, false, ARDOUR.LocateTransportDisposition.MustStop, ARDOUR.TransportRequestSource.TRS_UI)
+	wait (function () return Session:transport_sample () == start end, 20, "locating to " .. start)
+	Session:request_roll (ARDOUR.TransportRequestSource.TRS_UI)
+	wait (function () return Session:transport_sample () >= start + length end, 20 + length / rate, "rolling")
+	Session:request_stop (false, false, ARDOUR.TransportRequestSource.TRS_UI)
+	wait (function () return not Session:transport_rolling () end, 20, "stopping")
+	Session:disable_record (false, false)
+
+	-- The take becomes a region once the recording is written out.
+	local region, count
+	local function take ()
+		region, count = nil, 0
+		for r in capture:playlist ():region_list ():iter () do region, count = r, count + 1 end
+		return count > 0
+	end
+	wait (take, 20, "waiting for the recorded take")
+	if count ~= 1 then fail ("the capture track has " .. count .. " regions, not one") end
+	local readable = region:to_audioregion ():to_readable ()
+	local total = readable:readable_length ()
+	local memory = ARDOUR.DSP.DspShm (8192)
+	local x, n = {}, 0
+	while n < total do
+		local got = readable:read (memory:to_float (0), n, 8192, 0)
+		if got <= 0 then break end
+		local d = memory:to_float (0):array ()
+		for i = 1, got do x[n + i] = d[i] end
+		n = n + got
+	end
+	analyse (x, n, region:position ():samples (), samplesPerBeat)
+end
+
+-- Ardour now and then crashes while closing a session; the case is complete by then.
+print ("try-in-ardour: case done")
+close_session ()
