@@ -10,6 +10,7 @@
 // and while Grid Lock waits the input passes at once, with no fade-in.
 
 #include "support/HostedBrakkle.h"
+#include "support/Signals.h"
 
 #include "processor/ParameterIds.h"
 
@@ -429,4 +430,33 @@ TEST (GridLock, ACycleCutBeforeItsSliceIsFullFadesIntoTheLine)
             continue;
         EXPECT_LT (std::abs (rendered.output[(size_t) line - 1]), 0.005f) << "before the line at " << line;
     }
+}
+
+TEST (GridLock, WithoutAMusicalPositionItChangesNothing)
+{
+    // A host that reports tempo and transport but no musical position: Grid Lock
+    // on sounds exactly as Grid Lock off (where the position is not read).
+    const auto input = brakkle::test::noise (2, 44100 * 6, 11);
+    juce::AudioBuffer<float> outputs[2];
+
+    for (int on = 0; on < 2; ++on)
+    {
+        auto plugin = loadBrakkle (2, 44100.0, 500);
+        ASSERT_NE (plugin, nullptr);
+        setPlain (*plugin, ParameterIds::gridLock, (float) on);
+        setPlain (*plugin, ParameterIds::refreshTimeBpm, quarter);
+        auto& transport = plugin->transport();
+        transport.hasMusicalPosition = on == 0;
+        transport.bpm = 128.0;
+        transport.locate (1.3);
+
+        outputs[on] = brakkle::test::renderInBlocks (*plugin, input, { 500, 333, 417 }, [&] (int start)
+        {
+            transport.playing = start < 44100 * 3 || start >= 44100 * 4;   // a second stopped
+            if (start >= 44100 * 5)
+                transport.bpm = 97.0;
+        });
+    }
+
+    EXPECT_EQ (brakkle::test::firstDifference (outputs[1], outputs[0]), "");
 }

@@ -489,3 +489,46 @@ TEST (Renderer, CommandLineWritesTheInputsRateAndChannelsInTheAskedFormat)
         ASSERT_NEAR (stopped.samples.getSample (0, i), reference::gainStages (input.samples.getSample (0, i), inputGain, outputGain), 1.0e-6f)
             << "sample " << i;
 }
+
+TEST (Renderer, GridLockOnIgnoresAPrerollThatHoldsThePositionAtTheStart)
+{
+    // Ardour 7.3 pre-rolls 1776 samples in blocks of 1024 with the transport
+    // playing and its position held at the start. Grid Lock finds the grid
+    // again when the position starts to move: the same samples as without it.
+    const auto input = makeDemoLoop (44100.0, 120.0, 1);
+
+    const auto render = [&input] (juce::int64 preroll)
+    {
+        auto audio = input;
+        auto plugin = loadBrakkle (2, 44100.0, 1024);
+        if (plugin == nullptr)
+            return audio;
+        brakkle::host::HostedPlugin::setNormalised (*plugin->parameterNamed (ParameterNames::gridLock), 1.0f);
+
+        juce::AudioBuffer<float> silence (2, 1024);
+        for (juce::int64 done = 0; done < preroll;)
+        {
+            const auto length = (int) juce::jmin ((juce::int64) 1024, preroll - done);
+            silence.setSize (2, length, false, false, true);
+            silence.clear();
+            plugin->transport().locate (0.0);
+            plugin->process (silence);
+            done += length;
+        }
+        plugin->transport().locate (0.0);
+
+        for (int start = 0; start < audio.getNumSamples(); start += 1024)
+        {
+            juce::AudioBuffer<float> block (audio.getArrayOfWritePointers(), 2, start,
+                                            juce::jmin (1024, audio.getNumSamples() - start));
+            plugin->process (block);
+        }
+        return audio;
+    };
+
+    const auto held = render (1776);
+    const auto plain = render (0);
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < input.getNumSamples(); ++i)
+            ASSERT_EQ (held.getSample (c, i), plain.getSample (c, i)) << "channel " << c << " sample " << i;
+}

@@ -302,7 +302,7 @@ brakkle::BeatGrid::Period StutterEngine::gridPeriod() const noexcept
         return { (double) fraction[0], (double) fraction[1] };
     }
 
-    const double milliseconds = juce::jmax (1.0, (double) refreshTimeFree);   // false for NaN picks 1
+    const double milliseconds = juce::jmax (1.0, (double) refreshTimeFree);   // a NaN gives 1
     return { milliseconds / 1000.0 * grid.tempo() / 60.0, 1.0 };
 }
 
