@@ -95,7 +95,7 @@ namespace
                 XSendEvent (display, target, True, type == ButtonPress ? ButtonPressMask : ButtonReleaseMask, &event);
             }
 
-            XFlush (display);
+            XSync (display, False);   // delivered before the caller goes on
         }
 
         /** Types the text (letters, digits, '.', '-'), then Return. */
@@ -127,7 +127,7 @@ namespace
                 XSendEvent (display, target, True, type == KeyPress ? KeyPressMask : KeyReleaseMask, &event);
             }
 
-            XFlush (display);
+            XSync (display, False);   // delivered before the caller goes on
         }
 
         void search (Window window, int width, int height)
@@ -253,8 +253,12 @@ TEST (HostileHost, TextTypedIntoTheWindowNeverSendsTheHostANaN)
     const auto typeIntoMix = [&] (const juce::String& text, float expected)
     {
         user.click (mixBox.x, mixBox.y);
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (100);
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (200);
         user.type (text);
+
+        // The box reads the text only once the window has taken every key: a
+        // value that is already the expected one says nothing before then.
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (400);
 
         for (int waited = 0; waited < 5000; waited += 50)
         {
