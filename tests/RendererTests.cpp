@@ -238,6 +238,146 @@ TEST (Renderer, SliceMarksFollowThePlugInsTiming)
     EXPECT_EQ (marks.beats.size(), 5u);   // a beat is 22050 samples
 }
 
+//==============================================================================
+// Slice marks with Grid Lock on, against the bundle's own output. With "1/8"
+// slices in a "1/4" refresh the output is exactly 0 where a slice starts (its
+// fade-in begins there), be it a fresh slice or a repeat; a repeat plays the
+// 11025 samples before it again, a fresh slice does not (the input is noise).
+
+namespace
+{
+    struct GridMarkRow
+    {
+        const char* name;
+        juce::int64 preroll;
+        double startBeats;
+        int numerator, denominator;
+        std::vector<double> cycles, repeats;      // beats after the file's first sample
+        std::pair<double, double> passing;        // the input passes here, in beats (empty: none)
+        int jumpAt = 0;                           // a scheduled locate at this sample (0: none) ...
+        double locateTo = 0.0;                    // ... to this song position
+    };
+
+    // At 120 BPM and 44.1 kHz a beat is 22050 samples; a line between two
+    // samples is reached at the later one. Renders are 6 beats long.
+    const GridMarkRow gridMarkRows[] = {
+        // The pre-roll ends on the song's start, a line: slices from the first sample.
+        { "PrerollUpToTheSongStart", 1776, 0.0, 4, 4, { 0, 1, 2, 3, 4, 5 }, { 0.5, 1.5, 2.5, 3.5, 4.5, 5.5 }, { 0, 0 } },
+        // From beat 2.5 the first line is beat 3, half a beat into the file.
+        { "PrerollThenMidBeatStart", 1776, 2.5, 4, 4, { 0.5, 1.5, 2.5, 3.5, 4.5, 5.5 }, { 1, 2, 3, 4, 5 }, { 0, 0.5 } },
+        // On beat 2 the song jumps back to beat 0.5: nothing until beat 1, half a beat later.
+        { "LocateBackToMidBeat", 0, 0.0, 4, 4, { 0, 1, 2.5, 3.5, 4.5, 5.5 }, { 0.5, 1.5, 3, 4, 5 }, { 2, 2.5 }, 44100, 0.5 },
+        // 7/8 from beat 3.25: lines at 3.5 (bar), 4.5, 5.5, 6.5, 7 (bar), 8, 9; the half-beat
+        // cycle from 6.5 to the bar line at 7 has no repeat.
+        { "SevenEightFromMidBar", 0, 3.25, 7, 8, { 0.25, 1.25, 2.25, 3.25, 3.75, 4.75, 5.75 }, { 0.75, 1.75, 2.75, 4.25, 5.25 }, { 0, 0.25 } },
+    };
+
+    void PrintTo (const GridMarkRow& row, std::ostream* os) { *os << row.name; }
+
+    std::vector<juce::int64> samplesOf (const std::vector<double>& beats)
+    {
+        std::vector<juce::int64> samples;
+        for (auto b : beats)
+            samples.push_back ((juce::int64) std::ceil (b * 22050.0));
+        return samples;
+    }
+
+    class GridLockSliceMarks : public ::testing::TestWithParam<GridMarkRow>
+    {
+    protected:
+        static constexpr int length = 6 * 22050, blockSize = 512, slice = 11025;
+
+        HostState initialState (bool playing) const
+        {
+            HostState initial;
+            initial.playing = playing;
+            initial.meterNumerator = GetParam().numerator;
+            initial.meterDenominator = GetParam().denominator;
+            initial.values = defaultParameterValues();
+            return initial;
+        }
+
+        std::vector<ScheduleEvent> events() const
+        {
+            std::vector<ParameterSetting> settings (3);
+            EXPECT_EQ (parseParameterSetting ("gridLock=on", settings[0]), juce::String());
+            EXPECT_EQ (parseParameterSetting ("stutterTimeBpm=1/8", settings[1]), juce::String());
+            EXPECT_EQ (parseParameterSetting ("refreshTimeBpm=1/4", settings[2]), juce::String());
+
+            std::vector<ScheduleEvent> jump;
+            if (GetParam().jumpAt > 0)
+            {
+                jump.resize (1);
+                jump[0].sample = GetParam().jumpAt;
+                jump[0].kind = ScheduleEvent::Kind::locate;
+                jump[0].beats = GetParam().locateTo;
+            }
+            return withInitialSettings (settings, jump);
+        }
+
+        static juce::AudioBuffer<float> noise()
+        {
+            juce::Random random (17);
+            juce::AudioBuffer<float> b (2, length);
+            for (int c = 0; c < 2; ++c)
+                for (int i = 0; i < length; ++i)
+                    b.setSample (c, i, (0.2f + 0.6f * random.nextFloat()) * (random.nextBool() ? 1.0f : -1.0f));
+            return b;
+        }
+
+        juce::AudioBuffer<float> render (bool playing) const
+        {
+            auto audio = noise();
+            auto plugin = loadBrakkle (2, 44100.0, blockSize);
+            if (plugin != nullptr)
+            {
+                EXPECT_EQ (renderThroughPlugin (*plugin, audio, blockSize, initialState (playing), events(),
+                                                { GetParam().startBeats, GetParam().preroll }),
+                           juce::String());
+            }
+            return audio;
+        }
+    };
+}
+
+TEST_P (GridLockSliceMarks, MarkWhereTheBundleStartsSlices)
+{
+    const auto& row = GetParam();
+    const auto marks = traceSlices (length, blockSize, 44100.0, initialState (true), events(), { row.startBeats, row.preroll });
+    EXPECT_EQ (marks.cycleStarts, samplesOf (row.cycles));
+    EXPECT_EQ (marks.repeatStarts, samplesOf (row.repeats));
+
+    const auto passing = samplesOf ({ row.passing.first, row.passing.second });
+    std::vector<std::pair<juce::int64, juce::int64>> passingStretches;
+    if (passing[0] < passing[1])
+        passingStretches.emplace_back (passing[0], passing[1]);
+    EXPECT_EQ (marks.stopped, passingStretches);
+
+    // The bundle: slice starts are its silent samples, told apart by whether the
+    // slice before plays again; where the input passes it equals the stopped render.
+    const auto output = render (true);
+    const auto dry = render (false);
+    std::vector<juce::int64> fresh, repeats;
+    for (int i = 0; i < length; ++i)
+    {
+        if (! juce::exactlyEqual (output.getSample (0, i), 0.0f) || ! juce::exactlyEqual (output.getSample (1, i), 0.0f))
+            continue;
+
+        bool again = i >= slice;
+        for (int k = 1; again && k < slice - 441 && i + k < length; ++k)   // the refresh fade is 441 samples
+            again = juce::exactlyEqual (output.getSample (0, i + k), output.getSample (0, i + k - slice));
+        (again ? repeats : fresh).push_back (i);
+    }
+    EXPECT_EQ (fresh, samplesOf (row.cycles));
+    EXPECT_EQ (repeats, samplesOf (row.repeats));
+
+    for (auto i = passing[0]; i < passing[1]; ++i)
+        ASSERT_EQ (output.getSample (0, (int) i), dry.getSample (0, (int) i)) << "sample " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P (Renderer, GridLockSliceMarks, ::testing::ValuesIn (gridMarkRows),
+                          [] (const auto& row) { return std::string (row.param.name); });
+
 TEST (Renderer, WavFormatsRoundTrip)
 {
     const juce::TemporaryFile temporary (".wav");

@@ -137,7 +137,8 @@ namespace
 
         if (options.plot != juce::File())
         {
-            const auto marks = traceSlices (audio.samples.getNumSamples(), options.blockSize, audio.sampleRate, initial, events);
+            const auto marks = traceSlices (audio.samples.getNumSamples(), options.blockSize, audio.sampleRate, initial, events,
+                                            { options.startBeats, options.preroll });
             if (! writePlot (options.plot, input, audio.samples, audio.sampleRate, marks, options.output.getFileName(), error))
                 return fail (error);
             std::cout << "wrote " << options.plot.getFullPathName() << std::endl;

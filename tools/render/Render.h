@@ -8,13 +8,6 @@
 namespace brakkle::render
 {
 
-/** Where the song position starts, and what a host plays before it. */
-struct PlaybackStart
-{
-    double beats = 0.0;          // song position of the first sample, in quarter notes
-    juce::int64 preroll = 0;     // samples of silence played first, transport running, output discarded
-};
-
 /** Renders audio in place through a hosted plug-in: the host state and the
     scheduled changes reach it the way a host's transport and automation do,
     each change at the first sample of the block it belongs to, and the

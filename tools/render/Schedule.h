@@ -47,6 +47,13 @@ struct HostState
     ParameterValues values {};   // plain parameter values, in the parameter table's order
 };
 
+/** Where the song position starts, and what a host plays before it. */
+struct PlaybackStart
+{
+    double beats = 0.0;          // song position of the first sample, in quarter notes
+    juce::int64 preroll = 0;     // samples of silence played first, transport running, output discarded
+};
+
 /** The plain values a fresh plug-in starts with. */
 ParameterValues defaultParameterValues();
 

@@ -1,9 +1,12 @@
 #include "SliceMarks.h"
 
+#include "PluginHost.h"
+#include "engine/BeatGrid.h"
 #include "engine/NoteDivisions.h"
 #include "processor/ParameterIds.h"
 
 #include <cmath>
+#include <limits>
 
 namespace brakkle::render
 {
@@ -30,83 +33,321 @@ namespace
     }
 
     constexpr size_t stutterTrio = 0, refreshTrio = 3;   // first index of each trio in the table
+
+    size_t indexOf (const juce::String& id)
+    {
+        for (size_t i = 0; i < parameterTable.size(); ++i)
+            if (parameterTable[i].id == id)
+                return i;
+        jassertfalse;
+        return 0;
+    }
+
+    /** What the host's play head tells the plug-in, as the plug-in reads it. */
+    brakkle::MusicalPosition musicalPositionOf (const brakkle::host::Transport& transport)
+    {
+        brakkle::MusicalPosition position;
+        const auto info = transport.getPosition();
+        position.ppq = info->getPpqPosition().orFallback (0.0);
+        position.bpm = transport.bpm;
+        if (const auto barStart = info->getPpqPositionOfLastBarStart())
+        {
+            position.hasBarStart = true;
+            position.barStartPpq = *barStart;
+        }
+        if (const auto meter = info->getTimeSignature())
+        {
+            position.numerator = meter->numerator;
+            position.denominator = meter->denominator;
+        }
+        return position;
+    }
+
+    /** The plug-in's cycle timing, block by block, marking what lands in the file. */
+    class Tracer
+    {
+    public:
+        Tracer (double rate, SliceMarks& marksToFill) : sampleRate (rate), marks (marksToFill)
+        {
+            grid.setSampleRate (rate);
+        }
+
+        /** Beat marks count from this song position at this sample. */
+        void seedBeats (juce::int64 sample, double songPosition, double bpm)
+        {
+            beatsFrom = sample;
+            beatPosition = (std::ceil (songPosition) - songPosition) * sampleRate * 60.0 / bpm;
+        }
+
+        /** One block at file sample `start` (negative in a pre-roll: not marked). */
+        void block (juce::int64 start, int length, const HostState& state, const brakkle::host::Transport& transport)
+        {
+            countBeats (start, length, state.bpm);
+
+            if (! state.playing)
+            {
+                // The plug-in's stop: a fresh cycle waits for the first playing
+                // sample, and Grid Lock locks afresh.
+                startCycle (state);
+                leaveGrid();
+                cyclesRunFree = false;
+                armed = true;
+                markPassing (start, start + length);
+                return;
+            }
+
+            const auto position = musicalPositionOf (transport);
+            const bool onGrid = snapped (gridLockIndex, state.values[gridLockIndex]) > 0.5f
+                                && position.bpm >= 1.0 && position.bpm <= 100000.0 && std::abs (position.ppq) < 1.0e9;
+
+            if (! onGrid)
+            {
+                if (grid.isLocked())
+                    leaveGrid();
+
+                play (start, 0, length, state);
+                cyclesRunFree = true;
+                return;
+            }
+
+            const auto change = grid.beginBlock (position);
+
+            if (change == brakkle::BeatGrid::Change::locked)
+            {
+                if (cyclesRunFree)
+                    steerCycleToGrid (state);
+                else
+                {
+                    startCycle (state);
+                    waiting = true;
+                }
+            }
+            else if (change == brakkle::BeatGrid::Change::retimed && ! waiting)
+            {
+                steerCycleToGrid (state);
+            }
+
+            steering = true;
+            cyclesRunFree = false;
+            int firstFrame = 0;
+
+            if (waiting)
+            {
+                // The input passes until the first line.
+                const auto line = grid.firstLineSampleFrom (grid.blockStart(), gridPeriod (state));
+                if (line - grid.blockStart() >= length)
+                {
+                    startCycle (state);
+                    markPassing (start, start + length);
+                    grid.endBlock (length);
+                    return;
+                }
+
+                firstFrame = (int) (line - grid.blockStart());
+                markPassing (start, start + firstFrame);
+                waiting = false;
+                counter = refreshPeriod;
+            }
+
+            play (start, firstFrame, length, state);
+            grid.endBlock (length);
+        }
+
+    private:
+        void countBeats (juce::int64 start, int length, double bpm)
+        {
+            for (int j = 0; j < length; ++j)
+            {
+                if (start + j < beatsFrom)
+                    continue;
+                if (beatPosition <= 0.0)
+                {
+                    marks.beats.push_back (start + j);
+                    beatPosition += sampleRate * 60.0 / bpm;
+                }
+                beatPosition -= 1.0;
+            }
+        }
+
+        void startCycle (const HostState& state)
+        {
+            sliceLength = duration (state.values, stutterTrio, adoptedBpm, (float) sampleRate);
+            refreshPeriod = duration (state.values, refreshTrio, adoptedBpm, (float) sampleRate);
+            counter = writePosition = playPosition = 0;
+        }
+
+        void leaveGrid()
+        {
+            grid.unlock();
+            steering = waiting = false;
+        }
+
+        brakkle::BeatGrid::Period gridPeriod (const HostState& state) const
+        {
+            if (snapped (refreshTrio + 2, state.values[refreshTrio + 2]) > 0.5f)
+            {
+                const auto index = (size_t) snapped (refreshTrio + 1, state.values[refreshTrio + 1]);
+                return { (double) brakkle::noteDivisionFractions[index][0], (double) brakkle::noteDivisionFractions[index][1] };
+            }
+
+            const double milliseconds = std::max (1.0, (double) snapped (refreshTrio, state.values[refreshTrio]));
+            return { milliseconds / 1000.0 * grid.tempo() / 60.0, 1.0 };
+        }
+
+        int samplesToNextLine (std::int64_t cycleStart, std::int64_t from, const HostState& state) const
+        {
+            const auto line = grid.firstLineSampleFrom (from, gridPeriod (state));
+            return (int) juce::jlimit<std::int64_t> (1, std::numeric_limits<int>::max(), line - cycleStart);
+        }
+
+        void steerCycleToGrid (const HostState& state)
+        {
+            // The running cycle now ends on the first line from this block on.
+            refreshPeriod = samplesToNextLine (grid.blockStart() - counter, grid.blockStart(), state);
+        }
+
+        void play (juce::int64 start, int firstFrame, int length, const HostState& state)
+        {
+            for (int j = firstFrame; j < length; ++j)
+            {
+                if (counter >= refreshPeriod)
+                {
+                    startCycle (state);
+                    if (steering)
+                    {
+                        const auto now = grid.blockStart() + j;
+                        refreshPeriod = samplesToNextLine (now, now + 1, state);
+                    }
+                    mark (marks.cycleStarts, start + j);
+                }
+                else if (armed)
+                {
+                    mark (marks.cycleStarts, start + j);
+                }
+                armed = false;
+
+                if (playPosition >= sliceLength)
+                    playPosition = 0;
+
+                if (j == firstFrame && (int) (adoptedBpm * 100.0f) != (int) ((float) state.bpm * 100.0f))
+                    adoptedBpm = (float) state.bpm;
+
+                if (writePosition < sliceLength)
+                {
+                    ++writePosition;
+                }
+                else
+                {
+                    if (playPosition == 0)
+                        mark (marks.repeatStarts, start + j);
+                    ++playPosition;
+                }
+                ++counter;
+            }
+        }
+
+        static void mark (std::vector<juce::int64>& list, juce::int64 sample)
+        {
+            if (sample >= 0)
+                list.push_back (sample);
+        }
+
+        void markPassing (juce::int64 from, juce::int64 to)
+        {
+            from = std::max<juce::int64> (from, 0);
+            if (from >= to)
+                return;
+            if (! marks.stopped.empty() && marks.stopped.back().second == from)
+                marks.stopped.back().second = to;
+            else
+                marks.stopped.push_back ({ from, to });
+        }
+
+        const size_t gridLockIndex = indexOf (ParameterIds::gridLock);
+        const double sampleRate;
+        SliceMarks& marks;
+
+        float adoptedBpm = 120.0f;
+        int sliceLength = 0, refreshPeriod = 0, counter = 0, writePosition = 0, playPosition = 0;
+        bool armed = false;   // a stopped block left a fresh cycle for the first playing frame
+
+        brakkle::BeatGrid grid;
+        bool steering = false, waiting = false, cyclesRunFree = false;
+
+        juce::int64 beatsFrom = 0;
+        double beatPosition = 0.0;
+    };
 }
 
 SliceMarks traceSlices (juce::int64 totalSamples,
                         int blockSize,
                         double sampleRate,
                         const HostState& initial,
-                        const std::vector<ScheduleEvent>& events)
+                        const std::vector<ScheduleEvent>& events,
+                        const PlaybackStart& start)
 {
     SliceMarks marks;
-    const auto rate = (float) sampleRate;
-    float adoptedBpm = 120.0f;
-    int sliceLength = 0, refreshPeriod = 0, counter = 0, writePosition = 0, playPosition = 0;
-    double beatPosition = 0.0;
-    bool armed = false;   // a stopped block left a fresh cycle for the first playing frame
+    Tracer tracer (sampleRate, marks);
+    brakkle::host::Transport transport;
+    transport.sampleRate = sampleRate;
 
-    auto startCycle = [&] (const HostState& state)
+    const auto hostState = [&transport] (const HostState& state)
     {
-        sliceLength = duration (state.values, stutterTrio, adoptedBpm, rate);
-        refreshPeriod = duration (state.values, refreshTrio, adoptedBpm, rate);
-        counter = writePosition = playPosition = 0;
+        transport.bpm = state.bpm;
+        transport.playing = state.playing;
+        transport.numerator = state.meterNumerator;
+        transport.denominator = state.meterDenominator;
     };
 
-    forEachBlock (totalSamples, blockSize, initial, events,
-                  [&] (juce::int64 start, int length, const HostState& state, const BlockChanges&)
+    // As renderThroughPlugin: what is due at the first sample holds from the
+    // pre-roll on, and the pre-roll plays up to the start position.
+    HostState first = initial;
+    BlockChanges atStart;
+    auto later = events.begin();
+    for (; later != events.end() && later->sample <= 0; ++later)
+        applyEvent (*later, first, atStart);
+
+    const double startBeats = atStart.located ? atStart.locateBeats : start.beats;
+
+    if (start.preroll > 0)
     {
-        for (int j = 0; j < length; ++j)
+        auto rolling = first;
+        rolling.playing = true;
+        hostState (rolling);
+        transport.locate (startBeats - (double) start.preroll * first.bpm / 60.0 / sampleRate);
+
+        for (juce::int64 done = 0; done < start.preroll;)
         {
-            if (beatPosition <= 0.0)
-            {
-                marks.beats.push_back (start + j);
-                beatPosition += sampleRate * 60.0 / state.bpm;
-            }
-            beatPosition -= 1.0;
+            const auto length = (int) juce::jmin ((juce::int64) blockSize, start.preroll - done);
+            tracer.block (done - start.preroll, length, rolling, transport);
+            transport.advance (length);
+            done += length;
         }
 
-        if (! state.playing)
+        hostState (first);
+    }
+    else
+    {
+        hostState (first);
+        transport.locate (startBeats);
+    }
+
+    tracer.seedBeats (0, startBeats, first.bpm);
+
+    forEachBlock (totalSamples, blockSize, first, std::vector<ScheduleEvent> (later, events.end()),
+                  [&] (juce::int64 blockStart, int length, const HostState& state, const BlockChanges& changes)
+    {
+        hostState (state);
+        if (changes.located)
         {
-            startCycle (state);
-            armed = true;
-            if (! marks.stopped.empty() && marks.stopped.back().second == start)
-                marks.stopped.back().second = start + length;
-            else
-                marks.stopped.push_back ({ start, start + length });
-            return;
+            transport.locate (changes.locateBeats);
+            tracer.seedBeats (blockStart, changes.locateBeats, state.bpm);
         }
 
-        for (int j = 0; j < length; ++j)
-        {
-            if (counter >= refreshPeriod)
-            {
-                startCycle (state);
-                marks.cycleStarts.push_back (start + j);
-            }
-            else if (armed)
-            {
-                marks.cycleStarts.push_back (start + j);
-            }
-            armed = false;
+        tracer.block (blockStart, length, state, transport);
 
-            if (playPosition >= sliceLength)
-                playPosition = 0;
-
-            if (j == 0 && (int) (adoptedBpm * 100.0f) != (int) ((float) state.bpm * 100.0f))
-                adoptedBpm = (float) state.bpm;
-
-            if (writePosition < sliceLength)
-            {
-                ++writePosition;
-            }
-            else
-            {
-                if (playPosition == 0)
-                    marks.repeatStarts.push_back (start + j);
-                ++playPosition;
-            }
-            ++counter;
-        }
+        if (state.playing)
+            transport.advance (length);
     });
 
     return marks;
