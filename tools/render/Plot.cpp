@@ -66,6 +66,8 @@ bool writePlot (const juce::File& file,
     g.fillAll (background);
 
     const auto total = (juce::int64) output.getNumSamples();
+    // Bars count from the song's start (4/4), wherever the render starts.
+    const auto songBeat = [&marks] (size_t b) { return b < marks.beatNumbers.size() ? marks.beatNumbers[b] : (int) b; };
     const int laneHeight = (plotHeight - top - bottom - laneGap) / 2;
     const Lane lanes[] = { { { left, top, plotWidth - left - right, laneHeight }, "input" },
                            { { left, top + laneHeight + laneGap, plotWidth - left - right, laneHeight }, "output" } };
@@ -88,7 +90,7 @@ bool writePlot (const juce::File& file,
 
         for (size_t b = 0; b < marks.beats.size(); ++b)
         {
-            g.setColour (b % 4 == 0 ? grid.brighter (0.3f) : grid);
+            g.setColour (songBeat (b) % 4 == 0 ? grid.brighter (0.3f) : grid);
             g.drawVerticalLine ((int) xFor (marks.beats[b], total, l.area), (float) l.area.getY(), (float) l.area.getBottom());
         }
 
@@ -130,11 +132,13 @@ bool writePlot (const juce::File& file,
     }
 
     const int beatsPerLabel = marks.beats.size() > 64 ? 16 : 4;
-    for (size_t b = 0; b < marks.beats.size(); b += (size_t) beatsPerLabel)
+    for (size_t b = 0; b < marks.beats.size(); ++b)
     {
+        if (songBeat (b) % beatsPerLabel != 0)
+            continue;
         const float x = xFor (marks.beats[b], total, lanes[0].area);
         g.setColour (text);
-        g.drawText ("bar " + juce::String (b / 4 + 1), (int) x - 30, top - 24, 60, 18, juce::Justification::centred);
+        g.drawText ("bar " + juce::String (songBeat (b) / 4 + 1), (int) x - 30, top - 24, 60, 18, juce::Justification::centred);
     }
 
     g.setColour (refreshMark);

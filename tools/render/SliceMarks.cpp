@@ -76,7 +76,8 @@ namespace
         void seedBeats (juce::int64 sample, double songPosition, double bpm)
         {
             beatsFrom = sample;
-            beatPosition = (std::ceil (songPosition) - songPosition) * sampleRate * 60.0 / bpm;
+            nextBeat = (int) std::ceil (songPosition);
+            beatPosition = (nextBeat - songPosition) * sampleRate * 60.0 / bpm;
         }
 
         /** One block at file sample `start` (negative in a pre-roll: not marked). */
@@ -163,6 +164,7 @@ namespace
                 if (beatPosition <= 0.0)
                 {
                     marks.beats.push_back (start + j);
+                    marks.beatNumbers.push_back (nextBeat++);
                     beatPosition += sampleRate * 60.0 / bpm;
                 }
                 beatPosition -= 1.0;
@@ -275,6 +277,7 @@ namespace
         bool steering = false, waiting = false, cyclesRunFree = false;
 
         juce::int64 beatsFrom = 0;
+        int nextBeat = 0;
         double beatPosition = 0.0;
     };
 }

@@ -16,6 +16,7 @@ struct SliceMarks
                                                                 // stopped, or Grid Lock waiting for a line
     std::vector<juce::int64> beats;          // every beat of the host's tempo, from the song position at the
                                              // first sample and after every locate
+    std::vector<int> beatNumbers;            // each beat's number in the song (0 at song position 0)
 };
 
 /** Follows the plug-in's timing through a render without any audio: the same
