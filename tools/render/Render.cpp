@@ -16,6 +16,17 @@ namespace
     }
 }
 
+void setTransport (brakkle::host::Transport& transport, const HostState& state, const BlockChanges& changes)
+{
+    transport.bpm = state.bpm;
+    transport.playing = state.playing;
+    transport.numerator = state.meterNumerator;
+    transport.denominator = state.meterDenominator;
+
+    if (changes.located)
+        transport.locate (changes.locateBeats);
+}
+
 std::vector<ScheduleEvent> withInitialSettings (const std::vector<ParameterSetting>& settings, std::vector<ScheduleEvent> events)
 {
     std::vector<ScheduleEvent> all;
@@ -57,65 +68,28 @@ juce::String renderThroughPlugin (brakkle::host::HostedPlugin& plugin,
             brakkle::host::HostedPlugin::setNormalised (*parameter, setting.normalised);
         }
 
-        transport.bpm = state.bpm;
-        transport.playing = state.playing;
-        transport.numerator = state.meterNumerator;
-        transport.denominator = state.meterDenominator;
-
-        if (changes.located)
-            transport.locate (changes.locateBeats);
-
+        setTransport (transport, state, changes);
         return true;
     };
 
-    // What is in force at the first sample (the command line's settings and
-    // the schedule's changes at time 0) already holds during the pre-roll.
-    HostState first = initial;
-    BlockChanges atStart;
-    auto later = events.begin();
-    for (; later != events.end() && later->sample <= 0; ++later)
-        applyEvent (*later, first, atStart);
-
-    const double startBeats = atStart.located ? atStart.locateBeats : start.beats;
-    atStart.located = true;
-    atStart.locateBeats = startBeats;
-
-    if (start.preroll > 0)
-    {
-        // A host's pre-roll: the transport plays and its position runs up to
-        // the start; the plug-in hears silence and what it returns is dropped.
-        auto rolling = first;
-        rolling.playing = true;
-        atStart.locateBeats = startBeats - (double) start.preroll * first.bpm / 60.0 / plugin.getSampleRate();
-        if (! apply (rolling, atStart))
-            return error;
-
-        for (juce::int64 done = 0; done < start.preroll;)
-        {
-            const auto length = (int) juce::jmin ((juce::int64) blockSize, start.preroll - done);
-            block.setSize (channels, length, false, false, true);
-            block.clear();
-            plugin.process (block);
-            done += length;
-        }
-
-        atStart = {};
-    }
-
-    if (! apply (first, atStart))
-        return error;
-
-    forEachBlock (total, blockSize, first, std::vector<ScheduleEvent> (later, events.end()),
-                  [&] (juce::int64 blockStart, int length, const HostState& state, const BlockChanges& changes)
+    forEachPlayedBlock (total, blockSize, plugin.getSampleRate(), initial, events, start,
+                        [&] (juce::int64 blockStart, int length, const HostState& state, const BlockChanges& changes)
     {
         if (error.isNotEmpty() || ! apply (state, changes))
             return;
 
+        // The pre-roll (negative starts) plays silence and its output is dropped.
+        const bool inFile = blockStart >= 0;
         block.setSize (channels, length, false, false, true);
-        for (int c = 0; c < channels; ++c)
+        if (! inFile)
+            block.clear();
+        for (int c = 0; c < channels && inFile; ++c)
             block.copyFrom (c, 0, audio, c, (int) blockStart, length);
 
         plugin.process (block);
+
+        if (! inFile)
+            return;
 
         for (int c = 0; c < channels; ++c)
             audio.copyFrom (c, (int) blockStart, block, c, 0, length);

@@ -24,6 +24,10 @@ juce::String renderThroughPlugin (brakkle::host::HostedPlugin& plugin,
                                   const PlaybackStart& start = {},
                                   const std::function<void (double)>& progress = {});
 
+/** The host's transport for a block: its tempo, playing state and meter, and
+    the song position where the block locates it. */
+void setTransport (brakkle::host::Transport& transport, const HostState& state, const BlockChanges& changes);
+
 /** The command-line settings as changes at the first sample, ahead of a schedule's. */
 std::vector<ScheduleEvent> withInitialSettings (const std::vector<ParameterSetting>& settings, std::vector<ScheduleEvent> events);
 

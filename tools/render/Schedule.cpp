@@ -158,4 +158,47 @@ void forEachBlock (juce::int64 totalSamples,
     }
 }
 
+void forEachPlayedBlock (juce::int64 totalSamples,
+                         int blockSize,
+                         double sampleRate,
+                         const HostState& initial,
+                         const std::vector<ScheduleEvent>& events,
+                         const PlaybackStart& start,
+                         const std::function<void (juce::int64, int, const HostState&, const BlockChanges&)>& callback)
+{
+    // What is in force at the first sample (the command line's settings and
+    // the schedule's changes at time 0) already holds during the pre-roll.
+    HostState first = initial;
+    BlockChanges atStart;
+    auto later = events.begin();
+    for (; later != events.end() && later->sample <= 0; ++later)
+        applyEvent (*later, first, atStart);
+
+    atStart.locateBeats = atStart.located ? atStart.locateBeats : start.beats;
+    atStart.located = true;
+
+    if (start.preroll > 0)
+    {
+        // A host's pre-roll: the transport plays and its position runs up to the start.
+        auto rolling = first;
+        rolling.playing = true;
+        atStart.locateBeats -= (double) start.preroll * first.bpm / 60.0 / sampleRate;
+
+        for (juce::int64 done = 0; done < start.preroll;)
+        {
+            const auto length = (int) juce::jmin ((juce::int64) blockSize, start.preroll - done);
+            callback (done - start.preroll, length, rolling, atStart);
+            atStart = {};
+            done += length;
+        }
+    }
+
+    // The schedule's later events never fall on the first block's start.
+    forEachBlock (totalSamples, blockSize, first, std::vector<ScheduleEvent> (later, events.end()),
+                  [&] (juce::int64 blockStart, int length, const HostState& state, const BlockChanges& changes)
+    {
+        callback (blockStart, length, state, blockStart == 0 ? atStart : changes);
+    });
+}
+
 } // namespace brakkle::render

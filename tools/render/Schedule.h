@@ -79,4 +79,18 @@ void forEachBlock (juce::int64 totalSamples,
                    const std::function<void (juce::int64 start, int length, const HostState& state,
                                              const BlockChanges& changes)>& callback);
 
+/** Walks a render as a host plays it from `start`: what is due at the first
+    sample holds from the first block on; a pre-roll's blocks come first, at
+    negative starts, playing from the position that many samples before the
+    start at the starting tempo; then forEachBlock's blocks. The first block
+    (the pre-roll's, or the file's without one) locates the song position. */
+void forEachPlayedBlock (juce::int64 totalSamples,
+                         int blockSize,
+                         double sampleRate,
+                         const HostState& initial,
+                         const std::vector<ScheduleEvent>& events,
+                         const PlaybackStart& start,
+                         const std::function<void (juce::int64 start, int length, const HostState& state,
+                                                   const BlockChanges& changes)>& callback);
+
 } // namespace brakkle::render

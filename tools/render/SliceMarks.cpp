@@ -1,6 +1,6 @@
 #include "SliceMarks.h"
 
-#include "PluginHost.h"
+#include "Render.h"
 #include "engine/BeatGrid.h"
 #include "engine/NoteDivisions.h"
 #include "processor/ParameterIds.h"
@@ -75,9 +75,10 @@ namespace
         /** Beat marks count from this song position at this sample. */
         void seedBeats (juce::int64 sample, double songPosition, double bpm)
         {
+            // A position a rounding away from a beat is on it.
             beatsFrom = sample;
-            nextBeat = (int) std::ceil (songPosition);
-            beatPosition = (nextBeat - songPosition) * sampleRate * 60.0 / bpm;
+            nextBeat = (int) std::ceil (songPosition - 1.0e-9);
+            beatPosition = std::max (0.0, nextBeat - songPosition) * sampleRate * 60.0 / bpm;
         }
 
         /** One block at file sample `start` (negative in a pre-roll: not marked). */
@@ -294,58 +295,14 @@ SliceMarks traceSlices (juce::int64 totalSamples,
     brakkle::host::Transport transport;
     transport.sampleRate = sampleRate;
 
-    const auto hostState = [&transport] (const HostState& state)
+    forEachPlayedBlock (totalSamples, blockSize, sampleRate, initial, events, start,
+                        [&] (juce::int64 blockStart, int length, const HostState& state, const BlockChanges& changes)
     {
-        transport.bpm = state.bpm;
-        transport.playing = state.playing;
-        transport.numerator = state.meterNumerator;
-        transport.denominator = state.meterDenominator;
-    };
+        setTransport (transport, state, changes);
 
-    // As renderThroughPlugin: what is due at the first sample holds from the
-    // pre-roll on, and the pre-roll plays up to the start position.
-    HostState first = initial;
-    BlockChanges atStart;
-    auto later = events.begin();
-    for (; later != events.end() && later->sample <= 0; ++later)
-        applyEvent (*later, first, atStart);
-
-    const double startBeats = atStart.located ? atStart.locateBeats : start.beats;
-
-    if (start.preroll > 0)
-    {
-        auto rolling = first;
-        rolling.playing = true;
-        hostState (rolling);
-        transport.locate (startBeats - (double) start.preroll * first.bpm / 60.0 / sampleRate);
-
-        for (juce::int64 done = 0; done < start.preroll;)
-        {
-            const auto length = (int) juce::jmin ((juce::int64) blockSize, start.preroll - done);
-            tracer.block (done - start.preroll, length, rolling, transport);
-            transport.advance (length);
-            done += length;
-        }
-
-        hostState (first);
-    }
-    else
-    {
-        hostState (first);
-        transport.locate (startBeats);
-    }
-
-    tracer.seedBeats (0, startBeats, first.bpm);
-
-    forEachBlock (totalSamples, blockSize, first, std::vector<ScheduleEvent> (later, events.end()),
-                  [&] (juce::int64 blockStart, int length, const HostState& state, const BlockChanges& changes)
-    {
-        hostState (state);
-        if (changes.located)
-        {
-            transport.locate (changes.locateBeats);
-            tracer.seedBeats (blockStart, changes.locateBeats, state.bpm);
-        }
+        // Beats count from the song position of the file's first sample and of every locate.
+        if (blockStart == 0 || (blockStart > 0 && changes.located))
+            tracer.seedBeats (blockStart, transport.ppqPosition, state.bpm);
 
         tracer.block (blockStart, length, state, transport);
 
