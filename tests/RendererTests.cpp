@@ -254,8 +254,7 @@ namespace
         int numerator, denominator;
         std::vector<double> cycles, repeats;      // beats after the file's first sample
         std::pair<double, double> passing;        // the input passes here, in beats (empty: none)
-        int jumpAt = 0;                           // a scheduled locate at this sample (0: none) ...
-        double locateTo = 0.0;                    // ... to this song position
+        const char* schedule = "";                // changes while it plays
     };
 
     // At 120 BPM and 44.1 kHz a beat is 22050 samples; a line between two
@@ -266,7 +265,11 @@ namespace
         // From beat 2.5 the first line is beat 3, half a beat into the file.
         { "PrerollThenMidBeatStart", 1776, 2.5, 4, 4, { 0.5, 1.5, 2.5, 3.5, 4.5, 5.5 }, { 1, 2, 3, 4, 5 }, { 0, 0.5 } },
         // On beat 2 the song jumps back to beat 0.5: nothing until beat 1, half a beat later.
-        { "LocateBackToMidBeat", 0, 0.0, 4, 4, { 0, 1, 2.5, 3.5, 4.5, 5.5 }, { 0.5, 1.5, 3, 4, 5 }, { 2, 2.5 }, 44100, 0.5 },
+        { "LocateBackToMidBeat", 0, 0.0, 4, 4, { 0, 1, 2.5, 3.5, 4.5, 5.5 }, { 0.5, 1.5, 3, 4, 5 }, { 2, 2.5 }, "2b locate=0.5" },
+        // Off from beat 0.5, cycles count from the first sample; switched on at beat 1.1 the
+        // running cycle plays on (no wait) and ends on the next line, beat 2, 1.5 beats in.
+        { "SwitchedOnWhilePlaying", 0, 0.5, 4, 4, { 0, 1.5, 2.5, 3.5, 4.5, 5.5 }, { 0.5, 1, 2, 3, 4, 5 }, { 0, 0 },
+          "0 gridLock=off\n0.3 gridLock=on" },
         // 7/8 from beat 3.25: lines at 3.5 (bar), 4.5, 5.5, 6.5, 7 (bar), 8, 9; the half-beat
         // cycle from 6.5 to the bar line at 7 has no repeat.
         { "SevenEightFromMidBar", 0, 3.25, 7, 8, { 0.25, 1.25, 2.25, 3.25, 3.75, 4.75, 5.75 }, { 0.75, 1.75, 2.75, 4.25, 5.25 }, { 0, 0.25 } },
@@ -304,15 +307,9 @@ namespace
             EXPECT_EQ (parseParameterSetting ("stutterTimeBpm=1/8", settings[1]), juce::String());
             EXPECT_EQ (parseParameterSetting ("refreshTimeBpm=1/4", settings[2]), juce::String());
 
-            std::vector<ScheduleEvent> jump;
-            if (GetParam().jumpAt > 0)
-            {
-                jump.resize (1);
-                jump[0].sample = GetParam().jumpAt;
-                jump[0].kind = ScheduleEvent::Kind::locate;
-                jump[0].beats = GetParam().locateTo;
-            }
-            return withInitialSettings (settings, jump);
+            std::vector<ScheduleEvent> scheduled;
+            EXPECT_EQ (parseSchedule (GetParam().schedule, 44100.0, 120.0, scheduled), juce::String());
+            return withInitialSettings (settings, scheduled);
         }
 
         static juce::AudioBuffer<float> noise()
