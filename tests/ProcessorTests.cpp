@@ -182,7 +182,7 @@ TEST (Processor, EngineFieldsFollowTheParameters)
     EXPECT_EQ (engineValues (processor.stutterEngine), parameterValues (processor));
     EXPECT_EQ ((float) processor.stutterEngine.stutterTimeFree, 333.0f);
 
-    // Scribble over the engine's copy: any one change rewrites all fifteen.
+    // Scribble over the engine's copy: any one change rewrites them all.
     for (auto* field : { &processor.stutterEngine.mix, &processor.stutterEngine.fadeVol, &processor.stutterEngine.filterFreq })
         *field = -1.0f;
 

@@ -1,5 +1,5 @@
 // One instance, three threads, as a busy host drives it: host automation moves
-// all fifteen parameters at random, the audio thread processes blocks, and the
+// every parameter at random, the audio thread processes blocks, and the
 // host saves and restores the project meanwhile. Built with ThreadSanitizer
 // (tools/sanitize thread), the same test shows that the plug-in's own data is
 // shared without races.
