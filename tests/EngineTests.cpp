@@ -389,7 +389,7 @@ TEST (StutterEngine, MatchesTheReferenceUnderRandomAutomation)
     const auto anotherTempo = [&]
     {
         float t = bpm;
-        while (t == bpm)
+        while (juce::exactlyEqual (t, bpm))
             t = tempos[tempoRandom.nextInt ((int) std::size (tempos))];
         return t;
     };

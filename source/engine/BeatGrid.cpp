@@ -1,7 +1,10 @@
 #include "BeatGrid.h"
 
+#include "NoteDivisions.h"
+
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace brakkle
 {
@@ -22,10 +25,21 @@ namespace
 
     constexpr int maxLineSteps = 8;
 
+    // The tempos and positions the grid follows.
+    constexpr double slowestTempo = 1.0;
+    constexpr double fastestTempo = 100000.0;
+    constexpr double farthestPosition = 1.0e9;
+
     bool isUsableMeter (int numerator, int denominator) noexcept
     {
         return numerator > 0 && denominator > 0;
     }
+}
+
+bool BeatGrid::canFollow (const MusicalPosition& host) noexcept
+{
+    return host.bpm >= slowestTempo && host.bpm <= fastestTempo
+        && std::abs (host.ppq) < farthestPosition;   // false for NaN
 }
 
 void BeatGrid::setSampleRate (double newSampleRate) noexcept
@@ -160,6 +174,24 @@ std::int64_t BeatGrid::firstLineSampleFrom (std::int64_t sample, Period period) 
     }
 
     return sample;   // positions too far out to tell lines apart: start now
+}
+
+int BeatGrid::samplesToLine (std::int64_t cycleStart, std::int64_t from, Period period) const noexcept
+{
+    const auto samples = firstLineSampleFrom (from, period) - cycleStart;
+    return (int) std::clamp<std::int64_t> (samples, 1, std::numeric_limits<int>::max());
+}
+
+BeatGrid::Period BeatGrid::refreshPeriod (bool sync, int noteIndex, double freeTimeMs) const noexcept
+{
+    if (sync)
+    {
+        const auto& fraction = noteDivisionFractions[(size_t) std::clamp (noteIndex, 0, numNoteDivisions - 1)];
+        return { (double) fraction[0], (double) fraction[1] };
+    }
+
+    const double milliseconds = std::max (1.0, freeTimeMs);   // a NaN gives 1
+    return { milliseconds / 1000.0 * bpm / 60.0, 1.0 };
 }
 
 } // namespace brakkle

@@ -56,6 +56,11 @@ public:
 
     void setSampleRate (double newSampleRate) noexcept;
 
+    /** False for positions the grid does not follow, so that Grid Lock acts as
+        if it were off: tempos below 1 or above 100000 BPM, positions farther
+        than a billion quarter notes out, and anything that is no number. */
+    static bool canFollow (const MusicalPosition& host) noexcept;
+
     /** Forgets the lock: the next block locks afresh. */
     void unlock() noexcept { locked = false; }
     bool isLocked() const noexcept { return locked; }
@@ -72,6 +77,15 @@ public:
     /** The first sample at or after `sample` whose position is at or past a
         refresh line. Needs a lock. */
     std::int64_t firstLineSampleFrom (std::int64_t sample, Period period) const noexcept;
+
+    /** Samples from `cycleStart` to the first line at or after `from`: the
+        length of a cycle that ends there, at least 1. Needs a lock. */
+    int samplesToLine (std::int64_t cycleStart, std::int64_t from, Period period) const noexcept;
+
+    /** The period of a refresh setting: a note division by its index (an exact
+        fraction, so triplet lines stay exact), or a free time in milliseconds
+        at the tempo the grid follows. */
+    Period refreshPeriod (bool sync, int noteIndex, double freeTimeMs) const noexcept;
 
     /** The host tempo the grid follows, in beats per minute. */
     double tempo() const noexcept { return bpm; }

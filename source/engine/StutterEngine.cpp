@@ -19,10 +19,6 @@ namespace
     constexpr float defaultTempo = 120.0f;
     // Tempos outside (0, maxTempo] or not finite are never adopted.
     constexpr float maxTempo = 100000.0f;
-    // Host positions farther out than this (in quarter notes), or tempos below
-    // this, are not followed: Grid Lock acts as if it were off.
-    constexpr double farthestGridPosition = 1.0e9;
-    constexpr double slowestGridTempo = 1.0;
 
     /** The bytes juce::AudioBuffer<float>::setSize asks for to hold this many
         channels and samples: each channel rounded up to whole groups of four
@@ -47,12 +43,6 @@ namespace
     bool isUsableTempo (float tempo) noexcept
     {
         return tempo > 0.0f && tempo <= maxTempo;   // false for NaN
-    }
-
-    bool isUsableGridPosition (const brakkle::MusicalPosition& position) noexcept
-    {
-        return position.bpm >= slowestGridTempo && position.bpm <= (double) maxTempo
-            && std::abs (position.ppq) < farthestGridPosition;   // false for NaN
     }
 
     /** The tempo in truncated hundredths of a BPM. */
@@ -180,7 +170,7 @@ void StutterEngine::process (juce::AudioBuffer<float>& buffer, float hostBpm, bo
         return;
     }
 
-    if (position != nullptr && gridLock > 0.5f && isUsableGridPosition (*position))
+    if (position != nullptr && gridLock > 0.5f && brakkle::BeatGrid::canFollow (*position))
     {
         processOnGrid (buffer, hostBpm, *position);
         return;
@@ -235,7 +225,6 @@ void StutterEngine::processOnGrid (juce::AudioBuffer<float>& buffer, float hostB
         steerCycleToGrid();
     }
 
-    gridSteering = true;
     cyclesRunFree = false;
     int firstFrame = 0;
 
@@ -264,9 +253,7 @@ void StutterEngine::processOnGrid (juce::AudioBuffer<float>& buffer, float hostB
 void StutterEngine::rearmGrid() noexcept
 {
     // Stopped, bypassed or prepared again: Grid Lock locks afresh and waits for its next line.
-    grid.unlock();
-    gridSteering = false;
-    gridWaiting = false;
+    leaveGrid();
     cyclesRunFree = false;
 }
 
@@ -275,7 +262,6 @@ void StutterEngine::leaveGrid() noexcept
     // Grid Lock switched off or the host's position gone: a running cycle ends
     // where it was heading and free-running cycles follow; a wait ends at once.
     grid.unlock();
-    gridSteering = false;
     gridWaiting = false;
 }
 
@@ -283,27 +269,12 @@ void StutterEngine::steerCycleToGrid() noexcept
 {
     // The running cycle now ends on the first line from this block on.
     const auto blockStart = grid.blockStart();
-    refreshPeriod = samplesToNextLine (blockStart - refreshCounter, blockStart);
-}
-
-int StutterEngine::samplesToNextLine (std::int64_t cycleStart, std::int64_t from) const noexcept
-{
-    const auto line = grid.firstLineSampleFrom (from, gridPeriod());
-    return (int) juce::jlimit<std::int64_t> (1, std::numeric_limits<int>::max(), line - cycleStart);
+    refreshPeriod = grid.samplesToLine (blockStart - refreshCounter, blockStart, gridPeriod());
 }
 
 brakkle::BeatGrid::Period StutterEngine::gridPeriod() const noexcept
 {
-    // Note divisions as exact fractions (triplet lines stay exact); free times
-    // in quarter notes at the host's tempo.
-    if (refreshSync > 0.5f)
-    {
-        const auto& fraction = brakkle::noteDivisionFractions[(size_t) noteIndexOf (refreshTimeBpm)];
-        return { (double) fraction[0], (double) fraction[1] };
-    }
-
-    const double milliseconds = juce::jmax (1.0, (double) refreshTimeFree);   // a NaN gives 1
-    return { milliseconds / 1000.0 * grid.tempo() / 60.0, 1.0 };
+    return grid.refreshPeriod (refreshSync > 0.5f, noteIndexOf (refreshTimeBpm), refreshTimeFree);
 }
 
 void StutterEngine::restartSlice() noexcept
@@ -351,10 +322,11 @@ void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float host
         {
             startCycle();
 
-            if (gridSteering)
+            // On the grid, the cycle ends on the next line.
+            if (grid.isLocked())
             {
                 const auto now = grid.blockStart() + j;
-                refreshPeriod = samplesToNextLine (now, now + 1);
+                refreshPeriod = grid.samplesToLine (now, now + 1, gridPeriod());
             }
 
             slice = sliceBuffer.getArrayOfWritePointers();

@@ -113,7 +113,6 @@ private:
     void rearmGrid() noexcept;
     void leaveGrid() noexcept;
     void steerCycleToGrid() noexcept;
-    int samplesToNextLine (std::int64_t cycleStart, std::int64_t from) const noexcept;
     brakkle::BeatGrid::Period gridPeriod() const noexcept;
     void restartSlice() noexcept;
     void adoptTempo (int blockTempoKey, float hostBpm) noexcept;
@@ -162,7 +161,6 @@ private:
 
     // Grid Lock
     brakkle::BeatGrid grid;
-    bool gridSteering = false;    // this block's cycles end on the grid's lines
     bool gridWaiting = false;     // locked: the input passes until the first line
     bool cyclesRunFree = false;   // the last block played free-running cycles
 

@@ -138,7 +138,7 @@ void forEachBlock (juce::int64 totalSamples,
                    int blockSize,
                    HostState state,
                    const std::vector<ScheduleEvent>& events,
-                   const std::function<void (juce::int64, int, const HostState&, const BlockChanges&)>& callback)
+                   const BlockCallback& callback)
 {
     size_t next = 0;
     BlockChanges changed;
@@ -164,7 +164,7 @@ void forEachPlayedBlock (juce::int64 totalSamples,
                          const HostState& initial,
                          const std::vector<ScheduleEvent>& events,
                          const PlaybackStart& start,
-                         const std::function<void (juce::int64, int, const HostState&, const BlockChanges&)>& callback)
+                         const BlockCallback& callback)
 {
     // What is in force at the first sample (the command line's settings and
     // the schedule's changes at time 0) already holds during the pre-roll.

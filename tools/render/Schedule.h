@@ -68,6 +68,11 @@ struct BlockChanges
 /** Applies one event to the host state, and to a block's changes. */
 void applyEvent (const ScheduleEvent& event, HostState& state, BlockChanges& changes);
 
+/** Called for each block of a render: where it starts, its length, the host
+    state it plays in and what changed at its start. */
+using BlockCallback = std::function<void (juce::int64 start, int length, const HostState& state,
+                                          const BlockChanges& changes)>;
+
 /** Walks a render: splits [0, totalSamples) into blocks of at most blockSize
     that also break at every event, applies the events due at each block's start
     to the host state, and calls back with the block, the state it plays in and
@@ -76,8 +81,7 @@ void forEachBlock (juce::int64 totalSamples,
                    int blockSize,
                    HostState initial,
                    const std::vector<ScheduleEvent>& events,
-                   const std::function<void (juce::int64 start, int length, const HostState& state,
-                                             const BlockChanges& changes)>& callback);
+                   const BlockCallback& callback);
 
 /** Walks a render as a host plays it from `start`: what is due at the first
     sample holds from the first block on; a pre-roll's blocks come first, at
@@ -90,7 +94,6 @@ void forEachPlayedBlock (juce::int64 totalSamples,
                          const HostState& initial,
                          const std::vector<ScheduleEvent>& events,
                          const PlaybackStart& start,
-                         const std::function<void (juce::int64 start, int length, const HostState& state,
-                                                   const BlockChanges& changes)>& callback);
+                         const BlockCallback& callback);
 
 } // namespace brakkle::render

@@ -6,7 +6,6 @@
 #include "processor/ParameterIds.h"
 
 #include <cmath>
-#include <limits>
 
 namespace brakkle::render
 {
@@ -100,7 +99,7 @@ namespace
 
             const auto position = musicalPositionOf (transport);
             const bool onGrid = snapped (gridLockIndex, state.values[gridLockIndex]) > 0.5f
-                                && position.bpm >= 1.0 && position.bpm <= 100000.0 && std::abs (position.ppq) < 1.0e9;
+                                && brakkle::BeatGrid::canFollow (position);
 
             if (! onGrid)
             {
@@ -129,7 +128,6 @@ namespace
                 steerCycleToGrid (state);
             }
 
-            steering = true;
             cyclesRunFree = false;
             int firstFrame = 0;
 
@@ -182,31 +180,20 @@ namespace
         void leaveGrid()
         {
             grid.unlock();
-            steering = waiting = false;
+            waiting = false;
         }
 
         brakkle::BeatGrid::Period gridPeriod (const HostState& state) const
         {
-            if (snapped (refreshTrio + 2, state.values[refreshTrio + 2]) > 0.5f)
-            {
-                const auto index = (size_t) snapped (refreshTrio + 1, state.values[refreshTrio + 1]);
-                return { (double) brakkle::noteDivisionFractions[index][0], (double) brakkle::noteDivisionFractions[index][1] };
-            }
-
-            const double milliseconds = std::max (1.0, (double) snapped (refreshTrio, state.values[refreshTrio]));
-            return { milliseconds / 1000.0 * grid.tempo() / 60.0, 1.0 };
-        }
-
-        int samplesToNextLine (std::int64_t cycleStart, std::int64_t from, const HostState& state) const
-        {
-            const auto line = grid.firstLineSampleFrom (from, gridPeriod (state));
-            return (int) juce::jlimit<std::int64_t> (1, std::numeric_limits<int>::max(), line - cycleStart);
+            return grid.refreshPeriod (snapped (refreshTrio + 2, state.values[refreshTrio + 2]) > 0.5f,
+                                       (int) snapped (refreshTrio + 1, state.values[refreshTrio + 1]),
+                                       snapped (refreshTrio, state.values[refreshTrio]));
         }
 
         void steerCycleToGrid (const HostState& state)
         {
             // The running cycle now ends on the first line from this block on.
-            refreshPeriod = samplesToNextLine (grid.blockStart() - counter, grid.blockStart(), state);
+            refreshPeriod = grid.samplesToLine (grid.blockStart() - counter, grid.blockStart(), gridPeriod (state));
         }
 
         void play (juce::int64 start, int firstFrame, int length, const HostState& state)
@@ -216,10 +203,10 @@ namespace
                 if (counter >= refreshPeriod)
                 {
                     startCycle (state);
-                    if (steering)
+                    if (grid.isLocked())
                     {
                         const auto now = grid.blockStart() + j;
-                        refreshPeriod = samplesToNextLine (now, now + 1, state);
+                        refreshPeriod = grid.samplesToLine (now, now + 1, gridPeriod (state));
                     }
                     mark (marks.cycleStarts, start + j);
                 }
@@ -275,7 +262,7 @@ namespace
         bool armed = false;   // a stopped block left a fresh cycle for the first playing frame
 
         brakkle::BeatGrid grid;
-        bool steering = false, waiting = false, cyclesRunFree = false;
+        bool waiting = false, cyclesRunFree = false;
 
         juce::int64 beatsFrom = 0;
         int nextBeat = 0;
