@@ -51,28 +51,50 @@ void BeatGrid::setSampleRate (double newSampleRate) noexcept
     locked = false;
 }
 
-BeatGrid::Change BeatGrid::beginBlock (const MusicalPosition& host) noexcept
+BeatGrid::Change BeatGrid::beginBlock (const MusicalPosition& host, bool waiting) noexcept
 {
-    const bool jumped = locked && std::abs (host.ppq - positionOf (start)) > jumpTolerance;
+    adoptLoop (host);
+    const bool held = locked && isHeld (host);
+    lastHostPpq = host.ppq;
+
+    if (held)
+    {
+        // Standing still is no position to follow: the next block, once it moves,
+        // tells where the song really started.
+        lockAt (host);
+        return Change::held;
+    }
+
+    const double expected = positionOf (start);
+    const double deviation = std::abs (host.ppq - expected);
+    const bool tempoChanged = host.bpm < bpm || host.bpm > bpm;
+
+    // A tempo that changed somewhere in the last block (a step, a ramp) moved
+    // the host by up to this much more or less than the grid expected.
+    const double tempoDrift = tempoChanged ? std::abs (host.bpm - bpm) / 60.0 * (double) lastBlockLength / sampleRate : 0.0;
+    const bool jumped = locked && deviation > jumpTolerance + tempoDrift;
 
     if (! locked || jumped)
     {
-        anchorSample = start;
-        anchorPpq = host.ppq;
-        bpm = host.bpm;
-        samplesPerQuarter = 60.0 * sampleRate / bpm;
-        adoptBars (host);
-        locked = true;
+        lockAt (host);
         return Change::locked;
+    }
+
+    if (waiting)
+    {
+        // Nothing depends on the lock yet: the latest report places the lines.
+        lockAt (host);
+        return Change::none;
     }
 
     auto change = Change::none;
 
-    // A new tempo holds from this block on, from where the grid itself is now:
-    // the host's own (rounded) position is not taken.
-    if (host.bpm < bpm || host.bpm > bpm)
+    // A new tempo holds from this block on. Where the host is differs from the
+    // grid's own position only by rounding, the grid keeps its own; a ramp or a
+    // step inside the last block moved the host further, and it is followed.
+    if (tempoChanged)
     {
-        anchorPpq = positionOf (start);
+        anchorPpq = deviation > roundingTolerance ? host.ppq : expected;
         anchorSample = start;
         bpm = host.bpm;
         samplesPerQuarter = 60.0 * sampleRate / bpm;
@@ -99,6 +121,76 @@ BeatGrid::Change BeatGrid::beginBlock (const MusicalPosition& host) noexcept
     }
 
     return change;
+}
+
+void BeatGrid::lockAt (const MusicalPosition& host) noexcept
+{
+    anchorSample = start;
+    anchorPpq = host.ppq;
+    bpm = host.bpm;
+    samplesPerQuarter = 60.0 * sampleRate / bpm;
+    adoptBars (host);
+    locked = true;
+}
+
+bool BeatGrid::isHeld (const MusicalPosition& host) const noexcept
+{
+    // The last block should have moved the song clearly further than any
+    // rounding of the host's position could hide.
+    constexpr double standingStill = 1.0e-9;
+    const double expectedMove = (double) lastBlockLength / samplesPerQuarter;
+    return lastBlockLength > 0 && expectedMove > 4.0 * roundingTolerance
+        && std::abs (host.ppq - lastHostPpq) < standingStill;
+}
+
+void BeatGrid::adoptLoop (const MusicalPosition& host) noexcept
+{
+    constexpr double shortestLoop = 1.0 / 64.0;
+    loopReported = host.looping && std::isfinite (host.loopStartPpq) && std::isfinite (host.loopEndPpq)
+                && host.loopEndPpq - host.loopStartPpq >= shortestLoop && host.loopStartPpq >= -farthestPosition
+                && host.loopEndPpq <= farthestPosition;
+    loopStart = host.loopStartPpq;
+    loopEnd = host.loopEndPpq;
+}
+
+std::int64_t BeatGrid::loopWrapSampleFrom (std::int64_t from) const noexcept
+{
+    if (! locked || ! loopReported || positionOf (from) >= loopEnd || positionOf (from) < loopStart - jumpTolerance)
+        return -1;
+
+    return std::max (from, sampleAt (loopEnd));
+}
+
+void BeatGrid::wrapLoop (std::int64_t sample) noexcept
+{
+    const double past = std::max (0.0, positionOf (sample) - loopEnd);
+    anchorPpq = loopStart + past;
+    anchorSample = sample;
+}
+
+std::int64_t BeatGrid::recentLineSample (std::int64_t maxSamplesBack, Period period) const noexcept
+{
+    if (! locked || maxSamplesBack < 0)
+        return -1;
+
+    // The latest line at or before the block's first sample lies at most one
+    // period before it.
+    const double length = period.numerator / period.denominator;
+    const double from = std::max (positionOf (start - maxSamplesBack - 1), positionOf (start) - length - lineSlack);
+    std::int64_t found = -1;
+    double line = lineAfter (from, period);
+
+    for (int step = 0; step < maxLineSteps; ++step)
+    {
+        const auto reached = sampleAt (line);
+        if (reached > start)
+            break;
+        if (reached >= start - maxSamplesBack)
+            found = reached;
+        line = lineAfter (line, period);
+    }
+
+    return found;
 }
 
 void BeatGrid::adoptBars (const MusicalPosition& host) noexcept
@@ -176,6 +268,20 @@ std::int64_t BeatGrid::firstLineSampleFrom (std::int64_t sample, Period period) 
     return sample;   // positions too far out to tell lines apart: start now
 }
 
+BeatGrid::Boundary BeatGrid::nextBoundary (std::int64_t from, Period period) const noexcept
+{
+    const auto line = firstLineSampleFrom (from, period);
+    const auto wrap = loopWrapSampleFrom (from);
+
+    if (wrap < 0 || wrap > line)
+        return { line, false, true };
+
+    // Is the loop's start a line? The first line from just before it says.
+    constexpr double nearLine = 1.0e-8;
+    const bool onLine = std::abs (lineAfter (loopStart - nearLine, period) - loopStart) < nearLine;
+    return { wrap, true, onLine };
+}
+
 int BeatGrid::samplesToLine (std::int64_t cycleStart, std::int64_t from, Period period) const noexcept
 {
     const auto samples = firstLineSampleFrom (from, period) - cycleStart;
@@ -184,6 +290,13 @@ int BeatGrid::samplesToLine (std::int64_t cycleStart, std::int64_t from, Period 
 
 BeatGrid::Period BeatGrid::refreshPeriod (bool sync, int noteIndex, double freeTimeMs) const noexcept
 {
+    if (sync && noteIndex >= oneBarNoteDivision)
+    {
+        // Bars are the host's bars.
+        const double bars = noteIndex > oneBarNoteDivision ? 2.0 : 1.0;
+        return { 4.0 * numerator * bars, (double) denominator };
+    }
+
     if (sync)
     {
         const auto& fraction = noteDivisionFractions[(size_t) std::clamp (noteIndex, 0, numNoteDivisions - 1)];

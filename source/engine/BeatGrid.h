@@ -14,6 +14,9 @@ struct MusicalPosition
     double barStartPpq = 0.0;      // quarter notes at the start of the bar ppq lies in
     int numerator = 4;             // meter; 4/4 when the host gives none
     int denominator = 4;
+    bool looping = false;          // the host plays a loop and says where:
+    double loopStartPpq = 0.0;     // it wraps from loopEndPpq to loopStartPpq,
+    double loopEndPpq = 0.0;       // possibly inside a block
 };
 
 /** The host's beat grid followed sample by sample: where the refresh lines of a
@@ -46,13 +49,18 @@ public:
     {
         none,       // the host plays on where it was expected to be
         locked,     // a fresh lock: the first one, or after a jump
-        retimed     // the tempo or the bars changed: lines ahead move with them
+        retimed,    // the tempo or the bars changed: lines ahead move with them
+        held        // the host's position stands still while it plays (a held pre-roll)
     };
 
     /** How far the host may stray from the grid's own position before it counts
         as a jump, in quarter notes: well above the rounding hosts apply to their
         positions (1/1920 of a quarter at most), well below a "1/64 T" (1/24). */
     static constexpr double jumpTolerance = 1.0 / 128.0;
+
+    /** Within this (quarter notes) a host's position is the grid's own, rounded:
+        the grid keeps its exact arithmetic. Hosts round to 1/1920 at most. */
+    static constexpr double roundingTolerance = 1.0 / 1920.0;
 
     void setSampleRate (double newSampleRate) noexcept;
 
@@ -65,11 +73,14 @@ public:
     void unlock() noexcept { locked = false; }
     bool isLocked() const noexcept { return locked; }
 
-    /** Takes the host's position for a block that starts at blockStart(). */
-    Change beginBlock (const MusicalPosition& host) noexcept;
+    /** Takes the host's position for a block that starts at blockStart().
+        While `waiting` (no cycle depends on the lock) the host's report is
+        taken as it is, so the first line after a wait falls where the latest
+        report puts it. */
+    Change beginBlock (const MusicalPosition& host, bool waiting = false) noexcept;
 
     /** Moves the grid's clock past a block of this many samples. */
-    void endBlock (int numSamples) noexcept { start += numSamples; }
+    void endBlock (int numSamples) noexcept { start += numSamples; lastBlockLength = numSamples; }
 
     /** The grid's clock at the first sample of the current block. */
     std::int64_t blockStart() const noexcept { return start; }
@@ -78,14 +89,42 @@ public:
         refresh line. Needs a lock. */
     std::int64_t firstLineSampleFrom (std::int64_t sample, Period period) const noexcept;
 
+    /** Where a cycle running at `from` ends: the first line at or after it, or
+        the host's loop wrap if that comes first (lineAtWrap: the loop starts
+        on a line, so a cycle starts right after the wrap). Needs a lock. */
+    struct Boundary
+    {
+        std::int64_t sample = 0;
+        bool wraps = false;
+        bool lineAtWrap = true;
+    };
+
+    Boundary nextBoundary (std::int64_t from, Period period) const noexcept;
+
     /** Samples from `cycleStart` to the first line at or after `from`: the
         length of a cycle that ends there, at least 1. Needs a lock. */
     int samplesToLine (std::int64_t cycleStart, std::int64_t from, Period period) const noexcept;
 
     /** The period of a refresh setting: a note division by its index (an exact
-        fraction, so triplet lines stay exact), or a free time in milliseconds
-        at the tempo the grid follows. */
+        fraction, so triplet lines stay exact; "1 BAR" and "2 BARS" are one and
+        two of the host's bars), or a free time in milliseconds at the tempo
+        the grid follows. */
     Period refreshPeriod (bool sync, int noteIndex, double freeTimeMs) const noexcept;
+
+    /** Quarter notes in the host's bar. */
+    double barLength() const noexcept { return bar; }
+
+    /** The sample at which a loop the host reported wraps back, at or after
+        `from`; or -1 when none lies ahead in the current stretch. */
+    std::int64_t loopWrapSampleFrom (std::int64_t from) const noexcept;
+
+    /** Follows the reported loop back to its start at `sample` (its wrap sample). */
+    void wrapLoop (std::int64_t sample) noexcept;
+
+    /** The most recent refresh line at or before the current block's first
+        sample, if it lies at most maxSamplesBack samples back: the sample it
+        was reached at. -1 when there is none so near. */
+    std::int64_t recentLineSample (std::int64_t maxSamplesBack, Period period) const noexcept;
 
     /** The host tempo the grid follows, in beats per minute. */
     double tempo() const noexcept { return bpm; }
@@ -95,6 +134,9 @@ public:
 
 private:
     std::int64_t sampleAt (double ppq) const noexcept;
+    void lockAt (const MusicalPosition& host) noexcept;
+    void adoptLoop (const MusicalPosition& host) noexcept;
+    bool isHeld (const MusicalPosition& host) const noexcept;
     double lineAfter (double ppq, Period period) const noexcept;
     void adoptBars (const MusicalPosition& host) noexcept;
 
@@ -110,6 +152,11 @@ private:
     double barOrigin = 0.0;           // a bar line, and the bar length, in quarter notes
     double bar = 4.0;
     int numerator = 4, denominator = 4;
+
+    int lastBlockLength = 0;          // the block before the current one
+    double lastHostPpq = 0.0;         // where the host said that block started
+    bool loopReported = false;
+    double loopStart = 0.0, loopEnd = 0.0;
 };
 
 } // namespace brakkle

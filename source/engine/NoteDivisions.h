@@ -42,6 +42,9 @@ inline constexpr std::array<std::array<int, 2>, numNoteDivisions> noteDivisionFr
     { 4, 1 },  { 8, 1 }
 }};
 
+/** Index of "1 BAR"; "2 BARS" follows it. */
+inline constexpr int oneBarNoteDivision = 18;
+
 /** Index of the longest division ("2 BARS"). */
 inline constexpr int longestNoteDivision = numNoteDivisions - 1;
 

@@ -17,6 +17,8 @@ namespace
     constexpr float cachedSliceSeconds = 0.5f;
     constexpr float edgeFadeSeconds = 0.01f;
     constexpr float defaultTempo = 120.0f;
+    // Slice storage is reserved for the longest slice at this tempo or faster.
+    constexpr float slowestReservedTempo = 60.0f;
     // Tempos outside (0, maxTempo] or not finite are never adopted.
     constexpr float maxTempo = 100000.0f;
 
@@ -105,6 +107,8 @@ void StutterEngine::prepare (const juce::dsp::ProcessSpec& spec)
     reserveSliceStorage (numChannels);
 
     grid.setSampleRate (spec.sampleRate);
+    history.prepare (numChannels, (int) spec.maximumBlockSize);
+    handOver.prepare (numChannels, (int) (sampleRate * edgeFadeSeconds));
     rearmGrid();
 
     // Kept designs and gains cover slices up to half a second: those repeat most.
@@ -115,7 +119,11 @@ void StutterEngine::prepare (const juce::dsp::ProcessSpec& spec)
 
 int StutterEngine::durationInSamples (float sync, float noteIndex, float freeTimeMs) const noexcept
 {
-    const float seconds = sync > 0.5f ? (60.0f / bpm) * noteBeats[(size_t) noteIndexOf (noteIndex)]
+    // "1 BAR" and "2 BARS" are four and eight quarters, or the host's bars on the grid.
+    const int index = noteIndexOf (noteIndex);
+    const float beats = index < brakkle::oneBarNoteDivision ? noteBeats[(size_t) index]
+                                                            : barBeats * (float) (index - brakkle::oneBarNoteDivision + 1);
+    const float seconds = sync > 0.5f ? (60.0f / bpm) * beats
                                       : freeTimeMs / 1000.0f;
     const float samples = seconds * sampleRate;
 
@@ -127,10 +135,10 @@ int StutterEngine::durationInSamples (float sync, float noteIndex, float freeTim
 
 void StutterEngine::reserveSliceStorage (int numChannelsToHold)
 {
-    // Room for the longest slice the current tempo (or 120 BPM, if faster)
+    // Room for the longest slice the current tempo (or 60 BPM, if faster)
     // allows, so that slice starts while playing never need to allocate; and
     // never less than the slice in use, which is kept whole until its next start.
-    const float slowestTempo = juce::jmin (bpm, defaultTempo);
+    const float slowestTempo = juce::jmin (bpm, slowestReservedTempo);
     const float longest = (60.0f / slowestTempo) * noteBeats[brakkle::longestNoteDivision] * sampleRate;
     const int samplesNeeded = juce::jmax ((int) juce::jmin (longest, maxDurationSeconds * sampleRate),
                                           sliceBuffer.getNumSamples());
@@ -164,6 +172,8 @@ void StutterEngine::process (juce::AudioBuffer<float>& buffer, float hostBpm, bo
 void StutterEngine::process (juce::AudioBuffer<float>& buffer, float hostBpm, bool isPlaying,
                              const brakkle::MusicalPosition* position) noexcept
 {
+    timing.count = 0;
+
     if (! isPlaying)
     {
         stop();   // the audio passes untouched
@@ -176,9 +186,10 @@ void StutterEngine::process (juce::AudioBuffer<float>& buffer, float hostBpm, bo
         return;
     }
 
-    if (grid.isLocked())
+    if (grid.isLocked() || gridWaiting)
         leaveGrid();
 
+    history.forget();
     processPlaying (buffer, hostBpm, 0);
     cyclesRunFree = true;
 }
@@ -187,6 +198,7 @@ void StutterEngine::stop() noexcept
 {
     // Ready to record on the first playing sample; Grid Lock locks afresh and
     // waits for its next line.
+    barBeats = (float) noteBeats[brakkle::oneBarNoteDivision];
     startCycle();
     rearmGrid();
 }
@@ -203,73 +215,267 @@ void StutterEngine::startCycle() noexcept
 void StutterEngine::processOnGrid (juce::AudioBuffer<float>& buffer, float hostBpm, const brakkle::MusicalPosition& position) noexcept
 {
     const int numSamples = buffer.getNumSamples();
-    const auto change = grid.beginBlock (position);
 
-    if (change == brakkle::BeatGrid::Change::locked)
+    // The host's tempo holds from the block's first sample, before any cycle starts.
+    if (isUsableTempo (hostBpm))
+        adoptTempo (tempoKey (hostBpm), hostBpm);
+
+    history.capture (buffer);
+    followHostChange (grid.beginBlock (position, ! cycleRuns()));
+    barBeats = (float) grid.barLength();
+    cyclesRunFree = false;
+    gridFresh = false;
+
+    for (int j = 0; j < numSamples;)
     {
-        if (cyclesRunFree)
+        if (isWaitingForLine() != timingSaysWaiting)
         {
-            // Switched on while playing: the running cycle goes on and ends on the next line.
-            steerCycleToGrid();
+            timingSaysWaiting = ! timingSaysWaiting;
+            timing.add (timingSaysWaiting ? TimingEvent::Kind::inputPasses : TimingEvent::Kind::inputEnds, j);
+        }
+
+        j = gridWaiting ? waitForLine (j, numSamples) : processPlaying (buffer, hostBpm, j);
+    }
+
+    if (handOver.isActive())
+    {
+        if (history.capturedCurrent())
+            handOver.apply (buffer.getArrayOfWritePointers(), history.current(),
+                            juce::jmin (buffer.getNumChannels(), history.numChannels()), numSamples);
+        else
+            handOver.cancel();
+    }
+
+    history.endBlock();
+    grid.endBlock (numSamples);
+}
+
+void StutterEngine::followHostChange (brakkle::BeatGrid::Change change) noexcept
+{
+    using Change = brakkle::BeatGrid::Change;
+    heldBlock = change == Change::held;
+
+    if (heldBlock)
+    {
+        // Standing still while playing (a held pre-roll): nothing is recorded
+        // until the song moves.
+        if (cycleRuns())
+            fadeOutRunningCycle();
+        enterWait();
+        return;
+    }
+
+    if (change == Change::locked && ! cyclesRunFree)
+    {
+        followJump();
+        return;
+    }
+
+    // Switched on while playing, or playing on: the running cycle ends on the
+    // first line ahead (a tempo, the bars or the host's loop may have moved it).
+    if (cycleRuns() || cyclesRunFree)
+        steerCycleToGrid();
+}
+
+void StutterEngine::followJump() noexcept
+{
+    // A start, a locate, a loop wrap the host did not announce, or the end of a
+    // held position. A line less than a block back still owns its cycle: it is
+    // taken up from the kept input, so no cycle is lost and its repeats sit on
+    // the grid. Otherwise the input passes until the next line.
+    const bool running = cycleRuns();
+    const auto blockStart = grid.blockStart();
+    const auto line = grid.recentLineSample (history.previousLength(), gridPeriod());
+    const auto samplesAgo = line >= 0 ? blockStart - line : -1;
+
+    if (running && samplesAgo > 0 && refreshCounter == samplesAgo)
+    {
+        // The running cycle began on that very line: it goes on.
+        steerCycleToGrid();
+        return;
+    }
+
+    if (running)
+        fadeOutRunningCycle();
+    else if (samplesAgo > 0 && ! gridFresh)
+        handOver.beginFromInput (fadeLength);
+
+    if (samplesAgo > 0)
+        takeUpCycle ((int) samplesAgo);
+    else if (samplesAgo == 0)
+        startGridCycle (blockStart, ! running);   // after a cut cycle, its fade-out is the crossfade
+    else
+        enterWait();
+}
+
+int StutterEngine::waitForLine (int frame, int numSamples) noexcept
+{
+    // The input passes (the buffer is left as it is) until the first line.
+    if (heldBlock)
+        return numSamples;
+
+    const auto blockStart = grid.blockStart();
+    const auto next = grid.nextBoundary (blockStart + frame, gridPeriod());
+
+    if (next.sample - blockStart >= numSamples)
+    {
+        startCycle();
+        return numSamples;
+    }
+
+    if (next.wraps)
+    {
+        grid.wrapLoop (next.sample);
+        if (! next.lineAtWrap)
+            return (int) (next.sample - blockStart);
+    }
+
+    startGridCycle (next.sample, true);
+    return (int) (next.sample - blockStart);
+}
+
+bool StutterEngine::beginNextGridCycle (std::int64_t now) noexcept
+{
+    // The running cycle ends here: on a line, or where the host's loop wraps.
+    if (grid.loopWrapSampleFrom (now) == now)
+        grid.wrapLoop (now);
+
+    if (grid.firstLineSampleFrom (now, gridPeriod()) != now)
+    {
+        enterWait();
+        return false;
+    }
+
+    startGridCycle (now, false);
+    return true;
+}
+
+void StutterEngine::startGridCycle (std::int64_t now, bool afterWait) noexcept
+{
+    startCycle();
+    setCycleEnd (now, now + 1);
+    gridWaiting = false;
+    enteredFromInput = afterWait;
+}
+
+void StutterEngine::takeUpCycle (int samplesAgo) noexcept
+{
+    // The cycle that began samplesAgo before this block: what it recorded then
+    // comes from the kept input, and it goes on from there.
+    const auto cycleStart = grid.blockStart() - samplesAgo;
+    startCycle();
+    setCycleEnd (cycleStart, grid.blockStart());
+    gridWaiting = false;
+    enteredFromInput = false;
+
+    const int sliceLength = sliceBuffer.getNumSamples();
+    const int recorded = juce::jmin (samplesAgo, sliceLength);
+    const int first = history.previousLength() - samplesAgo;
+
+    for (int c = 0; c < sliceBuffer.getNumChannels(); ++c)
+        for (int k = 0; k < recorded; ++k)
+            sliceBuffer.setSample (c, k, history.previous (c, first + k));
+
+    timing.add (TimingEvent::Kind::cycleStart, -samplesAgo);
+    writePosition = recorded;
+    playPosition = sliceLength > 0 && samplesAgo > sliceLength ? (samplesAgo - sliceLength) % sliceLength : 0;
+    refreshCounter = samplesAgo;
+}
+
+void StutterEngine::enterWait() noexcept
+{
+    startCycle();
+    gridWaiting = true;
+    enteredFromInput = exitsIntoInput = false;
+}
+
+void StutterEngine::fadeOutRunningCycle() noexcept
+{
+    // The running cycle, cut where it was, fades out over the next frames as it
+    // would have gone on (without its tone stage), while what follows fades in.
+    const int length = fadeLength;
+    const int sliceLength = sliceBuffer.getNumSamples();
+    const bool shaped = sliceLength < nominalRefreshPeriod;
+    handOver.begin (length);
+
+    int write = writePosition, play = playPosition, counter = refreshCounter;
+
+    for (int i = 0; i < juce::jmin (length, handOver.capacity()); ++i, ++counter)
+    {
+        if (counter >= refreshPeriod || sliceLength == 0)
+            break;   // it would have ended here, faded out
+
+        if (play >= sliceLength)
+            play = 0;
+
+        const float share = inputShareAt (counter, shaped);
+
+        if (write < sliceLength || ! shaped)
+        {
+            // Recording, or an unshaped cycle passing the input.
+            const bool faded = shaped && (endsBeforeSliceIsFull() || exitsIntoInput);
+            const float gain = shaped ? edgeGain (write, sliceLength) : 1.0f;
+            handOver.setInputShare (i, gain * (faded ? refreshGainAt (counter) : 1.0f) + share);
+            ++write;
         }
         else
         {
-            // A start or a jump: nothing is recorded out of place; the input
-            // passes, as while stopped, until the first line.
-            startCycle();
-            gridWaiting = true;
+            const float edge = edgeGain (play, sliceLength), beforeRefresh = refreshGainAt (counter);
+            for (int c = 0; c < sliceBuffer.getNumChannels(); ++c)
+                handOver.setTail (c, i, brakkle::limitUnit (sliceBuffer.getSample (c, play) * edge) * beforeRefresh);
+            handOver.setInputShare (i, share);
+            ++play;
         }
     }
-    else if (change == brakkle::BeatGrid::Change::retimed && ! gridWaiting)
-    {
-        steerCycleToGrid();
-    }
+}
 
-    cyclesRunFree = false;
-    int firstFrame = 0;
-
-    if (gridWaiting)
-    {
-        const auto blockStart = grid.blockStart();
-        const auto line = grid.firstLineSampleFrom (blockStart, gridPeriod());
-
-        if (line - blockStart >= numSamples)
-        {
-            startCycle();
-            grid.endBlock (numSamples);
-            return;
-        }
-
-        // The refresh test starts a cycle on the line itself.
-        firstFrame = (int) (line - blockStart);
-        gridWaiting = false;
-        refreshCounter = refreshPeriod;
-    }
-
-    processPlaying (buffer, hostBpm, firstFrame);
-    grid.endBlock (numSamples);
+void StutterEngine::setCycleEnd (std::int64_t cycleStart, std::int64_t from) noexcept
+{
+    const auto end = grid.nextBoundary (from, gridPeriod());
+    refreshPeriod = (int) juce::jlimit<std::int64_t> (1, std::numeric_limits<int>::max(), end.sample - cycleStart);
+    exitsIntoInput = end.wraps && ! end.lineAtWrap;
 }
 
 void StutterEngine::rearmGrid() noexcept
 {
     // Stopped, bypassed or prepared again: Grid Lock locks afresh and waits for its next line.
-    leaveGrid();
+    grid.unlock();
+    gridWaiting = false;
+    gridFresh = true;
     cyclesRunFree = false;
+    enteredFromInput = exitsIntoInput = false;
+    timingSaysWaiting = false;
+    history.forget();
+    handOver.cancel();
 }
 
 void StutterEngine::leaveGrid() noexcept
 {
     // Grid Lock switched off or the host's position gone: a running cycle ends
-    // where it was heading and free-running cycles follow; a wait ends at once.
+    // where it was heading and free-running cycles follow; a wait ends at once,
+    // its input crossfading into a fresh cycle.
     grid.unlock();
+    barBeats = (float) noteBeats[brakkle::oneBarNoteDivision];
+    exitsIntoInput = false;
+    handOver.cancel();
+
+    if (gridWaiting)
+    {
+        startCycle();
+        enteredFromInput = true;
+        timing.add (TimingEvent::Kind::inputEnds, 0);
+    }
+
     gridWaiting = false;
+    heldBlock = false;
+    timingSaysWaiting = false;
 }
 
 void StutterEngine::steerCycleToGrid() noexcept
 {
-    // The running cycle now ends on the first line from this block on.
+    // The running cycle now ends on the first line (or loop wrap) from this block on.
     const auto blockStart = grid.blockStart();
-    refreshPeriod = grid.samplesToLine (blockStart - refreshCounter, blockStart, gridPeriod());
+    setCycleEnd (blockStart - refreshCounter, blockStart);
 }
 
 brakkle::BeatGrid::Period StutterEngine::gridPeriod() const noexcept
@@ -303,7 +509,7 @@ void StutterEngine::adoptTempo (int blockTempoKey, float hostBpm) noexcept
         bpm = hostBpm;
 }
 
-void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float hostBpm, int firstFrame) noexcept
+int StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float hostBpm, int firstFrame) noexcept
 {
     const int numSamples = buffer.getNumSamples();
     const int bufferChannels = buffer.getNumChannels();
@@ -320,18 +526,24 @@ void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float host
     {
         if (refreshCounter >= refreshPeriod)
         {
-            startCycle();
-
-            // On the grid, the cycle ends on the next line.
+            // On the grid the next cycle starts on the line here and ends on the
+            // next one; where the host's loop wraps to no line, the input passes.
             if (grid.isLocked())
             {
-                const auto now = grid.blockStart() + j;
-                refreshPeriod = grid.samplesToLine (now, now + 1, gridPeriod());
+                if (! beginNextGridCycle (grid.blockStart() + j))
+                    return j;
+            }
+            else
+            {
+                startCycle();
             }
 
             slice = sliceBuffer.getArrayOfWritePointers();
             sliceChannels = sliceBuffer.getNumChannels();
         }
+
+        if (refreshCounter == 0)
+            timing.add (TimingEvent::Kind::cycleStart, j);
 
         const int sliceLength = sliceBuffer.getNumSamples();
 
@@ -351,40 +563,59 @@ void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float host
         }
 
         const bool recording = writePosition < sliceLength;
-        const int position = recording ? writePosition : playPosition;
         // Shaping follows the refresh trio's own period, not where the grid ends this cycle.
         const bool shaped = sliceLength < nominalRefreshPeriod;
+
+        if (! recording && playPosition == 0 && shaped)
+            timing.add (TimingEvent::Kind::repeatStart, j);
+
+        if (! recording && ! shaped)
+        {
+            // An unshaped cycle that the grid makes longer than its slice: the
+            // input goes on passing, nothing repeats.
+            const int run = juce::jmin (numSamples - j, refreshPeriod - refreshCounter);
+            refreshCounter += run;
+            j += run - 1;
+            continue;
+        }
+
         const ToneSettings& frameTone = readToneSettings();
         const bool neutral = frameTone.isNeutral();
 
         // Stretches that need no tone shaping and no fade are copied in one go.
-        if (const int run = plainRunLength (numSamples - j, recording, shaped && neutral, shaped, position, sliceLength); run > 0)
+        if (const int run = plainRunLength (numSamples - j, recording, shaped && neutral, shaped, position (recording), sliceLength); run > 0)
         {
             copyPlainRun (io, slice, bufferChannels, sliceChannels, j, run, recording, shaped);
             j += run - 1;
             continue;
         }
 
+        const int position = this->position (recording);
+
         if (shaped && ! neutral)
             updateToneStage (position, sliceLength, frameTone);
 
         // The edge envelope: on every repeated frame, and on recorded ones while
         // the slice is shorter than the refresh period. Gains of exactly 1 leave
-        // samples untouched, so they stand in for "no fade here".
+        // samples untouched, so they stand in for "no fade here". Where the
+        // input passes before or after this cycle, it crossfades with it.
         const bool enveloped = shaped || ! recording;
         const float edge = enveloped ? edgeGain (position, sliceLength) : 1.0f;
-        const float beforeRefresh = recording && ! (shaped && endsBeforeSliceIsFull()) ? 1.0f : refreshGain();
+        const bool fadesBeforeRefresh = ! recording || (shaped && (endsBeforeSliceIsFull() || exitsIntoInput));
+        const float beforeRefresh = fadesBeforeRefresh ? refreshGain() : 1.0f;
+        const float inputShare = inputShareAt (refreshCounter, shaped);
 
         for (int c = 0; c < bufferChannels; ++c)
         {
             // Channels the slice does not have (after a prepare with more channels,
             // until the next slice start) are neither written nor read: they repeat silence.
             const bool inSlice = c < sliceChannels;
+            const float x = io[c][j];
             float s;
 
             if (recording)
             {
-                s = io[c][j];
+                s = x;
                 if (inSlice)
                     slice[c][position] = s;
             }
@@ -399,6 +630,9 @@ void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float host
             if (enveloped)
                 s = brakkle::limitUnit (s * edge) * beforeRefresh;
 
+            if (inputShare > 0.0f)
+                s += inputShare * x;
+
             io[c][j] = s;
         }
 
@@ -409,6 +643,8 @@ void StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float host
 
         ++refreshCounter;
     }
+
+    return numSamples;
 }
 
 int StutterEngine::plainRunLength (int framesLeft, bool recording, bool neutralTone, bool shaped, int position, int sliceLength) const noexcept
@@ -427,8 +663,12 @@ int StutterEngine::plainRunLength (int framesLeft, bool recording, bool neutralT
             return 0;
         run = juce::jmin (run, sliceLength - fadeLength - position + 1);
 
-        if (! recording || endsBeforeSliceIsFull())
+        if (! recording || endsBeforeSliceIsFull() || exitsIntoInput)
             run = juce::jmin (run, refreshPeriod - fadeLength - refreshCounter + 1);
+
+        // The crossfade from the input at a cycle's start.
+        if (enteredFromInput && refreshCounter < fadeLength)
+            return 0;
     }
 
     return juce::jmax (0, run);
@@ -488,16 +728,35 @@ float StutterEngine::edgeGain (int position, int sliceLength) const noexcept
     return 1.0f;
 }
 
-float StutterEngine::refreshGain() const noexcept
+float StutterEngine::refreshGainAt (int counter) const noexcept
 {
     // The last frames before the next slice start fade toward silence.
     const int f = fadeLength;
     const int fadeStart = refreshPeriod - f;
 
-    if (refreshCounter > fadeStart)
-        return 1.0f - (float) (refreshCounter - fadeStart) / (float) f;
+    if (counter > fadeStart)
+        return 1.0f - (float) (counter - fadeStart) / (float) f;
 
     return 1.0f;
+}
+
+float StutterEngine::inputShareAt (int counter, bool shaped) const noexcept
+{
+    // How much of the passing input joins a shaped cycle's own output: it fades
+    // out while the cycle's first recording fades in after a wait, and fades in
+    // while the cycle fades out before one. Unshaped cycles are the input already.
+    if (! shaped || fadeLength <= 0)
+        return 0.0f;
+
+    float share = 0.0f;
+
+    if (enteredFromInput && counter < fadeLength)
+        share += 1.0f - (float) counter / (float) fadeLength;
+
+    if (exitsIntoInput && counter > refreshPeriod - fadeLength)
+        share += 1.0f - refreshGainAt (counter);
+
+    return share;
 }
 
 const StutterEngine::ToneSettings& StutterEngine::readToneSettings() noexcept

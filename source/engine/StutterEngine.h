@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BeatGrid.h"
+#include "HandOver.h"
 #include "LinearDelay.h"
 #include "NoteDivisions.h"
 #include "PositionCache.h"
@@ -21,10 +22,13 @@
     is stopped the audio passes untouched.
 
     Cycles run free from the first playing sample, each a whole number of
-    samples long. With "gridLock" on and a musical position from the host, they
-    start on the host's refresh lines instead (see BeatGrid): after a start or
-    a jump the audio passes untouched until the first line, and every cycle
-    ends on the next one. Only where cycles start moves.
+    samples long. With "gridLock" on and a musical position and tempo from the
+    host, they start on the host's refresh lines instead (see BeatGrid): after
+    a start or a jump the audio passes untouched until the first line (or, when
+    a line lies less than a block back, the cycle that began there is taken up
+    from the kept input), and every cycle ends on the next one. A loop the host
+    reports wraps where it falls, and "1 BAR" / "2 BARS" are the host's bars.
+    Every hand-over between the passing input and a cycle is a crossfade.
 
     The parameter block below is written by the processor from any thread and
     read here on the audio thread; each field is an indivisible float. */
@@ -87,6 +91,39 @@ public:
     int getSliceLength() const noexcept { return sliceBuffer.getNumSamples(); }
     int getRefreshPeriod() const noexcept { return refreshPeriod; }
 
+    /** Where the timing of the last processed block changed, for pictures of a
+        render: a cycle's start (a fresh slice; negative frames for a cycle taken
+        up from before the block), a repeat's start, and where the input began
+        or ended passing while playing (Grid Lock waiting for a line). At most
+        `capacity` per block are kept. */
+    struct TimingEvent
+    {
+        enum class Kind { cycleStart, repeatStart, inputPasses, inputEnds };
+        Kind kind;
+        int frame;
+    };
+
+    struct TimingEvents
+    {
+        static constexpr int capacity = 64;
+        std::array<TimingEvent, capacity> events {};
+        int count = 0;
+
+        void add (TimingEvent::Kind kind, int frame) noexcept
+        {
+            if (count < capacity)
+                events[(size_t) count++] = { kind, frame };
+        }
+
+        const TimingEvent* begin() const noexcept { return events.data(); }
+        const TimingEvent* end() const noexcept { return events.data() + count; }
+    };
+
+    const TimingEvents& lastBlockTiming() const noexcept { return timing; }
+
+    /** True while the input passes on the grid until its next line. */
+    bool isWaitingForLine() const noexcept { return gridWaiting || heldBlock; }
+
     /** Longest duration any slice or refresh period may take, in seconds. It only
         bites at tempos below about 8 BPM and keeps memory bounded there. */
     static constexpr float maxDurationSeconds = 60.0f;
@@ -107,12 +144,23 @@ private:
         bool isNeutral() const noexcept;
     };
 
-    void processPlaying (juce::AudioBuffer<float>& buffer, float hostBpm, int firstFrame) noexcept;
+    int processPlaying (juce::AudioBuffer<float>& buffer, float hostBpm, int firstFrame) noexcept;
     void processOnGrid (juce::AudioBuffer<float>& buffer, float hostBpm, const brakkle::MusicalPosition& position) noexcept;
+    void followHostChange (brakkle::BeatGrid::Change change) noexcept;
+    void followJump() noexcept;
+    int waitForLine (int frame, int numSamples) noexcept;
+    bool beginNextGridCycle (std::int64_t now) noexcept;
+    void startGridCycle (std::int64_t now, bool afterWait) noexcept;
+    void takeUpCycle (int samplesAgo) noexcept;
+    void enterWait() noexcept;
+    void fadeOutRunningCycle() noexcept;
+    void setCycleEnd (std::int64_t cycleStart, std::int64_t from) noexcept;
     void startCycle() noexcept;
     void rearmGrid() noexcept;
     void leaveGrid() noexcept;
     void steerCycleToGrid() noexcept;
+    bool cycleRuns() const noexcept { return ! gridWaiting && ! gridFresh; }
+    int position (bool recording) const noexcept { return recording ? writePosition : playPosition; }
     brakkle::BeatGrid::Period gridPeriod() const noexcept;
     void restartSlice() noexcept;
     void adoptTempo (int blockTempoKey, float hostBpm) noexcept;
@@ -123,7 +171,9 @@ private:
     void copyPlainRun (float* const* io, float* const* slice, int bufferChannels, int sliceChannels,
                        int start, int run, bool recording, bool shaped) noexcept;
     float edgeGain (int position, int sliceLength) const noexcept;
-    float refreshGain() const noexcept;
+    float refreshGain() const noexcept { return refreshGainAt (refreshCounter); }
+    float refreshGainAt (int counter) const noexcept;
+    float inputShareAt (int counter, bool shaped) const noexcept;
 
     /** The grid ends this cycle before its slice is fully recorded (a period
         that starts again at a bar line): the fade before the next slice start
@@ -162,7 +212,16 @@ private:
     // Grid Lock
     brakkle::BeatGrid grid;
     bool gridWaiting = false;     // locked: the input passes until the first line
+    bool gridFresh = false;       // stopped or prepared since: no cycle runs yet
     bool cyclesRunFree = false;   // the last block played free-running cycles
+    bool heldBlock = false;       // the host's position stands still in this block
+    bool enteredFromInput = false;  // this cycle took over from the passing input: its fade-in crossfades
+    bool exitsIntoInput = false;    // this cycle ends where the input passes: its fade-out crossfades
+    float barBeats = 4.0f;          // quarter notes in "1 BAR": four, or the host's bar on the grid
+    TimingEvents timing;
+    bool timingSaysWaiting = false;   // the input passed at the end of the last block's events
+    brakkle::InputHistory history;
+    brakkle::Crossfade handOver;
 
     JUCE_DECLARE_NON_COPYABLE (StutterEngine)
 };

@@ -111,11 +111,14 @@ BrakkleAudioProcessor::HostTransport BrakkleAudioProcessor::readTransport() cons
 
     transport.playing = position->getIsPlaying();
 
-    if (const auto ppq = position->getPpqPosition(); ppq && std::isfinite (*ppq))
+    // Grid Lock follows a song position only together with the host's own tempo.
+    const auto hostBpm = position->getBpm();
+
+    if (const auto ppq = position->getPpqPosition(); ppq && std::isfinite (*ppq) && hostBpm)
     {
         brakkle::MusicalPosition musical;
         musical.ppq = *ppq;
-        musical.bpm = transport.bpm;
+        musical.bpm = *hostBpm;
 
         if (const auto barStart = position->getPpqPositionOfLastBarStart(); barStart && std::isfinite (*barStart))
         {
@@ -127,6 +130,13 @@ BrakkleAudioProcessor::HostTransport BrakkleAudioProcessor::readTransport() cons
         {
             musical.numerator = meter->numerator;
             musical.denominator = meter->denominator;
+        }
+
+        if (const auto loop = position->getLoopPoints(); loop && position->getIsLooping())
+        {
+            musical.looping = true;
+            musical.loopStartPpq = loop->ppqStart;
+            musical.loopEndPpq = loop->ppqEnd;
         }
 
         transport.musicalPosition = musical;

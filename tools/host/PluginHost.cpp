@@ -8,26 +8,112 @@ namespace brakkle::host
 void Transport::locate (double ppq)
 {
     ppqPosition = ppq;
-    anchorPpq = ppq;
+    startStretch();
+    samplePosition = (juce::int64) std::llround (ppq * 60.0 / bpm * sampleRate);
+}
+
+void Transport::startStretch()
+{
+    anchorPpq = ppqPosition;
     anchorBpm = bpm;
     samplesSinceAnchor = 0;
-    samplePosition = (juce::int64) std::llround (ppq * 60.0 / bpm * sampleRate);
+    rampLength = 0;
+}
+
+void Transport::setLoop (double startPpq, double endPpq, bool reportPoints)
+{
+    looping = endPpq > startPpq;
+    reportsLoop = reportPoints;
+    loopStart = startPpq;
+    loopEnd = endPpq;
+}
+
+void Transport::clearLoop()
+{
+    looping = false;
+}
+
+void Transport::holdFor (juce::int64 numSamples)
+{
+    holdLeft = juce::jmax ((juce::int64) 0, numSamples);
+}
+
+void Transport::rampTo (double target, juce::int64 numSamples)
+{
+    ppqPosition = positionAfter (samplesSinceAnchor);
+    startStretch();
+    rampTarget = target;
+    rampLength = juce::jmax ((juce::int64) 0, numSamples);
+}
+
+double Transport::positionAfter (juce::int64 samples) const
+{
+    // A linear ramp in time: the tempo's integral over the samples played.
+    const auto n = (double) samples;
+
+    if (rampLength <= 0)
+        return anchorPpq + n * anchorBpm / 60.0 / sampleRate;
+
+    const double perSample = 1.0 / (60.0 * sampleRate);
+
+    const auto length = (double) rampLength;
+    if (samples <= rampLength)
+        return anchorPpq + (anchorBpm * n + (rampTarget - anchorBpm) * n * n / (2.0 * length)) * perSample;
+
+    return anchorPpq + ((anchorBpm + rampTarget) * 0.5 * length + rampTarget * (n - length)) * perSample;
+}
+
+double Transport::tempoAfter (juce::int64 samples) const
+{
+    if (rampLength <= 0)
+        return anchorBpm;
+    if (samples >= rampLength)
+        return rampTarget;
+    return anchorBpm + (rampTarget - anchorBpm) * (double) samples / (double) rampLength;
+}
+
+void Transport::move (juce::int64 numSamples)
+{
+    // A loop wraps at the first sample at or past its end, wherever that falls.
+    while (numSamples > 0)
+    {
+        if (looping && positionAfter (samplesSinceAnchor) < loopEnd && positionAfter (samplesSinceAnchor + numSamples) >= loopEnd)
+        {
+            juce::int64 lo = samplesSinceAnchor, hi = samplesSinceAnchor + numSamples;   // position(lo) < end <= position(hi)
+            while (hi - lo > 1)
+            {
+                const auto mid = lo + (hi - lo) / 2;
+                (positionAfter (mid) >= loopEnd ? hi : lo) = mid;
+            }
+
+            const auto played = hi - samplesSinceAnchor;
+            ppqPosition = loopStart + (positionAfter (hi) - loopEnd);
+            bpm = tempoAfter (hi);
+            startStretch();
+            numSamples -= played;
+            continue;
+        }
+
+        samplesSinceAnchor += numSamples;
+        numSamples = 0;
+    }
+
+    ppqPosition = positionAfter (samplesSinceAnchor);
+    bpm = tempoAfter (samplesSinceAnchor);
 }
 
 void Transport::advance (int numSamples)
 {
     // A position set from outside, or a new tempo, starts a new stretch.
-    if (! juce::exactlyEqual (ppqPosition, anchorPpq + (double) samplesSinceAnchor * anchorBpm / 60.0 / sampleRate)
-        || ! juce::exactlyEqual (bpm, anchorBpm))
-    {
-        anchorPpq = ppqPosition;
-        anchorBpm = bpm;
-        samplesSinceAnchor = 0;
-    }
+    if (! juce::exactlyEqual (ppqPosition, positionAfter (samplesSinceAnchor))
+        || ! juce::exactlyEqual (bpm, tempoAfter (samplesSinceAnchor)))
+        startStretch();
 
-    samplesSinceAnchor += numSamples;
-    samplePosition += numSamples;
-    ppqPosition = anchorPpq + (double) samplesSinceAnchor * anchorBpm / 60.0 / sampleRate;
+    const auto held = juce::jmin ((juce::int64) numSamples, holdLeft);
+    holdLeft -= held;
+
+    move (numSamples - held);
+    samplePosition += numSamples - held;
 }
 
 double Transport::quarterNotesPerBar() const
@@ -38,7 +124,8 @@ double Transport::quarterNotesPerBar() const
 juce::Optional<juce::AudioPlayHead::PositionInfo> Transport::getPosition() const
 {
     PositionInfo info;
-    info.setBpm (bpm);
+    if (hasTempo)
+        info.setBpm (bpm);
     info.setIsPlaying (playing);
     info.setTimeInSamples (samplePosition);
     info.setTimeInSeconds ((double) samplePosition / sampleRate);
@@ -51,6 +138,12 @@ juce::Optional<juce::AudioPlayHead::PositionInfo> Transport::getPosition() const
         info.setPpqPosition (ppq);
         info.setPpqPositionOfLastBarStart (std::floor (ppq / bar) * bar);
         info.setTimeSignature (TimeSignature { numerator, denominator });
+
+        if (looping && reportsLoop)
+        {
+            info.setIsLooping (true);
+            info.setLoopPoints (LoopPoints { loopStart, loopEnd });
+        }
     }
 
     return info;

@@ -8,10 +8,15 @@ namespace brakkle::host
 {
 
 /** A transport a host would give the plug-in: tempo, playing state, time and
-    the musical position a DAW reports (quarter notes, last bar start, meter). */
+    the musical position a DAW reports (quarter notes, last bar start, meter,
+    loop). Like a DAW it reports where it is once per block, at the block's
+    first sample, whatever happens inside the block: a loop wraps where it
+    falls, a held pre-roll ends where it ends, a tempo ramp moves on. */
 class Transport final : public juce::AudioPlayHead
 {
 public:
+    /** The tempo at the next block's first sample. Setting it is a step there
+        (it ends a ramp); during a ramp it follows the ramp. */
     double bpm = 120.0;
     bool playing = true;
     juce::int64 samplePosition = 0;
@@ -31,6 +36,9 @@ public:
         some hosts do. */
     bool hasMusicalPosition = true;
 
+    /** False: report no tempo (the position, if any, still comes). */
+    bool hasTempo = true;
+
     /** Reported quarter-note positions are rounded to a multiple of this (one
         host uses 1/1920); 0 reports them exactly. The transport itself keeps
         the exact position. */
@@ -38,6 +46,23 @@ public:
 
     /** Moves the position, as a locate, a loop wrap or a scrub does. */
     void locate (double ppq);
+
+    /** Plays a loop from startPpq to endPpq: on reaching the end the position
+        goes on from the start, at the very sample where it falls, also inside a
+        block, as hosts that do not cut their blocks at the loop end do. With
+        reportPoints the play head says it loops and where (as VST3's cycle
+        does); without, the wraps are jumps it does not explain. */
+    void setLoop (double startPpq, double endPpq, bool reportPoints);
+    void clearLoop();
+
+    /** For the next numSamples played samples the song and sample positions
+        stand still where they are, as a host that holds its position through a
+        pre-roll; then they move on from there. The hold may end inside a block. */
+    void holdFor (juce::int64 numSamples);
+
+    /** A linear tempo ramp, in time, from the current tempo to target over the
+        next numSamples played samples; the tempo stays at target after it. */
+    void rampTo (double target, juce::int64 numSamples);
 
     /** The transport after a played block of this many samples. */
     void advance (int numSamples);
@@ -48,10 +73,23 @@ public:
     juce::Optional<PositionInfo> getPosition() const override;
 
 private:
+    double positionAfter (juce::int64 samples) const;
+    double tempoAfter (juce::int64 samples) const;
+    void startStretch();
+    void move (juce::int64 numSamples);
+
     // The position is worked out from the last jump or tempo change, never summed block by block.
     double anchorPpq = 0.0;
     double anchorBpm = 120.0;
     juce::int64 samplesSinceAnchor = 0;
+
+    double rampTarget = 120.0;
+    juce::int64 rampLength = 0;        // 0: no ramp from the anchor
+
+    bool looping = false, reportsLoop = false;
+    double loopStart = 0.0, loopEnd = 0.0;
+
+    juce::int64 holdLeft = 0;
 };
 
 /** The bundle this build made. */
