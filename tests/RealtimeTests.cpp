@@ -79,12 +79,16 @@ TEST (Realtime, TheFirstLongestSlicesAtThePreparedTempoNeverAllocate)
         int channels;
         double rate;
         bool stoppedFirst;
+        double bpm = 120.0;
     };
 
+    // Slow projects too: the reserve holds "2 BARS" down to 60 BPM.
     const Case cases[] = {
         { "stereo, 44.1 kHz, playing from the first block", 2, 44100.0, false },
         { "stereo, 48 kHz, stopped first", 2, 48000.0, true },
         { "mono, 44.1 kHz, stopped first", 1, 44100.0, true },
+        { "stereo, 44.1 kHz, a 90 BPM project", 2, 44100.0, false, 90.0 },
+        { "stereo, 48 kHz, a 60 BPM project, stopped first", 2, 48000.0, true, 60.0 },
     };
 
     for (const auto& c : cases)
@@ -96,6 +100,7 @@ TEST (Realtime, TheFirstLongestSlicesAtThePreparedTempoNeverAllocate)
         brakkle::test::setPlain (processor, ParameterIds::refreshTimeBpm, 19.0f);
 
         brakkle::test::FakePlayHead head;
+        head.bpm = c.bpm;
         processor.setPlayHead (&head);
         processor.prepareToPlay (c.rate, 512);
 
@@ -104,8 +109,9 @@ TEST (Realtime, TheFirstLongestSlicesAtThePreparedTempoNeverAllocate)
         auto block = source;
         long allocations = 0;
 
-        // Two slices and a bit: 8.5 s of audio from the very first block.
-        for (int i = 0; i < (int) (c.rate * 8.5) / 512; ++i)
+        // Two slices and a bit: 8.5 s of audio at 120 BPM from the very first block.
+        const double seconds = 8.5 * 120.0 / c.bpm;
+        for (int i = 0; i < (int) (c.rate * seconds) / 512; ++i)
         {
             head.playing = ! (c.stoppedFirst && i < 4);
             block.makeCopyOf (source, true);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace brakkle
 {
@@ -44,6 +45,7 @@ bool BeatGrid::canFollow (const MusicalPosition& host) noexcept
 
 void BeatGrid::setSampleRate (double newSampleRate) noexcept
 {
+    wasHeld = false;
     if (newSampleRate > 0.0 && std::isfinite (newSampleRate))
         sampleRate = newSampleRate;
 
@@ -62,7 +64,14 @@ BeatGrid::Change BeatGrid::beginBlock (const MusicalPosition& host, bool waiting
         // Standing still is no position to follow: the next block, once it moves,
         // tells where the song really started.
         lockAt (host);
+        wasHeld = true;
         return Change::held;
+    }
+
+    if (std::exchange (wasHeld, false))
+    {
+        lockAt (host);
+        return Change::locked;
     }
 
     const double expected = positionOf (start);
@@ -80,7 +89,7 @@ BeatGrid::Change BeatGrid::beginBlock (const MusicalPosition& host, bool waiting
         return Change::locked;
     }
 
-    if (waiting)
+    if (waiting && deviation > roundingTolerance)
     {
         // Nothing depends on the lock yet: the latest report places the lines.
         lockAt (host);

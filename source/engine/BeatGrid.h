@@ -70,7 +70,7 @@ public:
     static bool canFollow (const MusicalPosition& host) noexcept;
 
     /** Forgets the lock: the next block locks afresh. */
-    void unlock() noexcept { locked = false; }
+    void unlock() noexcept { locked = false; wasHeld = false; }
     bool isLocked() const noexcept { return locked; }
 
     /** Takes the host's position for a block that starts at blockStart().
@@ -155,6 +155,7 @@ private:
 
     int lastBlockLength = 0;          // the block before the current one
     double lastHostPpq = 0.0;         // where the host said that block started
+    bool wasHeld = false;             // that block stood still
     bool loopReported = false;
     double loopStart = 0.0, loopEnd = 0.0;
 };

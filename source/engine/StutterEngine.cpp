@@ -205,6 +205,8 @@ void StutterEngine::stop() noexcept
 
 void StutterEngine::startCycle() noexcept
 {
+    // A fresh cycle crossfades with the input only where the caller says so.
+    enteredFromInput = exitsIntoInput = false;
     restartSlice();
     nominalRefreshPeriod = durationInSamples (refreshSync, refreshTimeBpm, refreshTimeFree);
     refreshPeriod = nominalRefreshPeriod;
@@ -221,8 +223,9 @@ void StutterEngine::processOnGrid (juce::AudioBuffer<float>& buffer, float hostB
         adoptTempo (tempoKey (hostBpm), hostBpm);
 
     history.capture (buffer);
-    followHostChange (grid.beginBlock (position, ! cycleRuns()));
+    const auto change = grid.beginBlock (position, ! cycleRuns());
     barBeats = (float) grid.barLength();
+    followHostChange (change);
     cyclesRunFree = false;
     gridFresh = false;
 
