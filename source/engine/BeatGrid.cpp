@@ -164,10 +164,12 @@ void BeatGrid::adoptLoop (const MusicalPosition& host) noexcept
 
 std::int64_t BeatGrid::loopWrapSampleFrom (std::int64_t from) const noexcept
 {
-    if (! locked || ! loopReported || positionOf (from) >= loopEnd || positionOf (from) < loopStart - jumpTolerance)
+    if (! locked || ! loopReported)
         return -1;
 
-    return std::max (from, sampleAt (loopEnd));
+    // The first sample at or past the loop's end; one already behind is no wrap ahead.
+    const auto wrap = sampleAt (loopEnd);
+    return wrap >= from ? wrap : -1;
 }
 
 void BeatGrid::wrapLoop (std::int64_t sample) noexcept
