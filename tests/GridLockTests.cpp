@@ -854,3 +854,60 @@ TEST (GridLock, WithoutATempoItChangesNothing)
 
     EXPECT_EQ (brakkle::test::firstDifference (outputs[1], outputs[0]), "");
 }
+
+TEST (GridLock, ARoundedPrerollThatEndsOnABlockStartPlacesTheFirstLineExactly)
+{
+    // As a DAW's command-line export plays it: one pre-roll block of 768
+    // samples, reported at a position rounded to 1/1920 of a quarter (-67/1920
+    // for -66.87), then a block that starts exactly at the song's start. From
+    // there the output equals a render that starts at 0 without pre-roll.
+    struct Case { const char* name; double bpm; float slice; float filterMix; };
+    const Case cases[] = { { "120 BPM", 120.0, 1.0f, 0.0f } };
+
+    for (const auto& k : cases)
+    {
+        SCOPED_TRACE (k.name);
+        std::vector<float> outputs[2];
+
+        for (int preroll = 0; preroll < 2; ++preroll)
+        {
+            auto plugin = loadBrakkle (1, 44100.0, 1024);
+            ASSERT_NE (plugin, nullptr);
+            setPlain (*plugin, ParameterIds::gridLock, 1.0f);
+            setPlain (*plugin, ParameterIds::stutterTimeBpm, k.slice);
+            setPlain (*plugin, ParameterIds::filterMix, k.filterMix);
+            auto& transport = plugin->transport();
+            transport.bpm = k.bpm;
+            transport.positionResolution = preroll ? 1.0 / 1920.0 : 0.0;
+            transport.locate (preroll ? -768.0 * k.bpm / 60.0 / 44100.0 : 0.0);
+
+            std::vector<int> blocks;
+            if (preroll)
+                blocks = { 768, 256 };
+            while (std::accumulate (blocks.begin(), blocks.end(), 0) < 44100 * 4)
+                blocks.push_back (1024);
+
+            std::int64_t at = preroll ? -768 : 0;
+            for (const int n : blocks)
+            {
+                // Exactly on the start, as the host splits its block there.
+                if (at == 0)
+                    transport.locate (0.0);
+
+                juce::AudioBuffer<float> block (1, n);
+                for (int i = 0; i < n; ++i)
+                    block.setSample (0, i, marker (at + i));
+                plugin->process (block);
+                for (int i = 0; i < n; ++i)
+                    if (at + i >= 0)
+                        outputs[preroll].push_back (block.getSample (0, i));
+                at += n;
+            }
+        }
+
+        const auto n = std::min (outputs[0].size(), outputs[1].size());
+        ASSERT_GT (n, 44100u * 3);
+        for (size_t i = 0; i < n; ++i)
+            ASSERT_EQ (outputs[1][i], outputs[0][i]) << "sample " << i;
+    }
+}

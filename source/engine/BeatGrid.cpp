@@ -74,6 +74,11 @@ BeatGrid::Change BeatGrid::beginBlock (const MusicalPosition& host, bool waiting
         return Change::locked;
     }
 
+    // A loop that wraps right at this block's start (a host that cuts its
+    // blocks there) is followed before the host's report is compared.
+    if (locked && loopReported && sampleAt (loopEnd) == start)
+        wrapLoop (start);
+
     const double expected = positionOf (start);
     const double deviation = std::abs (host.ppq - expected);
     const bool tempoChanged = host.bpm < bpm || host.bpm > bpm;
@@ -288,9 +293,25 @@ BeatGrid::Boundary BeatGrid::nextBoundary (std::int64_t from, Period period) con
         return { line, false, true };
 
     // Is the loop's start a line? The first line from just before it says.
+    return { wrap, true, isLine (loopStart, period) };
+}
+
+bool BeatGrid::isLine (double ppq, Period period) const noexcept
+{
     constexpr double nearLine = 1.0e-8;
-    const bool onLine = std::abs (lineAfter (loopStart - nearLine, period) - loopStart) < nearLine;
-    return { wrap, true, onLine };
+    return std::abs (lineAfter (ppq - nearLine, period) - ppq) < nearLine;
+}
+
+bool BeatGrid::startsOnLine (const MusicalPosition& host, Period period) noexcept
+{
+    // A block that the host starts exactly on a line (as hosts do where they
+    // split a block at the end of a pre-roll or a loop) says where that line
+    // is more precisely than any rounded report before it.
+    if (! locked || ! isLine (host.ppq, period))
+        return false;
+
+    lockAt (host);
+    return true;
 }
 
 int BeatGrid::samplesToLine (std::int64_t cycleStart, std::int64_t from, Period period) const noexcept

@@ -111,6 +111,10 @@ public:
         the grid follows. */
     Period refreshPeriod (bool sync, int noteIndex, double freeTimeMs) const noexcept;
 
+    /** While nothing depends on the lock: a block the host reports exactly on
+        a line takes that report as the lock. True when it did. */
+    bool startsOnLine (const MusicalPosition& host, Period period) noexcept;
+
     /** Quarter notes in the host's bar. */
     double barLength() const noexcept { return bar; }
 
@@ -135,6 +139,7 @@ public:
 private:
     std::int64_t sampleAt (double ppq) const noexcept;
     void lockAt (const MusicalPosition& host) noexcept;
+    bool isLine (double ppq, Period period) const noexcept;
     void adoptLoop (const MusicalPosition& host) noexcept;
     bool isHeld (const MusicalPosition& host) const noexcept;
     double lineAfter (double ppq, Period period) const noexcept;

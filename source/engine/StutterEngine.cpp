@@ -226,6 +226,9 @@ void StutterEngine::processOnGrid (juce::AudioBuffer<float>& buffer, float hostB
     const auto change = grid.beginBlock (position, ! cycleRuns());
     barBeats = (float) grid.barLength();
     followHostChange (change);
+
+    if (gridWaiting && ! heldBlock)
+        grid.startsOnLine (position, gridPeriod());
     cyclesRunFree = false;
     gridFresh = false;
 
@@ -399,6 +402,10 @@ void StutterEngine::fadeOutRunningCycle() noexcept
     const int length = fadeLength;
     const int sliceLength = sliceBuffer.getNumSamples();
     const bool shaped = sliceLength < nominalRefreshPeriod;
+
+    if (refreshCounter >= refreshPeriod)
+        return;   // it ended right here, already faded out
+
     handOver.begin (length);
 
     int write = writePosition, play = playPosition, counter = refreshCounter;
