@@ -508,7 +508,9 @@ TEST (GridLock, CyclesStartOnTheHostsRefreshLines)
             for (const auto& s : timeline (c))
             {
                 if (s.jump && s.from > 0 && std::binary_search (expected.begin(), expected.end(), s.from))
+                {
                     EXPECT_EQ (rendered.output[(size_t) s.from], 0.0f) << "the wrap at " << s.from;
+                }
             }
         }
 
@@ -831,10 +833,13 @@ TEST (GridLock, ARoundedPrerollThatEndsOnABlockStartPlacesTheFirstLineExactly)
 {
     // As a DAW's command-line export plays it: one pre-roll block of 768
     // samples, reported at a position rounded to 1/1920 of a quarter (-67/1920
-    // for -66.87), then a block that starts exactly at the song's start. From
-    // there the output equals a render that starts at 0 without pre-roll.
+    // for -66.87 at 120 BPM; at 128 BPM -71/1920 for -71.33 puts the song's
+    // start 3 samples before the pre-roll's end), then a block that starts
+    // exactly at the song's start. From there the output equals a render that
+    // starts at 0 without pre-roll.
     struct Case { const char* name; double bpm; float slice; float filterMix; };
-    const Case cases[] = { { "120 BPM", 120.0, 1.0f, 0.0f } };
+    const Case cases[] = { { "120 BPM", 120.0, 1.0f, 0.0f }, { "128 BPM, 1/16", 128.0, 7.0f, 0.0f },
+                           { "128 BPM, 1/16, filter sweep", 128.0, 7.0f, 100.0f } };
 
     for (const auto& k : cases)
     {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 namespace brakkle
@@ -114,6 +115,9 @@ public:
     /** While nothing depends on the lock: a block the host reports exactly on
         a line takes that report as the lock. True when it did. */
     bool startsOnLine (const MusicalPosition& host, Period period) noexcept;
+
+    /** How many samples the rounding of a host's report may move a line. */
+    int roundingInSamples() const noexcept { return (int) std::ceil (roundingTolerance * samplesPerQuarter); }
 
     /** Quarter notes in the host's bar. */
     double barLength() const noexcept { return bar; }

@@ -3,6 +3,7 @@
 #include "SoftClip.h"
 
 #include <cmath>
+#include <utility>
 
 namespace
 {
@@ -228,7 +229,7 @@ void StutterEngine::processOnGrid (juce::AudioBuffer<float>& buffer, float hostB
     followHostChange (change);
 
     if (gridWaiting && ! heldBlock)
-        grid.startsOnLine (position, gridPeriod());
+        takeUpDeferredLine (grid.startsOnLine (position, gridPeriod()));
     cyclesRunFree = false;
     gridFresh = false;
 
@@ -268,6 +269,7 @@ void StutterEngine::followHostChange (brakkle::BeatGrid::Change change) noexcept
         if (cycleRuns())
             fadeOutRunningCycle();
         enterWait();
+        lineDeferred = false;
         return;
     }
 
@@ -291,6 +293,7 @@ void StutterEngine::followJump() noexcept
     // the grid. Otherwise the input passes until the next line.
     const bool running = cycleRuns();
     const auto blockStart = grid.blockStart();
+    lineDeferred = false;
     const auto line = grid.recentLineSample (history.previousLength(), gridPeriod());
     const auto samplesAgo = line >= 0 ? blockStart - line : -1;
 
@@ -323,7 +326,15 @@ int StutterEngine::waitForLine (int frame, int numSamples) noexcept
     const auto blockStart = grid.blockStart();
     const auto next = grid.nextBoundary (blockStart + frame, gridPeriod());
 
-    if (next.sample - blockStart >= numSamples)
+    // A line in the last few samples of a block may lie there only by the
+    // rounding of the host's report: the next block, reported on or past it,
+    // places it exactly (taken up from the kept input if it lies before).
+    const int rounding = grid.roundingInSamples();
+    const bool mayBeRounding = ! next.wraps && numSamples > 2 * rounding && history.capturedCurrent()
+                            && next.sample - blockStart >= numSamples - rounding;
+    lineDeferred = mayBeRounding && next.sample - blockStart < numSamples;
+
+    if (next.sample - blockStart >= numSamples || lineDeferred)
     {
         startCycle();
         return numSamples;
@@ -338,6 +349,22 @@ int StutterEngine::waitForLine (int frame, int numSamples) noexcept
 
     startGridCycle (next.sample, true);
     return (int) (next.sample - blockStart);
+}
+
+void StutterEngine::takeUpDeferredLine (bool hostStartsOnLine) noexcept
+{
+    // The line put off at the end of the last block: the host's report now
+    // places it at this block's start, or a few samples before it.
+    if (! std::exchange (lineDeferred, false) || hostStartsOnLine)
+        return;
+
+    const auto line = grid.recentLineSample (grid.roundingInSamples(), gridPeriod());
+    if (line < 0 || line >= grid.blockStart())
+        return;
+
+    handOver.beginFromInput (fadeLength);
+    takeUpCycle ((int) (grid.blockStart() - line));
+    enteredFromInput = false;
 }
 
 bool StutterEngine::beginNextGridCycle (std::int64_t now) noexcept
@@ -455,6 +482,7 @@ void StutterEngine::rearmGrid() noexcept
     cyclesRunFree = false;
     enteredFromInput = exitsIntoInput = false;
     timingSaysWaiting = false;
+    lineDeferred = false;
     history.forget();
     handOver.cancel();
 }

@@ -149,6 +149,7 @@ private:
     void followHostChange (brakkle::BeatGrid::Change change) noexcept;
     void followJump() noexcept;
     int waitForLine (int frame, int numSamples) noexcept;
+    void takeUpDeferredLine (bool hostStartsOnLine) noexcept;
     bool beginNextGridCycle (std::int64_t now) noexcept;
     void startGridCycle (std::int64_t now, bool afterWait) noexcept;
     void takeUpCycle (int samplesAgo) noexcept;
@@ -215,6 +216,7 @@ private:
     bool gridFresh = false;       // stopped or prepared since: no cycle runs yet
     bool cyclesRunFree = false;   // the last block played free-running cycles
     bool heldBlock = false;       // the host's position stands still in this block
+    bool lineDeferred = false;    // a line in the last block's last samples waits for this block's report
     bool enteredFromInput = false;  // this cycle took over from the passing input: its fade-in crossfades
     bool exitsIntoInput = false;    // this cycle ends where the input passes: its fade-out crossfades
     float barBeats = 4.0f;          // quarter notes in "1 BAR": four, or the host's bar on the grid
