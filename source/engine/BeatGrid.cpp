@@ -81,11 +81,29 @@ BeatGrid::Change BeatGrid::beginBlock (const MusicalPosition& host, bool waiting
 
     const double expected = positionOf (start);
     const double deviation = std::abs (host.ppq - expected);
-    const bool tempoChanged = host.bpm < bpm || host.bpm > bpm;
+    const bool tempoChanged = host.bpm < lastHostBpm || host.bpm > lastHostBpm;
+    const double reportedMove = host.ppq - lastHostPpqMoving;
+    lastHostBpm = host.bpm;
+    lastHostPpqMoving = host.ppq;
+
+    // Some hosts report a ramp's first tempo until the ramp is over, while
+    // their position follows it: the tempo the position moves at is followed.
+    if (locked && ! waiting && ! tempoChanged && deviation > roundingTolerance && lastBlockLength > 0)
+    {
+        const double moved = reportedMove * 60.0 * sampleRate / (double) lastBlockLength;
+        if (moved > bpm * (1.0 - unreportedTempoChange) && moved < bpm * (1.0 + unreportedTempoChange))
+        {
+            anchorPpq = host.ppq;
+            anchorSample = start;
+            bpm = moved;
+            samplesPerQuarter = 60.0 * sampleRate / bpm;
+            return Change::retimed;
+        }
+    }
 
     // A tempo that changed somewhere in the last block (a step, a ramp) moved
     // the host by up to this much more or less than the grid expected.
-    const double tempoDrift = tempoChanged ? std::abs (host.bpm - bpm) / 60.0 * (double) lastBlockLength / sampleRate : 0.0;
+    const double tempoDrift = std::abs (host.bpm - bpm) / 60.0 * (double) lastBlockLength / sampleRate;
     const bool jumped = locked && deviation > jumpTolerance + tempoDrift;
 
     if (! locked || jumped)
@@ -139,6 +157,8 @@ BeatGrid::Change BeatGrid::beginBlock (const MusicalPosition& host, bool waiting
 
 void BeatGrid::lockAt (const MusicalPosition& host) noexcept
 {
+    lastHostBpm = host.bpm;
+    lastHostPpqMoving = host.ppq;
     anchorSample = start;
     anchorPpq = host.ppq;
     bpm = host.bpm;

@@ -63,6 +63,11 @@ public:
         the grid keeps its exact arithmetic. Hosts round to 1/1920 at most. */
     static constexpr double roundingTolerance = 1.0 / 1920.0;
 
+    /** The largest share by which a host's position may move faster or slower
+        than its reported tempo and still be a tempo, not a jump (a ramp the
+        host reports only when it is over). */
+    static constexpr double unreportedTempoChange = 0.25;
+
     void setSampleRate (double newSampleRate) noexcept;
 
     /** False for positions the grid does not follow, so that Grid Lock acts as
@@ -165,6 +170,8 @@ private:
     int lastBlockLength = 0;          // the block before the current one
     double lastHostPpq = 0.0;         // where the host said that block started
     bool wasHeld = false;             // that block stood still
+    double lastHostBpm = 120.0;       // the tempo the host reported for that block
+    double lastHostPpqMoving = 0.0;   // and where it said it was
     bool loopReported = false;
     double loopStart = 0.0, loopEnd = 0.0;
 };

@@ -42,6 +42,7 @@ void Transport::rampTo (double target, juce::int64 numSamples)
 {
     ppqPosition = positionAfter (samplesSinceAnchor);
     startStretch();
+    rampStart = bpm;
     rampTarget = target;
     rampLength = juce::jmax ((juce::int64) 0, numSamples);
 }
@@ -125,7 +126,7 @@ juce::Optional<juce::AudioPlayHead::PositionInfo> Transport::getPosition() const
 {
     PositionInfo info;
     if (hasTempo)
-        info.setBpm (bpm);
+        info.setBpm (! reportsRampTempo && rampLength > 0 && samplesSinceAnchor < rampLength ? rampStart : bpm);
     info.setIsPlaying (playing);
     info.setTimeInSamples (samplePosition);
     info.setTimeInSeconds ((double) samplePosition / sampleRate);

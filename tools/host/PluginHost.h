@@ -39,6 +39,11 @@ public:
     /** False: report no tempo (the position, if any, still comes). */
     bool hasTempo = true;
 
+    /** False: during a ramp the reported tempo stays the ramp's first one
+        until the ramp is over, while the position follows the ramp (as one
+        DAW does). */
+    bool reportsRampTempo = true;
+
     /** Reported quarter-note positions are rounded to a multiple of this (one
         host uses 1/1920); 0 reports them exactly. The transport itself keeps
         the exact position. */
@@ -83,6 +88,7 @@ private:
     double anchorBpm = 120.0;
     juce::int64 samplesSinceAnchor = 0;
 
+    double rampStart = 120.0;
     double rampTarget = 120.0;
     juce::int64 rampLength = 0;        // 0: no ramp from the anchor
 
