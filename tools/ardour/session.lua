@@ -69,6 +69,16 @@ function S.set_tempo_map (entries)
 	Temporal.TempoMap.update (map)
 end
 
+-- The meter from the start: `divisions` per bar of `value` notes (3, 4 for 3/4).
+function S.set_meter (divisions, value)
+	local map = Temporal.TempoMap.fetch_writable ()
+	map:set_meter (Temporal.Meter (divisions, value), Temporal.timepos_t (0))
+	Temporal.TempoMap.update (map)
+	if Temporal.TempoMap.read ():meter_at (Temporal.timepos_t (0)):divisions_per_bar () ~= divisions then
+		S.fail ("the tempo map did not take the meter " .. divisions .. "/" .. value)
+	end
+end
+
 -- A fresh session `name` in `dir` at `rate` and a constant `bpm` (checked).
 function S.new_session (dir, name, rate, bpm)
 	if not create_session (dir, name, rate) or not Session then S.fail ("cannot create a session in " .. dir) end
