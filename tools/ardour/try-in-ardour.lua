@@ -17,23 +17,13 @@
 
 io.stdout:setvbuf ("no")
 
-local opt = {}
-for _, a in ipairs (arg or {}) do
-	local k, v = a:match ("^([%w_]+)=(.*)$")
-	if k then opt[k] = v end
-end
+-- The session helpers shared with probe-ardour.lua, from this script's folder.
+local S = dofile ((debug.getinfo (1, "S").source:match ("^@(.*/)") or "./") .. "session.lua")
+S.prefix = "try-in-ardour"
 
-local function fail (message)
-	print ("try-in-ardour: " .. message)
-	if Session then close_session () end
-	os.exit (2)
-end
-
-local function number (key)
-	local v = tonumber (opt[key] or "")
-	if not v then fail ("missing or bad " .. key .. "=") end
-	return v
-end
+local opt = S.options (arg)
+local fail = S.fail
+local function number (key) return S.number (opt, key) end
 
 -- The note divisions as Brakkle lists them, lowest first; a division's
 -- normalised parameter value is its index over the last index.
@@ -145,35 +135,7 @@ local function analyse (x, n, first, samplesPerBeat)
 	print ("  RESULT new slice starts relative to the nearest beat, in samples: " .. table.concat (summary, ", "))
 end
 
-local function readWav (path)
-	local f = io.open (path, "rb")
-	if not f then fail ("cannot open " .. path) end
-	local d = f:read ("a")
-	f:close ()
-
-	if #d < 12 or d:sub (1, 4) ~= "RIFF" or d:sub (9, 12) ~= "WAVE" then fail (path .. " is no WAV file") end
-
-	local pos, channels, bits, format = 13, nil, nil, nil
-	while pos + 8 <= #d do
-		local id, size = d:sub (pos, pos + 3), string.unpack ("<I4", d, pos + 4)
-		if id == "fmt " then
-			format, channels = string.unpack ("<I2I2", d, pos + 8)
-			bits = string.unpack ("<I2", d, pos + 22)
-		elseif id == "data" then
-			if not channels or bits ~= 32 or not (format == 3 or format == 65534) then
-				fail (path .. " is not a 32-bit float WAV file")
-			end
-			local frames = size // (4 * channels)
-			local x = {}
-			for i = 0, frames - 1 do
-				x[i + 1] = string.unpack ("<f", d, pos + 8 + i * 4 * channels)
-			end
-			return x, frames
-		end
-		pos = pos + 8 + size + (size % 2)
-	end
-	fail (path .. " has no audio data")
-end
+local readWav = S.read_wav
 
 ----------------------------------------------------------------------------------
 
@@ -192,41 +154,15 @@ if opt.task ~= "session" then fail ("task=session or task=analyse") end
 local via, start, length = opt.via, number ("start"), number ("length")
 if via ~= "export" and via ~= "record" and via ~= "cli" then fail ("via= must be export, record or cli") end
 
--- The engine. The dummy backend runs ten times faster than real time; Ardour's
--- transport does the same either way, and a roll takes a tenth of the wait.
-local backend = AudioEngine:set_backend ("None (Dummy)", "", "")
-if not backend or backend:isnil () then fail ("Ardour has no \"None (Dummy)\" audio backend") end
-backend:set_driver ("10x Speed")
-backend:set_device_name ("Silence")
-backend:set_sample_rate (rate)
-backend:set_buffer_size (number ("block"))
-if AudioEngine:start (false) ~= 0 then fail ("the dummy audio engine does not start") end
+S.start_engine (rate, number ("block"))
+S.new_session (opt.dir, "try", rate, number ("bpm"))
 
-if not create_session (opt.dir, "try", rate) or not Session then fail ("cannot create a session in " .. opt.dir) end
-
-do
-	local map = Temporal.TempoMap.fetch_writable ()
-	map:set_tempo (Temporal.Tempo (number ("bpm"), number ("bpm"), 4), Temporal.timepos_t (0))
-	Temporal.TempoMap.update (map)
-	local bpm = Temporal.TempoMap.read ():quarters_per_minute_at (Temporal.timepos_t (0))
-	if math.abs (bpm - number ("bpm")) > 1e-6 then fail ("the tempo map did not take " .. opt.bpm .. " BPM") end
-end
-
-local function newTrack (name)
-	local list = Session:new_audio_track (1, 2, nil, 1, name, ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true)
-	if list:size () ~= 1 then fail ("cannot add the audio track " .. name) end
-	return list:front ()
-end
+local function newTrack (name) return S.new_track (name, 1) end
 
 local track = newTrack ("Brakkle")
 
-local level = ARDOUR.LuaAPI.new_luaproc (Session, "Brakkle Check Level")
-if level:isnil () then fail ("the constant-level Lua processor was not found") end
-if track:to_route ():add_processor_by_index (level, 0, nil, true) ~= 0 then fail ("cannot insert the constant level") end
-
-local brakkle = ARDOUR.LuaAPI.new_plugin (Session, "Brakkle", ARDOUR.PluginType.VST3, "")
-if brakkle:isnil () then fail ("Ardour did not find the Brakkle VST3 plug-in in " .. (os.getenv ("VST3_PATH") or "?")) end
-if track:to_route ():add_processor_by_index (brakkle, 1, nil, true) ~= 0 then fail ("cannot insert Brakkle on the track") end
+S.add_luaproc (track, "Brakkle Check Level", 0)
+local brakkle = S.add_plugin (track, "Brakkle", "VST3", 1)
 
 do
 	local plugin = brakkle:to_insert ():plugin (0)
@@ -255,56 +191,18 @@ do
 	end
 end
 
-local function wait (condition, seconds, what)
-	for _ = 1, seconds * 100 do
-		if condition () then return end
-		ARDOUR.LuaAPI.usleep (10000)
-	end
-	fail ("timed out " .. what)
-end
+local wait = S.wait
 
 if via == "cli" then
-	if Session:save_state ("", false, false, false, false, false) ~= 0 then fail ("cannot save the session") end
-	close_session ()
-
 	-- ardour7-export exports the session range, which Lua cannot set in a
-	-- session without regions: it is written into the saved session instead,
-	-- as the editor would store it (positions in Ardour's superclock units).
-	local path = opt.dir .. "/try.ardour"
-	local f = io.open (path, "rb")
-	if not f then fail ("the saved session " .. path .. " is missing") end
-	local text = f:read ("a")
-	f:close ()
-
-	local perSample = math.tointeger (282240000 / rate)
-	if not perSample then fail ("cannot write a session range at " .. rate .. " Hz") end
-	local location = string.format ('<Location id="4000000001" name="session" start="a%d" end="a%d" flags="IsSessionRange" locked="0" timestamp="0" cue="0"/>',
-	                                start * perSample, (start + length) * perSample)
-	local changed
-	text, changed = text:gsub ("<Locations/>", "<Locations>" .. location .. "</Locations>", 1)
-	if changed == 0 then text, changed = text:gsub ("<Locations>", "<Locations>" .. location, 1) end
-	if changed == 0 then fail ("the saved session has no <Locations> to put the range into") end
-
-	f = io.open (path, "wb")
-	if not f or not f:write (text) then fail ("cannot write " .. path) end
-	f:close ()
+	-- session without regions: it is written into the saved session instead.
+	S.save_with_locations (opt.dir, "try", rate, { { name = "session", start = start, finish = start + length, flags = "IsSessionRange" } })
 	print ("try-in-ardour: case done")
 	os.exit (0)
 end
 
 if via == "export" then
-	local export = Session:simple_export ()
-	if not export:set_preset (opt.preset) then fail ("Ardour does not know the float WAV export preset") end
-	export:set_folder (opt.out)
-	export:set_range (start, start + length)
-	if not export:check_outputs () then fail ("the export has no outputs to write") end
-	if not export:run_export () then fail ("the export failed") end
-
-	local listing = io.popen ("ls -1 '" .. opt.out .. "'")
-	local file = listing:read ("l")
-	listing:close ()
-	if not file then fail ("the export wrote no file into " .. opt.out) end
-	local x, n = readWav (opt.out .. "/" .. file)
+	local x, n = readWav (S.export (opt.preset, opt.out, start, length))
 	analyse (x, n, start, samplesPerBeat)
 else
 	-- record: Brakkle's track feeds a second track, armed; locate, roll, stop.
