@@ -91,6 +91,7 @@ namespace
         double rampToBpm = 0.0;           // a tempo ramp from the start, linear in time, ...
         std::int64_t rampSamples = 0;     // ... this many samples long
         bool rampTempoReported = true;    // false: the ramp's first tempo is reported until it is over
+        bool barStartInFours = false;     // the host reports bar starts as 4 x the bar's number from 1
     };
 
     std::int64_t totalSamples (const GridCase& c)
@@ -144,6 +145,7 @@ namespace
         if (playing && c.rampSamples > 0)
             transport.rampTo (c.rampToBpm, c.rampSamples);
         transport.reportsRampTempo = c.rampTempoReported;
+        transport.barStartInFours = c.barStartInFours;
         return plugin;
     }
 
@@ -448,6 +450,10 @@ TEST (GridLock, CyclesStartOnTheHostsRefreshLines)
         { "1/4 in 7/8", 48000.0, Exact (137), quarter, 0, 7, 8, Exact (0), 8.0 },
         { "1 BAR in 3/4 is the host's bar", 44100.0, Exact (150), oneBar, 0, 3, 4, Exact (0), 8.0 },
         { "2 BARS in 6/8: two of the host's bars, counted from 0", 44100.0, Exact (111), twoBars, 0, 6, 8, Exact (0), 16.0 },
+        { "1/2 in 3/4 from a host whose bar starts are four quarters a bar", 44100.0, Exact (100), half, 0, 3, 4, Exact (0), 8.0,
+          {}, 0.0, 1024, 0, true, 1.0f, {}, 0, 0.0, 0, true, true },
+        { "1/4 D in 7/8 from a host whose bar starts are four quarters a bar", 48000.0, Exact (137), dottedQuarter, 0, 7, 8, Exact (0), 8.0,
+          {}, 0.0, 1024, 0, true, 1.0f, {}, 0, 0.0, 0, true, true },
         { "2 BARS in 4/4", 44100.0, Exact (160), twoBars, 0, 4, 4, Exact (0), 13.0 },
         { "free 250 ms at 123 BPM", 44100.0, Exact (123), freeTime, 250.0f, 4, 4, Exact (0), 6.0 },
         { "free 700 ms at 96 BPM in 7/8", 48000.0, Exact (96), freeTime, 700.0f, 7, 8, Exact (0), 8.0 },

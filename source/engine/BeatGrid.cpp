@@ -140,7 +140,7 @@ BeatGrid::Change BeatGrid::beginBlock (const MusicalPosition& host, bool waiting
     const int hostDenominator = isUsableMeter (host.numerator, host.denominator) ? host.denominator : 4;
     bool barsMoved = hostNumerator != numerator || hostDenominator != denominator;
 
-    if (! barsMoved && host.hasBarStart)
+    if (! barsMoved && hasUsableBarStart (host))
     {
         const double offset = host.barStartPpq - barOrigin;
         barsMoved = std::abs (offset - std::round (offset / bar) * bar) > jumpTolerance;
@@ -235,7 +235,18 @@ void BeatGrid::adoptBars (const MusicalPosition& host) noexcept
     numerator = usable ? host.numerator : 4;
     denominator = usable ? host.denominator : 4;
     bar = 4.0 * numerator / denominator;
-    barOrigin = host.hasBarStart && std::isfinite (host.barStartPpq) ? host.barStartPpq : 0.0;
+    if (hasUsableBarStart (host))
+        barOrigin = host.barStartPpq;
+    else if (! locked)
+        barOrigin = 0.0;
+}
+
+bool BeatGrid::hasUsableBarStart (const MusicalPosition& host) const noexcept
+{
+    // The start of the bar the position lies in, or it is no bar start (one
+    // host reports four quarters per bar counted from 1, whatever the meter).
+    return host.hasBarStart && std::isfinite (host.barStartPpq)
+        && host.barStartPpq <= host.ppq + jumpTolerance && host.barStartPpq > host.ppq - bar - jumpTolerance;
 }
 
 double BeatGrid::positionOf (std::int64_t sample) const noexcept

@@ -153,6 +153,7 @@ private:
     bool isHeld (const MusicalPosition& host) const noexcept;
     double lineAfter (double ppq, Period period) const noexcept;
     void adoptBars (const MusicalPosition& host) noexcept;
+    bool hasUsableBarStart (const MusicalPosition& host) const noexcept;
 
     double sampleRate = 44100.0;
     bool locked = false;

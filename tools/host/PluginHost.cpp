@@ -137,7 +137,7 @@ juce::Optional<juce::AudioPlayHead::PositionInfo> Transport::getPosition() const
                                                   : ppqPosition;
         const auto bar = quarterNotesPerBar();
         info.setPpqPosition (ppq);
-        info.setPpqPositionOfLastBarStart (std::floor (ppq / bar) * bar);
+        info.setPpqPositionOfLastBarStart (barStartInFours ? 4.0 * (std::floor (ppq / bar) + 1.0) : std::floor (ppq / bar) * bar);
         info.setTimeSignature (TimeSignature { numerator, denominator });
 
         if (looping && reportsLoop)

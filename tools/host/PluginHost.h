@@ -36,6 +36,10 @@ public:
         some hosts do. */
     bool hasMusicalPosition = true;
 
+    /** True: the bar start reported is four quarters times the bar's number
+        counted from 1, whatever the meter (as one DAW reports it). */
+    bool barStartInFours = false;
+
     /** False: report no tempo (the position, if any, still comes). */
     bool hasTempo = true;
 
