@@ -36,6 +36,9 @@ namespace
         bool hasPosition = true;
         std::optional<double> ppq, barStart;    // the musical position Grid Lock follows
         std::optional<TimeSignature> meter;
+        std::optional<LoopPoints> loop;         // a loop, announced while looping
+        bool looping = false;
+        bool holding = false;                   // the position stands still while playing
 
         juce::Optional<PositionInfo> getPosition() const override
         {
@@ -52,14 +55,21 @@ namespace
                 info.setPpqPositionOfLastBarStart (*barStart);
             if (meter)
                 info.setTimeSignature (*meter);
+            info.setIsLooping (looping);
+            if (loop)
+                info.setLoopPoints (*loop);
             return info;
         }
 
         /** The position a played block of n samples moves on, as a host's would. */
         void advance (int n)
         {
-            if (playing && ppq)
+            if (playing && ppq && ! holding)
                 *ppq += n * bpm.value_or (120.0) / 60.0 / 48000.0;
+
+            // A loop wraps somewhere inside the block, as hosts that do not cut their blocks do.
+            if (looping && loop && ppq && *ppq >= loop->ppqEnd && loop->ppqEnd > loop->ppqStart)
+                *ppq = loop->ppqStart + std::fmod (*ppq - loop->ppqEnd, loop->ppqEnd - loop->ppqStart);
         }
     };
 
@@ -107,13 +117,21 @@ namespace
         }
     }
 
-    /** A jump, a new bar start or a new meter, sane or not. */
+    /** A jump, a new bar start, a loop, a held position or a new meter, sane or not. */
     void pickMusicalPosition (FuzzPlayHead& head, FuzzedDataProvider& in)
     {
-        switch (in.ConsumeIntegralInRange (0, 2))
+        switch (in.ConsumeIntegralInRange (0, 4))
         {
             case 0:  head.ppq = pickQuarters (in); break;
             case 1:  head.barStart = pickQuarters (in); break;
+            case 2:
+            {
+                const auto from = pickQuarters (in), to = pickQuarters (in);
+                head.loop = juce::AudioPlayHead::LoopPoints { from.value_or (0.0), to.value_or (4.0) };
+                head.looping = in.ConsumeBool();
+                break;
+            }
+            case 3:  head.holding = in.ConsumeBool(); break;
             default:
                 if (in.ConsumeBool())
                     head.meter = juce::AudioPlayHead::TimeSignature { in.ConsumeIntegral<int>(), in.ConsumeIntegral<int>() };
