@@ -5,8 +5,8 @@
 # is wrong or missing for Brakkle and the fix is a plain edit:
 #
 #   dsp.ttl      the plug-in's class: a delay effect (lv2:DelayPlugin), so that
-#                hosts file it with the delays instead of "Plugin"; a
-#                doap:Project too, which the maker and release entries belong to
+#                hosts file it with the delays instead of "Plugin" (its only
+#                class besides lv2:Plugin: lilv takes the first class it knows)
 #   dsp.ttl      the maker's e-mail as a mailto: address (JUCE writes the bare
 #                address, which reads as a file beside the bundle)
 #   manifest.ttl no preset for the single, nameless program: it would show in
@@ -58,7 +58,7 @@ endfunction()
 
 edit_once(dsp.ttl
     "<${URI}>\n${tab}ui:ui <${URI}:UI> ;\n${tab}a lv2:Plugin ;\n"
-    "<${URI}>\n${tab}ui:ui <${URI}:UI> ;\n${tab}a lv2:Plugin , lv2:DelayPlugin , doap:Project ;\n")
+    "<${URI}>\n${tab}ui:ui <${URI}:UI> ;\n${tab}a lv2:Plugin , lv2:DelayPlugin ;\n")
 
 edit_once(dsp.ttl
     "foaf:mbox <${EMAIL}> ;"

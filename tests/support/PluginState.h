@@ -5,6 +5,8 @@
 //
 //   VST3  the component's state; JUCE's VST3 hosting saves it in base64 as the
 //         <IComponent> element of its own XML (beside the controller's state).
+//         JUCE's VST3 client writes the host's bypass after the plug-in's
+//         state there, marked "JUCEPrivateData" at the very end.
 //   LV2   the plug-in's state property <URI:StateString>, a string that
 //         JUCE's LV2 client writes in JUCE's base64; JUCE's LV2 hosting saves
 //         it in the state Turtle it makes (beside the values of the ports).
@@ -36,6 +38,25 @@ inline bool findLv2StateString (const juce::String& turtle, int& start, int& end
     return key >= 0 && start > 0 && end > start;
 }
 
+/** A VST3 component state without the record JUCE's VST3 client keeps after
+    the plug-in's own state: a zero, the record, its size and "JUCEPrivateData". */
+inline juce::MemoryBlock withoutJucePrivateData (const juce::MemoryBlock& componentState)
+{
+    const juce::String marker ("JUCEPrivateData");
+    const auto markerSize = (size_t) marker.length();
+    const auto size = componentState.getSize();
+    const auto* bytes = static_cast<const char*> (componentState.getData());
+
+    if (size < markerSize + 16 || juce::String (bytes + size - markerSize, markerSize) != marker)
+        return componentState;
+
+    const auto recordSize = (size_t) juce::ByteOrder::littleEndianInt64 (bytes + size - markerSize - 8);
+    if (recordSize + markerSize + 16 > size)
+        return componentState;
+
+    return { bytes, size - recordSize - markerSize - 16 };
+}
+
 /** The plug-in's own state inside a host's saved state, or false. */
 inline bool pluginStateIn (const juce::MemoryBlock& hostState, host::PluginFormat format, juce::MemoryBlock& pluginState)
 {
@@ -45,7 +66,12 @@ inline bool pluginStateIn (const juce::MemoryBlock& hostState, host::PluginForma
     {
         const auto xml = juce::AudioProcessor::getXmlFromBinary (hostState.getData(), (int) hostState.getSize());
         auto* component = xml != nullptr ? xml->getChildByName ("IComponent") : nullptr;
-        return component != nullptr && pluginState.fromBase64Encoding (component->getAllSubText());
+        juce::MemoryBlock componentState;
+        if (component == nullptr || ! componentState.fromBase64Encoding (component->getAllSubText()))
+            return false;
+
+        pluginState = withoutJucePrivateData (componentState);
+        return true;
     }
 
     const auto turtle = hostState.toString();
