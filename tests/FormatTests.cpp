@@ -132,6 +132,183 @@ TEST (Formats, TheSameInputGivesTheSameSamplesThroughEitherBundle)
     }
 }
 
+namespace
+{
+    /** A host's position as Ardour sends it to LV2 plug-ins and JUCE's LV2
+        client passes it on: tempo, playing, sample position, bar number and
+        meter, but no beat position (Ardour sends the beat within the bar,
+        time:barBeat, which JUCE's client does not read). */
+    struct BarsButNoBeats final : juce::AudioPlayHead
+    {
+        explicit BarsButNoBeats (brakkle::host::Transport& t) : transport (t) {}
+
+        juce::Optional<PositionInfo> getPosition() const override
+        {
+            auto info = transport.getPosition();
+            if (info && info->getPpqPosition())
+            {
+                info->setBarCount ((juce::int64) std::floor (*info->getPpqPosition() / transport.quarterNotesPerBar() + 1.0e-9));
+                info->setPpqPosition ({});
+                info->setPpqPositionOfLastBarStart ({});
+            }
+            return info;
+        }
+
+        brakkle::host::Transport& transport;
+    };
+}
+
+TEST (Formats, GridLockFollowsAnLv2HostThatSendsBarsButNoBeats)
+{
+    // Ardour's LV2 time position: the LV2 bundle then finds its place on the
+    // grid from the sample position, and sounds as the VST3 bundle given the
+    // full musical position. Starts and locates on whole samples, as a
+    // sample-based host's song position is.
+    struct Case
+    {
+        const char* name;
+        double bpm;
+        int numerator, denominator;
+        double start;
+        std::vector<std::pair<int, double>> locates {};   // at a sample, to a position
+    };
+
+    const Case cases[] = {
+        { "120 BPM, 4/4, from beat 2.5", 120.0, 4, 4, 2.5 },
+        { "105 BPM, 7/8, from the middle of bar 2, with a locate back", 105.0, 7, 8, 5.0, { { 4 * 44100, 1.5 } } },
+        { "120 BPM, 3/4, from 0, a locate to beat 9.5", 120.0, 3, 4, 0.0, { { 3 * 44100, 9.5 } } },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        juce::AudioBuffer<float> outputs[2];
+
+        for (const auto format : { PluginFormat::vst3, PluginFormat::lv2 })
+        {
+            auto plugin = loadBrakkle (format, 2, 44100.0, 512);
+            ASSERT_NE (plugin, nullptr);
+            setPlain (*plugin, ParameterIds::gridLock, 1.0f);
+            setPlain (*plugin, ParameterIds::stutterTimeBpm, 7.0f);    // "1/16"
+            setPlain (*plugin, ParameterIds::refreshTimeBpm, 13.0f);   // "1/4"
+
+            auto& transport = plugin->transport();
+            transport.bpm = c.bpm;
+            transport.numerator = c.numerator;
+            transport.denominator = c.denominator;
+            transport.locate (c.start);
+
+            BarsButNoBeats barsOnly (transport);
+            if (format == PluginFormat::lv2)
+                plugin->instance().setPlayHead (&barsOnly);
+
+            const auto input = brakkle::test::noise (2, 44100 * 6, 5);
+            outputs[format == PluginFormat::lv2 ? 1 : 0] = renderInBlocks (*plugin, input, { 512 }, [&] (int start)
+            {
+                for (const auto& [at, to] : c.locates)
+                    if (start <= at && at < start + 512)
+                        transport.locate (to);
+            });
+        }
+
+        const auto [worst, where] = largestDifference (outputs[1], outputs[0]);
+        EXPECT_EQ (worst, 0.0f) << "largest at " << where;
+    }
+}
+
+TEST (Formats, ArdoursPrerollReachesVst3AsPlayingAndLv2AsStopped)
+{
+    // Ardour (7.3) plays its pre-roll to a VST3 plug-in as a running transport,
+    // the position held at the start, and to an LV2 plug-in as a stopped one.
+    // With Grid Lock off, Brakkle's cycle counts from the first sample it plays:
+    // in Ardour the VST3 version then starts the pre-roll's length early, the
+    // LV2 version on the start. With Grid Lock on, both start on the grid.
+    // The pre-roll lengths are ardour7-export's at blocks of 1024 and 2048.
+    struct Case
+    {
+        int preroll, block;
+        bool gridLock;
+    };
+    const Case cases[] = { { 768, 1024, false }, { 1776, 2048, false }, { 768, 1024, true }, { 1776, 2048, true } };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (juce::String (c.preroll) + " samples of pre-roll, Grid Lock " + (c.gridLock ? "on" : "off"));
+        const int length = 44100 * 4;
+        const auto input = brakkle::test::ramp (2, length);
+
+        // What a host plays and how: the pre-roll (silence) as Ardour plays it to
+        // each format, or none; then the song from its start.
+        const auto play = [&] (PluginFormat format, bool withPreroll)
+        {
+            auto plugin = loadBrakkle (format, 2, 44100.0, c.block);
+            if (plugin == nullptr)
+                return juce::AudioBuffer<float>();
+            setPlain (*plugin, ParameterIds::gridLock, c.gridLock ? 1.0f : 0.0f);
+            setPlain (*plugin, ParameterIds::stutterTimeBpm, 7.0f);
+
+            const int preroll = withPreroll ? c.preroll : 0;
+            juce::AudioBuffer<float> played (2, preroll + length);
+            played.clear();
+            for (int ch = 0; ch < 2; ++ch)
+                played.copyFrom (ch, preroll, input, ch, 0, length);
+
+            std::vector<int> blocks;
+            if (preroll > 0)
+                blocks.push_back (preroll);
+            for (int n = preroll; n < played.getNumSamples(); n += c.block)
+                blocks.push_back (c.block);
+
+            auto& transport = plugin->transport();
+            const auto output = renderInBlocks (*plugin, played, blocks, [&] (int start)
+            {
+                transport.playing = start >= preroll || format == PluginFormat::vst3;
+                if (start <= preroll)
+                    transport.locate (0.0);   // held at the start through the pre-roll
+            });
+
+            juce::AudioBuffer<float> song (2, length);
+            for (int ch = 0; ch < 2; ++ch)
+                song.copyFrom (ch, 0, output, ch, preroll, length);
+            return song;
+        };
+
+        // The references: the VST3 bundle without pre-roll, and with the
+        // pre-roll played as a running transport from its first sample.
+        const auto plain = play (PluginFormat::vst3, false);
+        auto runningPreroll = [&]
+        {
+            auto plugin = loadBrakkle (PluginFormat::vst3, 2, 44100.0, c.block);
+            setPlain (*plugin, ParameterIds::gridLock, c.gridLock ? 1.0f : 0.0f);
+            setPlain (*plugin, ParameterIds::stutterTimeBpm, 7.0f);
+            juce::AudioBuffer<float> played (2, c.preroll + length);
+            played.clear();
+            for (int ch = 0; ch < 2; ++ch)
+                played.copyFrom (ch, c.preroll, input, ch, 0, length);
+            plugin->transport().locate (-(double) c.preroll / 22050.0);
+            const auto output = renderInBlocks (*plugin, played, { c.block });
+            juce::AudioBuffer<float> song (2, length);
+            for (int ch = 0; ch < 2; ++ch)
+                song.copyFrom (ch, 0, output, ch, c.preroll, length);
+            return song;
+        }();
+
+        const auto inArdourVst3 = play (PluginFormat::vst3, true);
+        const auto inArdourLv2 = play (PluginFormat::lv2, true);
+
+        EXPECT_EQ (brakkle::test::firstDifference (inArdourLv2, plain), "") << "LV2";
+        if (c.gridLock)
+        {
+            EXPECT_EQ (brakkle::test::firstDifference (inArdourVst3, plain), "") << "VST3";
+        }
+        else
+        {
+            EXPECT_EQ (brakkle::test::firstDifference (inArdourVst3, runningPreroll), "") << "VST3";
+            EXPECT_NE (brakkle::test::firstDifference (inArdourVst3, plain), "") << "VST3 sounds as if there were no pre-roll";
+        }
+    }
+}
+
 TEST (Formats, AStateSavedInOneFormatOpensInTheOther)
 {
     // Every parameter away from its default, on its step: a value a third of
@@ -141,7 +318,7 @@ TEST (Formats, AStateSavedInOneFormatOpensInTheOther)
         values.push_back (spec.isSwitch() ? 1.0f - spec.defaultValue
                                           : spec.minimum + std::round ((spec.maximum - spec.minimum) / 3.0f / spec.step) * spec.step);
 
-    for (const auto [from, to] : { std::pair (PluginFormat::vst3, PluginFormat::lv2), std::pair (PluginFormat::lv2, PluginFormat::vst3) })
+    for (const auto& [from, to] : { std::pair (PluginFormat::vst3, PluginFormat::lv2), std::pair (PluginFormat::lv2, PluginFormat::vst3) })
     {
         SCOPED_TRACE (brakkle::host::formatName (from) + " to " + brakkle::host::formatName (to));
         auto source = loadBrakkle (from, 2, 44100.0, 256);
