@@ -1,7 +1,7 @@
 # The LV2 bundle as LV2's own tools read it (Debian: lilv-utils, sordi, lv2-dev).
 #
 #   cmake -DCHECK=validate -DSORD_VALIDATE=<sord_validate> -DBUNDLE=<Brakkle.lv2>
-#         -DSCHEMAS=<folder holding the LV2 specifications' bundles> -P CheckLv2Bundle.cmake
+#         -DSCHEMAS=<folder holding LV2's schema bundles, core.lv2 ...> -P CheckLv2Bundle.cmake
 #       Validates the bundle's Turtle against the LV2 schemas. JUCE's generator
 #       writes a few statements every JUCE plug-in has that the schemas do not
 #       allow; they are listed below, named in the output and allowed. Any other
@@ -9,7 +9,7 @@
 #
 #   cmake -DCHECK=list -DLV2LS=<lv2ls> -DLV2INFO=<lv2info> -DBUNDLE=<Brakkle.lv2>
 #         -DSCHEMAS=<folder> -DURI=<plug-in URI> -P CheckLv2Bundle.cmake
-#       With LV2_PATH naming the bundle's folder first (then the specifications,
+#       With LV2_PATH naming the bundle's folder first (then LV2's own bundles,
 #       so that classes have names), lv2ls must list the URI and lv2info must
 #       show the plug-in as a delay effect by Halvorn with its X11 window.
 
@@ -26,15 +26,15 @@ if(NOT bundle_ttl)
     message(FATAL_ERROR "no Turtle files in ${BUNDLE}: build Brakkle_LV2 first")
 endif()
 
-# The specifications the bundle's Turtle uses, and the schemas that define RDF,
+# LV2's vocabularies the bundle's Turtle uses, and the schemas that define RDF,
 # RDFS, OWL, XSD, DOAP and FOAF for them.
-set(specifications atom buf-size core event instance-access midi options parameters patch port-groups
+set(vocabularies atom buf-size core event instance-access midi options parameters patch port-groups
                    port-props presets resize-port state time ui units urid schemas)
 set(schema_ttl "")
-foreach(name IN LISTS specifications)
+foreach(name IN LISTS vocabularies)
     file(GLOB ttl "${SCHEMAS}/${name}.lv2/*.ttl")
     if(NOT ttl)
-        message(FATAL_ERROR "no ${SCHEMAS}/${name}.lv2: install the LV2 specifications (Debian: lv2-dev)")
+        message(FATAL_ERROR "no ${SCHEMAS}/${name}.lv2: install LV2's schema bundles (Debian: lv2-dev)")
     endif()
     list(APPEND schema_ttl ${ttl})
 endforeach()

@@ -9,7 +9,7 @@ endif()
 find_program(BRAKKLE_SORD_VALIDATE sord_validate)
 find_program(BRAKKLE_LV2LS lv2ls)
 find_program(BRAKKLE_LV2INFO lv2info)
-set(BRAKKLE_LV2_SCHEMAS "/usr/lib/lv2" CACHE PATH "Folder holding the LV2 specifications' bundles (core.lv2, ...)")
+set(BRAKKLE_LV2_SCHEMAS "/usr/lib/lv2" CACHE PATH "Folder holding LV2's schema bundles (core.lv2, ...)")
 
 if(NOT BRAKKLE_SORD_VALIDATE OR NOT BRAKKLE_LV2LS OR NOT BRAKKLE_LV2INFO)
     message(WARNING "No sord_validate, lv2ls or lv2info (Debian: sordi, lilv-utils): the LV2 bundle's checks are left out")
