@@ -37,6 +37,16 @@ TEST (RenderOptions, AcceptsTheDocumentedForms)
     EXPECT_EQ (options.parameters[2].value, 0.0f);
     EXPECT_EQ (options.parameters[3].value, 11.0f);
     EXPECT_EQ (options.parameters[3].normalised, 11.0f / 19.0f);
+
+    // The bundle: this build's VST3 unless told otherwise.
+    EXPECT_EQ (options.format, juce::String ("vst3"));
+    EXPECT_EQ (options.bundle, juce::File());
+    RenderOptions lv2;
+    ASSERT_EQ (parseRenderOptions ({ "--out", "o.wav", "--format", "lv2" }, lv2), juce::String());
+    EXPECT_EQ (lv2.format, juce::String ("lv2"));
+    RenderOptions named;
+    ASSERT_EQ (parseRenderOptions ({ "--out", "o.wav", "--bundle=elsewhere/Brakkle.lv2" }, named), juce::String());
+    EXPECT_EQ (named.bundle.getFileName(), juce::String ("Brakkle.lv2"));
 }
 
 TEST (RenderOptions, RefusesBadInputWithAClearReason)
@@ -72,6 +82,9 @@ TEST (RenderOptions, RefusesBadInputWithAClearReason)
         { "--out o.wav --preroll 1.5", "--preroll takes a whole number of samples" },
         { "--out o.wav --preroll 1920001", "--preroll takes a whole number of samples" },
         { "--out o.wav --preroll", "needs a value" },
+        { "--out o.wav --format au", "--format takes vst3 or lv2" },
+        { "--out o.wav --format", "needs a value" },
+        { "--out o.wav --format lv2 --bundle Brakkle.lv2", "either --format or --bundle" },
         { "--out o.wav --wobble", "unknown option" },
         { "--out", "needs a value" },
         { "--in same.wav --out same.wav", "must not name the input" },

@@ -47,11 +47,17 @@ if(EXISTS "${WORK}/out.wav")
     message(FATAL_ERROR "a failed render left an output file")
 endif()
 
-# And a good render writes a file.
-execute_process(COMMAND "${RENDER}" --out demo.wav --bars 1 --param stutterTimeBpm=1/16
-                RESULT_VARIABLE result ERROR_VARIABLE error WORKING_DIRECTORY "${WORK}")
-if(NOT result EQUAL 0 OR NOT EXISTS "${WORK}/demo.wav")
-    message(FATAL_ERROR "rendering the synthesised loop failed: ${error}")
+# And a good render writes a file, the same one through either bundle.
+foreach(format vst3 lv2)
+    execute_process(COMMAND "${RENDER}" --out demo-${format}.wav --format ${format} --bars 1 --param stutterTimeBpm=1/16
+                    RESULT_VARIABLE result ERROR_VARIABLE error WORKING_DIRECTORY "${WORK}")
+    if(NOT result EQUAL 0 OR NOT EXISTS "${WORK}/demo-${format}.wav")
+        message(FATAL_ERROR "rendering the synthesised loop through the ${format} bundle failed: ${error}")
+    endif()
+endforeach()
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${WORK}/demo-vst3.wav" "${WORK}/demo-lv2.wav" RESULT_VARIABLE differ)
+if(NOT differ EQUAL 0)
+    message(FATAL_ERROR "the VST3 and the LV2 bundle rendered different files")
 endif()
 
 # Pictures: the plot and the editor, at their sizes.

@@ -23,7 +23,8 @@ PACKAGES=(build-essential cmake pkgconf dpkg-dev ccache
           libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev
           xvfb xauth libgtest-dev libgmock-dev libbenchmark-dev debian-archive-keyring
           fonts-dejavu-core
-          clang-14 libclang-rt-14-dev)
+          clang-14 libclang-rt-14-dev
+          lilv-utils sordi lv2-dev lintian)
 
 say() { printf 'brakkle deps: %s\n' "$*" >&2; }
 die() { say "error: $*"; exit 1; }

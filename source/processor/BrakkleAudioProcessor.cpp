@@ -11,6 +11,44 @@ namespace
 {
     constexpr double defaultTempo = 120.0;
 
+    /** The musical position of a host that reports its bar, meter, tempo and
+        sample position but no beat position. Some LV2 hosts (Ardour) send the
+        beat within the bar instead of the beat since the song's start, and
+        JUCE's LV2 client passes on only the latter: there the position follows
+        from the samples played since the song's start at the reported tempo.
+        That holds while the tempo has stayed the same, so it is used only when
+        it lands in the bar the host names; otherwise there is none. */
+    std::optional<brakkle::MusicalPosition> positionFromBarAndSamples (const juce::AudioPlayHead::PositionInfo& host,
+                                                                       double sampleRate)
+    {
+        const auto bar = host.getBarCount();
+        const auto samples = host.getTimeInSamples();
+        const auto bpm = host.getBpm();
+        const auto meter = host.getTimeSignature();
+
+        if (! bar || ! samples || ! bpm || ! meter || ! (sampleRate > 0.0) || ! (*bpm > 0.0)
+            || meter->numerator <= 0 || meter->denominator <= 0)
+            return std::nullopt;
+
+        const double quarters = (double) *samples * *bpm / 60.0 / sampleRate;
+        const double barLength = meter->numerator * 4.0 / meter->denominator;
+        const double barStart = (double) *bar * barLength;
+
+        // A host's bar number and sample position at the same sample: allow for rounding, nothing more.
+        constexpr double rounding = 1.0e-6;
+        if (! (quarters >= barStart - rounding && quarters < barStart + barLength + rounding))
+            return std::nullopt;
+
+        brakkle::MusicalPosition musical;
+        musical.ppq = quarters;
+        musical.bpm = *bpm;
+        musical.hasBarStart = true;
+        musical.barStartPpq = barStart;
+        musical.numerator = meter->numerator;
+        musical.denominator = meter->denominator;
+        return musical;
+    }
+
 
     /** The engine field that mirrors each parameter, in the parameter table's order. */
     std::array<brakkle::RelaxedFloat*, parameterTable.size()> engineFields (StutterEngine& e)
@@ -140,6 +178,10 @@ BrakkleAudioProcessor::HostTransport BrakkleAudioProcessor::readTransport() cons
         }
 
         transport.musicalPosition = musical;
+    }
+    else
+    {
+        transport.musicalPosition = positionFromBarAndSamples (*position, getSampleRate());
     }
 
     return transport;

@@ -49,14 +49,26 @@ namespace
                                juce::NormalisableRange<float> valueRange,
                                float defaultValue,
                                juce::AudioParameterFloatAttributes attributes,
-                               TextReader readText)
+                               TextReader readText,
+                               bool listsItsSteps)
             : AudioParameterFloat (id, displayName, valueRange, defaultValue,
                                    // Called only once the parameter exists, never while it is built.
                                    attributes.withValueFromStringFunction ([this, readText = std::move (readText)] (const juce::String& text)
                                    {
                                        return readText (text).value_or (lastGoodValue.load (std::memory_order_relaxed));
-                                   }))
+                                   })),
+              discrete (listsItsSteps)
         {
+        }
+
+        /** True for a note division: one of twenty named values, never one in
+            between. Hosts then offer its steps by name: VST3 hosts get a step
+            count, LV2 hosts a scale point for every division. */
+        bool isDiscrete() const override { return discrete; }
+
+        int getNumSteps() const override
+        {
+            return discrete ? RangedAudioParameter::getNumSteps() : AudioProcessorParameterWithID::getNumSteps();
         }
 
     private:
@@ -73,6 +85,7 @@ namespace
 
         std::atomic<float> lastGoodValue { get() };
         RefusedValueEcho echo { *this };
+        const bool discrete;
     };
 
     /** A switch that keeps a value a host can read back and a project can store.
@@ -163,7 +176,8 @@ namespace
                                                         juce::NormalisableRange<float> (spec.minimum, spec.maximum, spec.step),
                                                         spec.defaultValue,
                                                         textAttributes (spec, engine),
-                                                        textReader (spec, engine));
+                                                        textReader (spec, engine),
+                                                        spec.text == ParameterText::noteDivision);
     }
 }
 

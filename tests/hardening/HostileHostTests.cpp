@@ -233,10 +233,14 @@ TEST (HostileHost, StateRestoredFromABackgroundThreadWhileAudioRuns)
     const Values first { 120, 3, 0, 700, 17, 1, 6, 40, -3, 2500, 50, -30, 80, 20, -70, 0 };
     const Values second { 35, 15, 1, 90, 2, 0, -9, 85, 4, 11000, -40, -6, -25, 90, 60, 1 };
 
+    // The host plays on between setting the values and saving: an LV2 plug-in
+    // hears a host's changes with its next run.
     const auto save = [&] (const Values& values)
     {
         for (size_t i = 0; i < parameterTable.size(); ++i)
             setPlain (*plugin, parameterTable[i].id, values[i]);
+        auto block = testSignal (2, 256, 10);
+        plugin->process (block);
         juce::MemoryBlock blob;
         instance.getStateInformation (blob);
         return blob;
@@ -291,6 +295,10 @@ TEST (HostileHost, StateRestoredFromABackgroundThreadWhileAudioRuns)
     loader.join();
     audio.join();
     juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+
+    // An LV2 host hears the values the last restore set from the plug-in's next run.
+    auto block = testSignal (2, 256, 10);
+    plugin->process (block);
 
     EXPECT_TRUE (bounded.load()) << "an output sample left [-1, 1] or was no number";
     EXPECT_GE (blocksAmongRestores.load(), 199) << "audio blocks did not run while the restores happened";

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iostream>
 #include <limits>
 #include <string>
 #include <memory>
@@ -19,12 +20,58 @@
 namespace brakkle::test
 {
 
-inline std::unique_ptr<host::HostedPlugin> loadBrakkle (int channels = 2, double rate = 44100.0, int block = 512)
+/** The format the hosted tests load Brakkle in: VST3, or LV2 when the test
+    program runs with --format lv2. CTest runs every hosted test in both
+    formats (the LV2 runs are named "LV2.*"). */
+inline host::PluginFormat& formatUnderTest()
+{
+    static host::PluginFormat format = host::PluginFormat::vst3;
+    return format;
+}
+
+inline bool testingLv2() { return formatUnderTest() == host::PluginFormat::lv2; }
+
+/** Reads --format vst3|lv2 (or --format=...) from a test program's command
+    line. False, with a message, for any other format. */
+inline bool readFormatUnderTest (int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+    {
+        juce::String argument (argv[i]), value;
+
+        if (argument == "--format" && i + 1 < argc)
+            value = argv[i + 1];
+        else if (argument.startsWith ("--format="))
+            value = argument.fromFirstOccurrenceOf ("=", false, false);
+        else
+            continue;
+
+        if (value != "vst3" && value != "lv2")
+        {
+            std::cerr << "--format takes vst3 or lv2, got \"" << value << "\"" << std::endl;
+            return false;
+        }
+
+        formatUnderTest() = value == "lv2" ? host::PluginFormat::lv2 : host::PluginFormat::vst3;
+    }
+
+    return true;
+}
+
+/** This build's bundle of the format, loaded through JUCE's hosting of that format. */
+inline std::unique_ptr<host::HostedPlugin> loadBrakkle (host::PluginFormat format, int channels = 2,
+                                                        double rate = 44100.0, int block = 512)
 {
     juce::String error;
-    auto plugin = host::HostedPlugin::load (host::defaultBundle(), rate, block, channels, error);
+    auto plugin = host::HostedPlugin::load (host::defaultBundle (format), rate, block, channels, error);
     EXPECT_NE (plugin, nullptr) << error;
     return plugin;
+}
+
+/** This build's bundle in the format under test. */
+inline std::unique_ptr<host::HostedPlugin> loadBrakkle (int channels = 2, double rate = 44100.0, int block = 512)
+{
+    return loadBrakkle (formatUnderTest(), channels, rate, block);
 }
 
 inline const ParameterSpec& specFor (const juce::String& id)

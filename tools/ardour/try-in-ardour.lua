@@ -11,6 +11,9 @@
 --                 then (export, record) prints where the slices start.
 --   task=analyse  prints where the slices start in the WAV file `wav`, whose first
 --                 sample is at timeline position `start`.
+--   task=preset   writes an LV2 preset bundle into `dir` that sets Brakkle's
+--                 divisions and Grid Lock (format=lv2: Ardour reaches an LV2
+--                 plug-in's parameters only through its state, see below).
 --
 -- Every failure prints one line starting with "try-in-ardour:" and exits with 2;
 -- a complete case ends with the line "try-in-ardour: case done".
@@ -32,11 +35,65 @@ local noteNames = {
 	"1/8 T", "1/8", "1/8 D", "1/4 T", "1/4", "1/4 D", "1/2 T", "1/2", "1/2 D", "1 BAR", "2 BARS"
 }
 
-local function noteValue (name)
+local function noteIndex (name)
 	for i, n in ipairs (noteNames) do
-		if n == name then return (i - 1) / (#noteNames - 1) end
+		if n == name then return i - 1 end
 	end
 	fail ("unknown note division \"" .. name .. "\" (use one of: " .. table.concat (noteNames, ", ") .. ")")
+end
+
+local function noteValue (name)
+	return noteIndex (name) / (#noteNames - 1)
+end
+
+----------------------------------------------------------------------------------
+-- Brakkle's settings as an LV2 preset. Ardour lists only an LV2 plug-in's ports
+-- as its controls; Brakkle's parameters are LV2 parameters (patch messages),
+-- which Ardour's Lua cannot set. A preset restores the plug-in's state: the
+-- string JUCE's LV2 client keeps it in, the plug-in's own saved state (JUCE's
+-- binary wrapping of its XML) in JUCE's base64. Parameters the state leaves
+-- out open at their defaults.
+
+local function juceBase64 (bytes)
+	local alphabet = ".ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+"
+	local out = { tostring (#bytes), "." }
+	local bits = #bytes * 8
+	for start = 0, bits - 1, 6 do
+		-- six bits from `start` on, lowest bit first, as JUCE's getBitRange reads them
+		local value, got = 0, 0
+		local bit = start
+		while got < 6 and bit < bits do
+			local byte = bytes:byte (bit // 8 + 1)
+			value = value | (((byte >> (bit % 8)) & 1) << got)
+			got, bit = got + 1, bit + 1
+		end
+		out[#out + 1] = alphabet:sub (value + 1, value + 1)
+	end
+	return table.concat (out)
+end
+
+local function writePreset (dir, stutter, refresh, gridlock)
+	local xml = string.format ('<PARAMETERS><PARAM id="stutterSync" value="1"/><PARAM id="refreshSync" value="1"/>'
+	                           .. '<PARAM id="stutterTimeBpm" value="%d"/><PARAM id="refreshTimeBpm" value="%d"/>'
+	                           .. '<PARAM id="gridLock" value="%d"/></PARAMETERS>',
+	                           noteIndex (stutter), noteIndex (refresh), gridlock == "on" and 1 or 0)
+	local state = string.pack ("<I4I4", 0x21324356, #xml) .. xml .. "\0"
+
+	os.execute ("mkdir -p '" .. dir .. "'")
+	local f = io.open (dir .. "/manifest.ttl", "wb")
+	if not f then fail ("cannot write the preset into " .. dir) end
+	f:write ("@prefix lv2:   <http://lv2plug.in/ns/lv2core#> .\n"
+	         .. "@prefix pset:  <http://lv2plug.in/ns/ext/presets#> .\n"
+	         .. "@prefix rdfs:  <http://www.w3.org/2000/01/rdf-schema#> .\n"
+	         .. "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n\n"
+	         .. "<urn:brakkle-check:settings>\n"
+	         .. "\ta pset:Preset ;\n"
+	         .. "\tlv2:appliesTo <urn:halvorn:brakkle> ;\n"
+	         .. "\trdfs:label \"brakkle-check\" ;\n"
+	         .. "\tstate:state [\n"
+	         .. "\t\t<urn:halvorn:brakkle:StateString> \"" .. juceBase64 (state) .. "\"\n"
+	         .. "\t] .\n")
+	f:close ()
 end
 
 ----------------------------------------------------------------------------------
@@ -149,6 +206,14 @@ if opt.task == "analyse" then
 	os.exit (0)
 end
 
+if opt.task == "preset" then
+	writePreset (opt.dir, opt.stutter, opt.refresh, opt.gridlock)
+	print ("try-in-ardour: case done")
+	os.exit (0)
+end
+
+local lv2 = opt.format == "lv2"
+
 if opt.task ~= "session" then fail ("task=session or task=analyse") end
 
 local via, start, length = opt.via, number ("start"), number ("length")
@@ -162,9 +227,15 @@ local function newTrack (name) return S.new_track (name, 1) end
 local track = newTrack ("Brakkle")
 
 S.add_luaproc (track, "Brakkle Check Level", 0)
-local brakkle = S.add_plugin (track, "Brakkle", "VST3", 1)
+local brakkle = S.add_plugin (track, "Brakkle", lv2 and "LV2" or "VST3", 1)
 
-do
+if lv2 then
+	local plugin = brakkle:to_insert ():plugin (0)
+	local preset = plugin:preset_by_label ("brakkle-check")
+	if not preset then fail ("Ardour does not list the preset with Brakkle's settings") end
+	if not plugin:load_preset (preset) then fail ("Ardour could not load the preset with Brakkle's settings") end
+	print ("  Grid Lock: " .. (opt.gridlock == "on" and "on" or "off") .. " (LV2: set with the preset)")
+else
 	local plugin = brakkle:to_insert ():plugin (0)
 	local index = {}
 	for i = 0, plugin:parameter_count () - 1 do index[plugin:parameter_label (i)] = i end

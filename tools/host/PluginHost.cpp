@@ -1,6 +1,11 @@
 #include "PluginHost.h"
 
 #include <cmath>
+#include <cstdio>
+
+#if JUCE_LINUX || JUCE_BSD || JUCE_MAC
+ #include <unistd.h>
+#endif
 
 namespace brakkle::host
 {
@@ -150,10 +155,39 @@ juce::Optional<juce::AudioPlayHead::PositionInfo> Transport::getPosition() const
     return info;
 }
 
+juce::String formatName (PluginFormat format)
+{
+    return format == PluginFormat::lv2 ? "LV2" : "VST3";
+}
+
+bool formatOfBundle (const juce::File& bundle, PluginFormat& format)
+{
+    if (bundle.hasFileExtension ("vst3"))
+        format = PluginFormat::vst3;
+    else if (bundle.hasFileExtension ("lv2"))
+        format = PluginFormat::lv2;
+    else
+        return false;
+
+    return true;
+}
+
 juce::File defaultBundle()
 {
    #ifdef BRAKKLE_DEFAULT_BUNDLE
     return juce::File (BRAKKLE_DEFAULT_BUNDLE);
+   #else
+    return {};
+   #endif
+}
+
+juce::File defaultBundle (PluginFormat format)
+{
+    if (format == PluginFormat::vst3)
+        return defaultBundle();
+
+   #ifdef BRAKKLE_DEFAULT_LV2_BUNDLE
+    return juce::File (BRAKKLE_DEFAULT_LV2_BUNDLE);
    #else
     return {};
    #endif
@@ -169,6 +203,70 @@ namespace
         layout.outputBuses.add (set);
         return layout;
     }
+
+    /** Runs fn with this process's standard error caught, and returns what was
+        written to it meanwhile. */
+    template <typename Fn>
+    juce::String catchingStandardError (Fn&& fn)
+    {
+       #if JUCE_LINUX || JUCE_BSD || JUCE_MAC
+        std::fflush (stderr);
+        const int saved = dup (STDERR_FILENO);
+        auto* caught = std::tmpfile();
+
+        if (saved >= 0 && caught != nullptr && dup2 (fileno (caught), STDERR_FILENO) >= 0)
+        {
+            fn();
+            std::fflush (stderr);
+            dup2 (saved, STDERR_FILENO);
+            close (saved);
+
+            juce::MemoryOutputStream text;
+            std::rewind (caught);
+            char buffer[4096];
+            for (size_t n; (n = std::fread (buffer, 1, sizeof (buffer), caught)) > 0;)
+                text.write (buffer, n);
+            std::fclose (caught);
+            return text.toString();
+        }
+
+        if (saved >= 0)
+            close (saved);
+        if (caught != nullptr)
+            std::fclose (caught);
+       #endif
+
+        fn();
+        return {};
+    }
+
+    /** The plug-in URI an LV2 bundle's manifest names ("<uri>" before "a lv2:Plugin"). */
+    juce::String lv2PluginUri (const juce::File& bundle)
+    {
+        const auto manifest = bundle.getChildFile ("manifest.ttl").loadFileAsString();
+        const auto type = manifest.indexOf ("a lv2:Plugin");
+        const auto close = type < 0 ? -1 : manifest.substring (0, type).lastIndexOfChar ('>');
+        const auto open = close < 0 ? -1 : manifest.substring (0, close).lastIndexOfChar ('<');
+        return open < 0 ? juce::String() : manifest.substring (open + 1, close);
+    }
+
+    /** Another bundle of the same plug-in where JUCE's LV2 hosting looks before
+        any bundle it is given (~/.lv2, /usr/lib/lv2, ...). LV2 hosts take the
+        first bundle they find for a URI and ignore the others. */
+    juce::File lv2BundleInTheWay (juce::AudioPluginFormat& lv2, const juce::File& bundle)
+    {
+        const auto uri = lv2PluginUri (bundle);
+        if (uri.isEmpty())
+            return {};
+
+        const auto locations = lv2.getDefaultLocationsToSearch();
+        for (int i = 0; i < locations.getNumPaths(); ++i)
+            for (const auto& other : locations[i].findChildFiles (juce::File::findDirectories, false, "*.lv2"))
+                if (other != bundle && lv2PluginUri (other) == uri)
+                    return other;
+
+        return {};
+    }
 }
 
 std::unique_ptr<HostedPlugin> HostedPlugin::load (const juce::File& bundle,
@@ -183,17 +281,42 @@ std::unique_ptr<HostedPlugin> HostedPlugin::load (const juce::File& bundle,
         return nullptr;
     }
 
-    juce::VST3PluginFormat format;
-    juce::OwnedArray<juce::PluginDescription> types;
-    format.findAllTypesForFile (types, bundle.getFullPathName());
-
-    if (types.isEmpty())
+    PluginFormat kind;
+    if (! formatOfBundle (bundle, kind))
     {
-        errorMessage = "no VST3 plug-in could be loaded from " + bundle.getFullPathName();
+        errorMessage = "not a VST3 or LV2 bundle (its name must end in .vst3 or .lv2): " + bundle.getFullPathName();
         return nullptr;
     }
 
     std::unique_ptr<HostedPlugin> hosted (new HostedPlugin());
+    hosted->pluginFormat = kind;
+    if (kind == PluginFormat::lv2)
+        hosted->hosting = std::make_unique<juce::LV2PluginFormat>();
+    else
+        hosted->hosting = std::make_unique<juce::VST3PluginFormat>();
+
+    auto& format = *hosted->hosting;
+    juce::OwnedArray<juce::PluginDescription> types;
+
+    // JUCE's LV2 hosting first asks its LV2 library whether the path is a
+    // plug-in's URI, which prints an error for every path: that one is left
+    // out, anything else the library says about the bundle is passed on.
+    const auto said = catchingStandardError ([&] { format.findAllTypesForFile (types, bundle.getFullPathName()); });
+    for (const auto& line : juce::StringArray::fromLines (said))
+        if (line.isNotEmpty() && ! (line.startsWith ("error: attempt to map invalid URI") && line.contains (bundle.getFullPathName())))
+            std::fprintf (stderr, "%s\n", line.toRawUTF8());
+
+    if (types.isEmpty())
+    {
+        errorMessage = "no " + formatName (kind) + " plug-in could be loaded from " + bundle.getFullPathName();
+
+        if (kind == PluginFormat::lv2)
+            if (const auto other = lv2BundleInTheWay (format, bundle); other != juce::File())
+                errorMessage << ": " << other.getFullPathName() << " holds the same plug-in (its URI) and is found "
+                             << "first; remove it or install this build there";
+        return nullptr;
+    }
+
     hosted->plugin = format.createInstanceFromDescription (*types[0], sampleRate, blockSize, errorMessage);
 
     if (hosted->plugin == nullptr)
@@ -218,14 +341,27 @@ HostedPlugin::~HostedPlugin()
 {
     if (plugin != nullptr)
         plugin->releaseResources();
+
+    plugin.reset();
 }
 
 bool HostedPlugin::prepare (double sampleRate, int blockSize, int numChannels)
 {
     plugin->releaseResources();
 
-    if (numChannels < 1 || numChannels > 2 || ! plugin->setBusesLayout (layoutFor (numChannels)))
+    if (numChannels < 1 || numChannels > 2)
         return false;
+
+    // An LV2 plug-in's ports are fixed: a mono track feeds its stereo pair.
+    monoThroughStereo = false;
+    if (! plugin->setBusesLayout (layoutFor (numChannels)))
+    {
+        if (! (pluginFormat == PluginFormat::lv2 && numChannels == 1 && plugin->setBusesLayout (layoutFor (2))))
+            return false;
+
+        monoThroughStereo = true;
+        stereoBlock.setSize (2, juce::jmax (1, blockSize));
+    }
 
     rate = sampleRate;
     channels = numChannels;
@@ -238,7 +374,20 @@ bool HostedPlugin::prepare (double sampleRate, int blockSize, int numChannels)
 void HostedPlugin::process (juce::AudioBuffer<float>& block)
 {
     midi.clear();
-    plugin->processBlock (block, midi);
+
+    if (monoThroughStereo)
+    {
+        const auto n = block.getNumSamples();
+        stereoBlock.setSize (2, n, false, false, true);
+        stereoBlock.copyFrom (0, 0, block, 0, 0, n);
+        stereoBlock.copyFrom (1, 0, block, 0, 0, n);
+        plugin->processBlock (stereoBlock, midi);
+        block.copyFrom (0, 0, stereoBlock, 0, 0, n);
+    }
+    else
+    {
+        plugin->processBlock (block, midi);
+    }
 
     if (playHead.playing)
         playHead.advance (block.getNumSamples());

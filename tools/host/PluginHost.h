@@ -102,17 +102,39 @@ private:
     juce::int64 holdLeft = 0;
 };
 
-/** The bundle this build made. */
+/** The plug-in formats this build makes, each a bundle of its own. */
+enum class PluginFormat
+{
+    vst3,   // Brakkle.vst3, loaded through JUCE's VST3 hosting
+    lv2     // Brakkle.lv2, loaded through JUCE's LV2 hosting
+};
+
+/** "VST3", "LV2". */
+juce::String formatName (PluginFormat format);
+
+/** The format of a bundle, by its name: a folder ending in ".vst3" or ".lv2".
+    False for anything else. */
+bool formatOfBundle (const juce::File& bundle, PluginFormat& format);
+
+/** The VST3 bundle this build made. */
 juce::File defaultBundle();
 
-/** One instance of a VST3 plug-in, loaded through JUCE's VST3 hosting, with a
-    transport and the plain calls a host makes on it. Message thread only,
-    except process(). A JUCE message manager must exist (juce::ScopedJuceInitialiser_GUI). */
+/** The bundle of that format this build made. */
+juce::File defaultBundle (PluginFormat format);
+
+/** One instance of a plug-in, loaded from a VST3 or LV2 bundle (by its name)
+    through JUCE's hosting of that format, with a transport and the plain calls
+    a host makes on it. Message thread only, except process(). A JUCE message
+    manager must exist (juce::ScopedJuceInitialiser_GUI). */
 class HostedPlugin
 {
 public:
     /** Loads the bundle and creates an instance with the given layout (1 or 2
-        channels). Returns null and says why in errorMessage when it cannot. */
+        channels). Returns null and says why in errorMessage when it cannot.
+
+        An LV2 bundle carries a fixed set of ports, Brakkle's a stereo pair: on
+        one channel it is played as LV2 hosts play it on a mono track, the track
+        fed to both inputs and the left output taken. */
     static std::unique_ptr<HostedPlugin> load (const juce::File& bundle,
                                                double sampleRate,
                                                int blockSize,
@@ -123,6 +145,8 @@ public:
 
     juce::AudioPluginInstance& instance() noexcept { return *plugin; }
     Transport& transport() noexcept { return playHead; }
+
+    PluginFormat format() const noexcept { return pluginFormat; }
 
     /** Prepares again, for another rate, block size or channel count. */
     bool prepare (double sampleRate, int blockSize, int numChannels);
@@ -143,11 +167,18 @@ public:
 private:
     HostedPlugin() = default;
 
+    // The format's hosting outlives the instance it made (LV2's holds the plug-in's world).
+    std::unique_ptr<juce::AudioPluginFormat> hosting;
     std::unique_ptr<juce::AudioPluginInstance> plugin;
+    PluginFormat pluginFormat = PluginFormat::vst3;
     Transport playHead;
     juce::MidiBuffer midi;
     double rate = 44100.0;
     int channels = 2;
+
+    // One channel through a plug-in that has only stereo ports (see load()).
+    bool monoThroughStereo = false;
+    juce::AudioBuffer<float> stereoBlock;
 };
 
 } // namespace brakkle::host

@@ -1,5 +1,5 @@
-// brakkle-render: renders audio through the built Brakkle VST3 bundle, loaded
-// through JUCE's VST3 hosting the way a host loads it.
+// brakkle-render: renders audio through the built Brakkle VST3 or LV2 bundle,
+// loaded through JUCE's hosting of that format the way a host loads it.
 
 #include "DemoLoop.h"
 #include "PluginHost.h"
@@ -113,7 +113,8 @@ namespace
         initial.meterDenominator = options.meterDenominator;
         initial.values = defaultParameterValues();
 
-        const auto bundle = options.bundle != juce::File() ? options.bundle : brakkle::host::defaultBundle();
+        const auto format = options.format == "lv2" ? brakkle::host::PluginFormat::lv2 : brakkle::host::PluginFormat::vst3;
+        const auto bundle = options.bundle != juce::File() ? options.bundle : brakkle::host::defaultBundle (format);
         const int channels = audio.samples.getNumChannels();
         auto plugin = brakkle::host::HostedPlugin::load (bundle, audio.sampleRate, options.blockSize, channels, error);
         if (plugin == nullptr)

@@ -136,6 +136,8 @@ juce::String parseParameterSetting (const juce::String& text, ParameterSetting& 
 
 juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptions& options)
 {
+    bool formatGiven = false;
+
     for (int i = 0; i < arguments.size(); ++i)
     {
         auto argument = arguments[i];
@@ -188,6 +190,15 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
             if (! takeValue (value) || value.isEmpty())
                 return missing();
             *file = juce::File::getCurrentWorkingDirectory().getChildFile (value);
+        }
+        else if (argument == "--format")
+        {
+            if (! takeValue (value))
+                return missing();
+            if (value != "vst3" && value != "lv2")
+                return "--format takes vst3 or lv2, got \"" + value + "\"";
+            options.format = value;
+            formatGiven = true;
         }
         else if (argument == "--bpm")
         {
@@ -265,6 +276,9 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
     if (options.output == juce::File())
         return "--out is required";
 
+    if (formatGiven && options.bundle != juce::File())
+        return "--format picks this build's bundle: give either --format or --bundle";
+
     if (options.input != juce::File())
         for (const auto* written : { &options.output, &options.plot, &options.editorShot })
             if (*written != juce::File() && options.input.getLinkedTarget() == written->getLinkedTarget())
@@ -277,7 +291,7 @@ juce::String usage()
 {
     return R"(Usage: brakkle-render --out OUT.wav [options]
 
-Renders audio through the Brakkle VST3 plug-in, as a host would.
+Renders audio through the Brakkle VST3 or LV2 plug-in, as a host would.
 
   --in FILE          WAV file to process (mono or stereo); without it a drum
                      loop is synthesised at --bpm
@@ -305,7 +319,8 @@ Renders audio through the Brakkle VST3 plug-in, as a host would.
   --editor-shot FILE.png
                      picture of the plug-in's window with these parameters
   --quiet            no progress bar
-  --bundle PATH      the Brakkle.vst3 bundle to load (default: this build's)
+  --format vst3|lv2  render through this build's VST3 (default) or LV2 bundle
+  --bundle PATH      the Brakkle.vst3 or Brakkle.lv2 bundle to load instead
   --help             show this text
 
 Example schedule:

@@ -26,7 +26,8 @@ struct RenderOptions
 {
     juce::File input;             // none: a synthesised drum loop
     juce::File output;
-    juce::File bundle;
+    juce::File bundle;            // a Brakkle.vst3 or Brakkle.lv2 bundle; none: this build's, of `format`
+    juce::String format { "vst3" };   // "vst3" or "lv2"
     juce::File schedule;          // timed changes (see Schedule.h)
     juce::File plot;              // a PNG of input and output
     juce::File editorShot;        // a PNG of the plug-in's window

@@ -1,0 +1,49 @@
+# cmake -DPACKAGE_TOOL=<tools/package> -DBUILD_DIR=<build> -DOUT=<folder> -DDPKG_DEB=<dpkg-deb>
+#       -DVERSION=<x.y.z> -P CheckPackage.cmake
+#
+# Makes the package from the build's bundles and reads it back.
+
+cmake_minimum_required(VERSION 3.22)
+
+file(REMOVE_RECURSE "${OUT}")
+set(ENV{BRAKKLE_BUILD_DIR} "${BUILD_DIR}")
+execute_process(COMMAND "${PACKAGE_TOOL}" --no-build --out "${OUT}"
+                OUTPUT_VARIABLE said ERROR_VARIABLE errors RESULT_VARIABLE status)
+message("${said}${errors}")
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "tools/package failed")
+endif()
+
+file(GLOB packages "${OUT}/brakkle_${VERSION}_*.deb")
+list(LENGTH packages count)
+if(NOT count EQUAL 1)
+    message(FATAL_ERROR "expected one brakkle_${VERSION}_<architecture>.deb in ${OUT}, found: ${packages}")
+endif()
+
+execute_process(COMMAND "${DPKG_DEB}" --contents "${packages}" OUTPUT_VARIABLE contents RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "dpkg-deb cannot read ${packages}")
+endif()
+foreach(path
+        "root/root +[0-9]+ +[-0-9: ]+ ./usr/lib/vst3/Brakkle.vst3/Contents/x86_64-linux/Brakkle.so\n"
+        "root/root +[0-9]+ +[-0-9: ]+ ./usr/lib/lv2/Brakkle.lv2/Brakkle.so\n"
+        "./usr/lib/lv2/Brakkle.lv2/manifest.ttl\n"
+        "./usr/lib/lv2/Brakkle.lv2/dsp.ttl\n"
+        "./usr/lib/lv2/Brakkle.lv2/ui.ttl\n"
+        "./usr/share/doc/brakkle/copyright\n"
+        "./usr/share/doc/brakkle/changelog.gz\n")
+    if(NOT contents MATCHES "${path}")
+        message(FATAL_ERROR "the package lacks ${path}:\n${contents}")
+    endif()
+endforeach()
+if(contents MATCHES "\\./usr/(bin|local|share/lv2|lib/x86_64)|\\./home|\\./root")
+    message(FATAL_ERROR "the package installs outside /usr/lib/vst3, /usr/lib/lv2 and its documentation:\n${contents}")
+endif()
+
+execute_process(COMMAND "${DPKG_DEB}" --field "${packages}" Package Version Depends OUTPUT_VARIABLE fields)
+message("${fields}")
+foreach(field "Package: brakkle\n" "Version: ${VERSION}\n" "Depends: [^\n]*libc6 \\(>= [0-9.]+\\)" "Depends: [^\n]*libfreetype6")
+    if(NOT fields MATCHES "${field}")
+        message(FATAL_ERROR "the package's control fields lack ${field}")
+    endif()
+endforeach()
