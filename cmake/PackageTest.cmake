@@ -7,6 +7,14 @@ if(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
     return()
 endif()
 
+# The package is made from Debian's JUCE (tools/build.sh's tree), whose modules
+# link the system's PNG, JPEG and zlib: JUCE as its makers publish it carries
+# its own copies, which Debian refuses in a package (lintian: embedded-library).
+if(NOT BRAKKLE_JUCE_SYSTEM_IMAGE_LIBS)
+    message(STATUS "Brakkle: no Debian package test on a JUCE tree with its own PNG, JPEG and zlib copies")
+    return()
+endif()
+
 find_program(BRAKKLE_DPKG_DEB dpkg-deb)
 if(NOT BRAKKLE_DPKG_DEB)
     message(WARNING "No dpkg-deb: the Debian package's test is left out")
