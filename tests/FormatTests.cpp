@@ -219,7 +219,8 @@ TEST (Formats, GridLockFollowsAnLv2HostThatSendsBarsButNoBeats)
 TEST (Formats, ArdoursPrerollReachesVst3AsPlayingAndLv2AsStopped)
 {
     // Ardour (7.3) plays its pre-roll to a VST3 plug-in as a running transport,
-    // the position held at the start, and to an LV2 plug-in as a stopped one.
+    // from the position that far before the start, and to an LV2 plug-in as a
+    // stopped one.
     // With Grid Lock off, Brakkle's cycle counts from the first sample it plays:
     // in Ardour the VST3 version then starts the pre-roll's length early, the
     // LV2 version on the start. With Grid Lock on, both start on the grid.
@@ -259,12 +260,19 @@ TEST (Formats, ArdoursPrerollReachesVst3AsPlayingAndLv2AsStopped)
             for (int n = preroll; n < played.getNumSamples(); n += c.block)
                 blocks.push_back (c.block);
 
+            // To VST3 the pre-roll is one running block, reported where it
+            // starts, rounded to 1/1920 of a quarter; the song then starts on
+            // a block of its own, at exactly 0 (as Ardour 7.3 was seen to play
+            // it, block by block).
             auto& transport = plugin->transport();
+            transport.positionResolution = 1.0 / 1920.0;
             const auto output = renderInBlocks (*plugin, played, blocks, [&] (int start)
             {
                 transport.playing = start >= preroll || format == PluginFormat::vst3;
-                if (start <= preroll)
-                    transport.locate (0.0);   // held at the start through the pre-roll
+                if (start == 0)
+                    transport.locate (-(double) preroll / 22050.0);
+                if (start == preroll)
+                    transport.locate (0.0);
             });
 
             juce::AudioBuffer<float> song (2, length);

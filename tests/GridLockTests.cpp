@@ -503,7 +503,8 @@ TEST (GridLock, CyclesStartOnTheHostsRefreshLines)
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.name);
-        const bool announcedLoop = c.loop && c.loop->reported;
+        // LV2's time position has no loop: there every wrap comes unannounced.
+        const bool announcedLoop = c.loop && c.loop->reported && ! brakkle::test::testingLv2();
         auto rendered = render (c, announcedLoop);
         const auto expected = expectedStarts (c);
         ASSERT_GT (expected.size(), 3u);
