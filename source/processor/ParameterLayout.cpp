@@ -9,6 +9,12 @@
 
 namespace
 {
+    /** Only the LV2 version lists the note divisions' steps to its host. */
+    bool listsStepsToHosts()
+    {
+        return juce::PluginHostType::getPluginLoadedAs() == juce::AudioProcessor::wrapperType_LV2;
+    }
+
     /** Tells a parameter's listeners its own value again after a change that
         carried one it refused (no number, or a switch value outside 0..1).
         JUCE hands the listeners the value as it was sent, after the parameter
@@ -61,9 +67,10 @@ namespace
         {
         }
 
-        /** True for a note division: one of twenty named values, never one in
-            between. Hosts then offer its steps by name: VST3 hosts get a step
-            count, LV2 hosts a scale point for every division. */
+        /** True for a note division in LV2: one of twenty named values,
+            never one in between, which LV2 hosts then offer as a scale point
+            each. VST3 hosts see it as the continuous parameter they always did,
+            so that their projects and automation lanes stay as they were. */
         bool isDiscrete() const override { return discrete; }
 
         int getNumSteps() const override
@@ -177,7 +184,7 @@ namespace
                                                         spec.defaultValue,
                                                         textAttributes (spec, engine),
                                                         textReader (spec, engine),
-                                                        spec.text == ParameterText::noteDivision);
+                                                        spec.text == ParameterText::noteDivision && listsStepsToHosts());
     }
 }
 
