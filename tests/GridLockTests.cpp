@@ -850,10 +850,14 @@ TEST (GridLock, ARoundedPrerollThatEndsOnABlockStartPlacesTheFirstLineExactly)
     // for -66.87 at 120 BPM; at 128 BPM -71/1920 for -71.33 puts the song's
     // start 3 samples before the pre-roll's end), then a block that starts
     // exactly at the song's start. From there the output equals a render that
-    // starts at 0 without pre-roll.
-    struct Case { const char* name; double bpm; float slice; float filterMix; };
-    const Case cases[] = { { "120 BPM", 120.0, 1.0f, 0.0f }, { "128 BPM, 1/16", 128.0, 7.0f, 0.0f },
-                           { "128 BPM, 1/16, filter sweep", 128.0, 7.0f, 100.0f } };
+    // starts there without pre-roll. From beat 2.5, no line: the pre-roll is
+    // reported at 2.5 - 67/1920 for 2.5 - 66.87/1920, and the block at the start
+    // at 2.5 exactly, where the sample position says the same.
+    struct Case { const char* name; double bpm; float slice; float filterMix; double start; };
+    const Case cases[] = { { "120 BPM", 120.0, 1.0f, 0.0f, 0.0 }, { "128 BPM, 1/16", 128.0, 7.0f, 0.0f, 0.0 },
+                           { "128 BPM, 1/16, filter sweep", 128.0, 7.0f, 100.0f, 0.0 },
+                           { "120 BPM from beat 2.5", 120.0, 1.0f, 0.0f, 2.5 },
+                           { "120 BPM, 1/16, filter sweep, from beat 2.5", 120.0, 7.0f, 100.0f, 2.5 } };
 
     for (const auto& k : cases)
     {
@@ -870,7 +874,7 @@ TEST (GridLock, ARoundedPrerollThatEndsOnABlockStartPlacesTheFirstLineExactly)
             auto& transport = plugin->transport();
             transport.bpm = k.bpm;
             transport.positionResolution = preroll ? 1.0 / 1920.0 : 0.0;
-            transport.locate (preroll ? -768.0 * k.bpm / 60.0 / 44100.0 : 0.0);
+            transport.locate (k.start - (preroll ? 768.0 * k.bpm / 60.0 / 44100.0 : 0.0));
 
             std::vector<int> blocks;
             if (preroll)
@@ -883,7 +887,7 @@ TEST (GridLock, ARoundedPrerollThatEndsOnABlockStartPlacesTheFirstLineExactly)
             {
                 // Exactly on the start, as the host splits its block there.
                 if (at == 0)
-                    transport.locate (0.0);
+                    transport.locate (k.start);
 
                 juce::AudioBuffer<float> block (1, n);
                 for (int i = 0; i < n; ++i)

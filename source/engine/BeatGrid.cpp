@@ -20,6 +20,10 @@ namespace
     // that sample: rounding in the position arithmetic must not move a line by one.
     constexpr double sampleSlack = 1.0e-7;
 
+    // Positions (quarter notes) closer than this are the same: far below any
+    // rounding a host applies, far above the error of double arithmetic.
+    constexpr double exactTolerance = 1.0e-9;
+
     // Beyond this many samples from the lock (some 600 years at 48 kHz) positions
     // are not followed further; it keeps the arithmetic within 64-bit samples.
     constexpr double farthestSample = 1.0e15;
@@ -112,9 +116,12 @@ BeatGrid::Change BeatGrid::beginBlock (const MusicalPosition& host, bool waiting
         return Change::locked;
     }
 
-    if (waiting && deviation > roundingTolerance)
+    if (waiting && (deviation > roundingTolerance || (deviation > exactTolerance && isExact (host))))
     {
-        // Nothing depends on the lock yet: the latest report places the lines.
+        // Nothing depends on the lock yet: the latest report places the lines,
+        // and an exact one replaces a lock taken from a rounded report (a
+        // pre-roll reported to the nearest 1/1920 quarter, then the block at the
+        // song's start reported exactly).
         lockAt (host);
         return Change::none;
     }
@@ -165,6 +172,20 @@ void BeatGrid::lockAt (const MusicalPosition& host) noexcept
     samplesPerQuarter = 60.0 * sampleRate / bpm;
     adoptBars (host);
     locked = true;
+}
+
+bool BeatGrid::isExact (const MusicalPosition& host) const noexcept
+{
+    // A host that rounds its quarter-note position keeps its sample position
+    // exact. Where the two agree at the reported tempo (a song at one tempo
+    // from its start), the position is no rounded one: rounding would have
+    // moved it off the samples. With tempo changes before the block they do
+    // not agree, and nothing is taken for exact.
+    if (! host.hasSamplePosition)
+        return false;
+
+    const double fromSamples = (double) host.samplePosition * host.bpm / (60.0 * sampleRate);
+    return std::abs (host.ppq - fromSamples) <= exactTolerance;
 }
 
 bool BeatGrid::isHeld (const MusicalPosition& host) const noexcept

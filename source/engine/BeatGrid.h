@@ -18,6 +18,8 @@ struct MusicalPosition
     bool looping = false;          // the host plays a loop and says where:
     double loopStartPpq = 0.0;     // it wraps from loopEndPpq to loopStartPpq,
     double loopEndPpq = 0.0;       // possibly inside a block
+    bool hasSamplePosition = false;   // the host also says where the block starts
+    std::int64_t samplePosition = 0;  // on its timeline, in samples
 };
 
 /** The host's beat grid followed sample by sample: where the refresh lines of a
@@ -80,9 +82,10 @@ public:
     bool isLocked() const noexcept { return locked; }
 
     /** Takes the host's position for a block that starts at blockStart().
-        While `waiting` (no cycle depends on the lock) the host's report is
-        taken as it is, so the first line after a wait falls where the latest
-        report puts it. */
+        While `waiting` (no cycle depends on the lock) a report that strays from
+        the grid's own position by more than rounding is taken as it is, and so
+        is one that is exact (see isExact), so that the first line after a wait
+        falls where the best report puts it. */
     Change beginBlock (const MusicalPosition& host, bool waiting = false) noexcept;
 
     /** Moves the grid's clock past a block of this many samples. */
@@ -151,6 +154,7 @@ private:
     bool isLine (double ppq, Period period) const noexcept;
     void adoptLoop (const MusicalPosition& host) noexcept;
     bool isHeld (const MusicalPosition& host) const noexcept;
+    bool isExact (const MusicalPosition& host) const noexcept;
     double lineAfter (double ppq, Period period) const noexcept;
     void adoptBars (const MusicalPosition& host) noexcept;
     bool hasUsableBarStart (const MusicalPosition& host) const noexcept;

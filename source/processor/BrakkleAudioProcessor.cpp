@@ -158,6 +158,12 @@ BrakkleAudioProcessor::HostTransport BrakkleAudioProcessor::readTransport() cons
         musical.ppq = *ppq;
         musical.bpm = *hostBpm;
 
+        if (const auto samples = position->getTimeInSamples())
+        {
+            musical.hasSamplePosition = true;
+            musical.samplePosition = *samples;
+        }
+
         if (const auto barStart = position->getPpqPositionOfLastBarStart(); barStart && std::isfinite (*barStart))
         {
             musical.hasBarStart = true;

@@ -168,7 +168,8 @@ function S.save_with_locations (dir, name, rate, locations)
 	f:close ()
 end
 
--- Channel 1 of a 32-bit float WAV file as a table (x[1] is the first sample) and its length.
+-- A 32-bit float WAV file: channel 1 as a table (x[1] is the first sample), the
+-- number of frames, and every channel as a list of such tables.
 function S.read_wav (path)
 	local f = io.open (path, "rb")
 	if not f then S.fail ("cannot open " .. path) end
@@ -188,15 +189,53 @@ function S.read_wav (path)
 				S.fail (path .. " is not a 32-bit float WAV file")
 			end
 			local frames = size // (4 * channels)
-			local x = {}
-			for i = 0, frames - 1 do
-				x[i + 1] = string.unpack ("<f", d, pos + 8 + i * 4 * channels)
+			local all = {}
+			for c = 1, channels do all[c] = {} end
+			local at = pos + 8
+			for i = 1, frames do
+				for c = 1, channels do
+					all[c][i], at = string.unpack ("<f", d, at)
+				end
 			end
-			return x, frames
+			return all[1], frames, all
 		end
 		pos = pos + 8 + size + (size % 2)
 	end
 	S.fail (path .. " has no audio data")
+end
+
+local function wav_header (rate, channels, frames)
+	local bytes = frames * channels * 4
+	return "RIFF" .. string.pack ("<I4", 4 + 24 + 8 + bytes) .. "WAVE"
+	       .. "fmt " .. string.pack ("<I4I2I2I4I4I2I2", 16, 3, channels, rate, rate * channels * 4, channels * 4, 32)
+	       .. "data" .. string.pack ("<I4", bytes)
+end
+
+-- Writes the table x (x[1] first) as a mono 32-bit float WAV file at `rate`.
+function S.write_wav (path, rate, x)
+	local f = io.open (path, "wb")
+	if not f then S.fail ("cannot write " .. path) end
+	local ok = f:write (wav_header (rate, 1, #x))
+	for i = 1, #x, 4096 do
+		ok = ok and f:write (string.pack ("<" .. string.rep ("f", math.min (4096, #x - i + 1)), table.unpack (x, i, math.min (#x, i + 4095))))
+	end
+	if not ok or not f:close () then S.fail ("cannot write " .. path) end
+end
+
+-- Writes a 32-bit float WAV file of `channels` channels and `frames` frames at
+-- `rate`, every sample `value`.
+function S.write_constant_wav (path, rate, channels, frames, value)
+	local f = io.open (path, "wb")
+	if not f then S.fail ("cannot write " .. path) end
+	local ok = f:write (wav_header (rate, channels, frames))
+	local chunk = string.rep (string.pack ("<f", value), 4096 * channels)
+	local left = frames
+	while ok and left > 0 do
+		local now = math.min (left, 4096)
+		ok = f:write (now == 4096 and chunk or chunk:sub (1, now * channels * 4))
+		left = left - now
+	end
+	if not ok or not f:close () then S.fail ("cannot write " .. path) end
 end
 
 return S

@@ -8,12 +8,20 @@
 --                   via=export  Ardour's own export (freewheel; a locate to start, then roll)
 --                   via=record  a real roll from a locate, recorded on a second track
 --                   via=cli     only saves the session with its range set, for ardour7-export
---                 then (export, record) prints where the slices start.
+--                   via=loop    a roll with loop play on from beat `loopfrom` to beat
+--                               `loopto` for `passes` passes, taken from behind Brakkle
+--                               by a tap (tap.lua); no `start` or `length`
+--                 then (export, record) prints where the slices start, or (loop)
+--                 where they start in every pass.
 --   task=analyse  prints where the slices start in the WAV file `wav`, whose first
 --                 sample is at timeline position `start`.
---   task=preset   writes an LV2 preset bundle into `dir` that sets Brakkle's
---                 divisions and Grid Lock (format=lv2: Ardour reaches an LV2
---                 plug-in's parameters only through its state, see below).
+--   task=level    writes the WAV file `wav`: `length` samples of the constant
+--                 level that level.lua feeds, for brakkle-render.
+--   task=compare  compares Ardour's file `wav` with brakkle-render's file `render`,
+--                 sample for sample, both starting at the timeline position `start`.
+--
+-- Parameters: stutter=, refresh= (note division names), gridlock=on|off, and
+-- params="id=value;id=value" in Brakkle's own units, as brakkle-render's --param.
 --
 -- Every failure prints one line starting with "try-in-ardour:" and exits with 2;
 -- a complete case ends with the line "try-in-ardour: case done".
@@ -35,65 +43,57 @@ local noteNames = {
 	"1/8 T", "1/8", "1/8 D", "1/4 T", "1/4", "1/4 D", "1/2 T", "1/2", "1/2 D", "1 BAR", "2 BARS"
 }
 
-local function noteIndex (name)
+local function noteValue (name)
 	for i, n in ipairs (noteNames) do
-		if n == name then return i - 1 end
+		if n == name then return (i - 1) / (#noteNames - 1) end
 	end
 	fail ("unknown note division \"" .. name .. "\" (use one of: " .. table.concat (noteNames, ", ") .. ")")
 end
 
-local function noteValue (name)
-	return noteIndex (name) / (#noteNames - 1)
-end
+-- Brakkle's parameters by the id brakkle-render takes, with the name Ardour shows
+-- and the range in the plug-in's own units (source/processor/ParameterIds.h).
+-- Ardour sets a VST3 parameter by its normalised value: every range is linear.
+local parameterTable = {
+	stutterTimeFree = { "Stutter Time Free", 10, 1000 },
+	stutterTimeBpm  = { "Stutter Time BPM", 0, 19, note = true },
+	stutterSync     = { "Stutter Sync", 0, 1, switch = true },
+	refreshTimeFree = { "Refresh Time Free", 10, 1000 },
+	refreshTimeBpm  = { "Refresh Time BPM", 0, 19, note = true },
+	refreshSync     = { "Refresh Sync", 0, 1, switch = true },
+	input           = { "Input", -24, 24 },
+	mix             = { "Mix", 0, 100 },
+	output          = { "Output", -24, 24 },
+	filterFreq      = { "Filter Frequency", 500, 12000 },
+	filterMix       = { "Filter Mix", -100, 100 },
+	fadeVol         = { "Fade Volume", -36, 0 },
+	fadeMix         = { "Fade Mix", -100, 100 },
+	stereoWidth     = { "Stereo Width", 0, 100 },
+	stereoMix       = { "Stereo Mix", -100, 100 },
+	gridLock        = { "Grid Lock", 0, 1, switch = true },
+}
 
-----------------------------------------------------------------------------------
--- Brakkle's settings as an LV2 preset. Ardour lists only an LV2 plug-in's ports
--- as its controls; Brakkle's parameters are LV2 parameters (patch messages),
--- which Ardour's Lua cannot set. A preset restores the plug-in's state: the
--- string JUCE's LV2 client keeps it in, the plug-in's own saved state (JUCE's
--- binary wrapping of its XML) in JUCE's base64. Parameters the state leaves
--- out open at their defaults.
-
-local function juceBase64 (bytes)
-	local alphabet = ".ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+"
-	local out = { tostring (#bytes), "." }
-	local bits = #bytes * 8
-	for start = 0, bits - 1, 6 do
-		-- six bits from `start` on, lowest bit first, as JUCE's getBitRange reads them
-		local value, got = 0, 0
-		local bit = start
-		while got < 6 and bit < bits do
-			local byte = bytes:byte (bit // 8 + 1)
-			value = value | (((byte >> (bit % 8)) & 1) << got)
-			got, bit = got + 1, bit + 1
-		end
-		out[#out + 1] = alphabet:sub (value + 1, value + 1)
+-- "id=value" as { label, normalised value }.
+local function parameterSetting (text)
+	local id, value = text:match ("^%s*([%w]+)%s*=%s*(.-)%s*$")
+	if not id then fail ("a parameter setting takes id=value, not \"" .. text .. "\"") end
+	local p = parameterTable[id]
+	if not p then
+		local ids = {}
+		for k in pairs (parameterTable) do ids[#ids + 1] = k end
+		table.sort (ids)
+		fail ("unknown parameter \"" .. id .. "\" (known: " .. table.concat (ids, ", ") .. ")")
 	end
-	return table.concat (out)
-end
-
-local function writePreset (dir, stutter, refresh, gridlock)
-	local xml = string.format ('<PARAMETERS><PARAM id="stutterSync" value="1"/><PARAM id="refreshSync" value="1"/>'
-	                           .. '<PARAM id="stutterTimeBpm" value="%d"/><PARAM id="refreshTimeBpm" value="%d"/>'
-	                           .. '<PARAM id="gridLock" value="%d"/></PARAMETERS>',
-	                           noteIndex (stutter), noteIndex (refresh), gridlock == "on" and 1 or 0)
-	local state = string.pack ("<I4I4", 0x21324356, #xml) .. xml .. "\0"
-
-	os.execute ("mkdir -p '" .. dir .. "'")
-	local f = io.open (dir .. "/manifest.ttl", "wb")
-	if not f then fail ("cannot write the preset into " .. dir) end
-	f:write ("@prefix lv2:   <http://lv2plug.in/ns/lv2core#> .\n"
-	         .. "@prefix pset:  <http://lv2plug.in/ns/ext/presets#> .\n"
-	         .. "@prefix rdfs:  <http://www.w3.org/2000/01/rdf-schema#> .\n"
-	         .. "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n\n"
-	         .. "<urn:brakkle-check:settings>\n"
-	         .. "\ta pset:Preset ;\n"
-	         .. "\tlv2:appliesTo <urn:halvorn:brakkle> ;\n"
-	         .. "\trdfs:label \"brakkle-check\" ;\n"
-	         .. "\tstate:state [\n"
-	         .. "\t\t<urn:halvorn:brakkle:StateString> \"" .. juceBase64 (state) .. "\"\n"
-	         .. "\t] .\n")
-	f:close ()
+	local label, low, high = p[1], p[2], p[3]
+	if p.switch then
+		local on = ({ on = 1, ["true"] = 1, ["1"] = 1, off = 0, ["false"] = 0, ["0"] = 0 })[value:lower ()]
+		if not on then fail ("value of " .. id .. " is on or off, not \"" .. value .. "\"") end
+		return label, on
+	end
+	local v = tonumber (value)
+	if not v and p.note then return label, noteValue (value) end
+	if not v then fail ("value of " .. id .. " is not a number: \"" .. value .. "\"") end
+	if v < low or v > high then fail ("value of " .. id .. " is out of range: " .. value .. " (the range is " .. low .. " to " .. high .. ")") end
+	return label, (v - low) / (high - low)
 end
 
 ----------------------------------------------------------------------------------
@@ -194,6 +194,180 @@ end
 
 local readWav = S.read_wav
 
+-- "key (xN), ..." for a list of keys, in the order they first come.
+local function tally (keys)
+	local count, order = {}, {}
+	for _, k in ipairs (keys) do
+		if not count[k] then count[k] = 0; order[#order + 1] = k end
+		count[k] = count[k] + 1
+	end
+	local out = {}
+	for _, k in ipairs (order) do out[#out + 1] = k .. " (x" .. count[k] .. ")" end
+	return table.concat (out, ", ")
+end
+
+-- The slice edges of x[1..n] as indices into x: lone zeros, or up to four close
+-- together (as analyse () takes them); longer runs of zeros as { from, count }.
+local function findEdges (x, n)
+	local edges, silences, i = {}, {}, 1
+	while i <= n do
+		if x[i] == 0 then
+			local j = i
+			while j < n and x[j + 1] == 0 do j = j + 1 end
+			if j - i + 1 <= 4 then
+				for k = i, j do edges[#edges + 1] = k end
+			else
+				silences[#silences + 1] = { from = i, count = j - i + 1 }
+			end
+			i = j + 1
+		else
+			i = i + 1
+		end
+	end
+	return edges, silences
+end
+
+local function mostCommonOf (values)
+	local count, best, bestCount = {}, nil, 0
+	for _, v in ipairs (values) do
+		count[v] = (count[v] or 0) + 1
+		if count[v] > bestCount then best, bestCount = v, count[v] end
+	end
+	return best
+end
+
+----------------------------------------------------------------------------------
+-- Ardour's output against brakkle-render's
+
+-- Both files start at timeline position `start`. Every channel of Ardour's file
+-- is compared with the render's channel of the same number, or with its last
+-- one (a mono render against Brakkle's stereo output on a mono track).
+local function compare (via, ardourPath, renderPath, start, samplesPerBeat)
+	local _, na, ardour = readWav (ardourPath)
+	local _, nb, render = readWav (renderPath)
+	print (string.format ("  compared: Ardour's %d channels, %d samples, against the render's %d channel%s, %d samples, both from timeline sample %d",
+	                      #ardour, na, #render, #render == 1 and "" or "s", nb, start))
+	local n = math.min (na, nb)
+
+	local worst, first, firstChannel, differing = 0, nil, nil, 0
+	for c = 1, #ardour do
+		local x, y = ardour[c], render[math.min (c, #render)]
+		for i = 1, n do
+			local d = math.abs (x[i] - y[i])
+			if d > 0 then
+				differing = differing + 1
+				if d > worst then worst = d end
+				if not first or i < first then first, firstChannel = i, c end
+			end
+		end
+	end
+
+	local where = "none"
+	if first then
+		local at = start + first - 1
+		where = string.format ("at sample %d (timeline %d, beat %.4f), channel %d: Ardour %.9g, render %.9g",
+		                       first - 1, at, at / samplesPerBeat, firstChannel - 1,
+		                       ardour[firstChannel][first], render[math.min (firstChannel, #render)][first])
+	end
+	print (string.format ("  COMPARE via %s: %d samples, max |diff| %.9g, first difference %s", via, n, worst, where))
+	if not first then return end
+
+	-- What differs: the samples around the first difference, and where the
+	-- slice edges of one lie against the other's.
+	print (string.format ("  %d of %d samples differ (all channels)", differing, n * #ardour))
+	local x, y = ardour[firstChannel], render[math.min (firstChannel, #render)]
+	for i = math.max (1, first - 4), math.min (n, first + 4) do
+		print (string.format ("    sample %7d: Ardour %.9g, render %.9g%s", i - 1, x[i], y[i], x[i] ~= y[i] and "  <-" or ""))
+	end
+	local ea, eb = findEdges (ardour[1], n), findEdges (render[1], n)
+	local offsets, j = {}, 1
+	for _, e in ipairs (ea) do
+		while eb[j + 1] and math.abs (eb[j + 1] - e) <= math.abs (eb[j] - e) do j = j + 1 end
+		if eb[j] then offsets[#offsets + 1] = string.format ("%+d", e - eb[j]) end
+	end
+	print (string.format ("  slice edges: Ardour %d, render %d; Ardour's against the render's nearest, in samples: %s",
+	                      #ea, #eb, #offsets > 0 and tally (offsets) or "-"))
+end
+
+----------------------------------------------------------------------------------
+-- Where the slices start in every pass of a loop
+
+-- x[i] is channel 1 of the output, where[i] its timeline position, passes a
+-- list of { first = i, last = j } (the last pass, cut by the stop, is left
+-- out). A new slice is told apart from a repeat as analyse () does: the repeat
+-- before it is cut short. A slice that takes over from the passing input or
+-- from a running repeat with a crossfade (the roll's start, a wrap that is no
+-- line) shows no edge where it begins: when a pass has no edge on its first
+-- sample, the repeat before it was cut short (or the roll starts there) and the
+-- pass's first edge lies one slice later, that slice began on the pass's first
+-- sample ("inferred").
+local function analyseLoop (x, where, passes, samplesPerBeat, loopFrom)
+	local n = #x
+	local edges, silences = findEdges (x, n)
+	local function passOf (i)
+		for p, pass in ipairs (passes) do
+			if i >= pass.first and i <= pass.last then return p end
+		end
+	end
+	for _, s in ipairs (silences) do
+		print (string.format ("  silence: %d samples from %d (pass %s)", s.count, where[s.from], tostring (passOf (s.from) or "-")))
+	end
+
+	local gaps = {}
+	for k = 2, #edges do gaps[#gaps + 1] = edges[k] - edges[k - 1] end
+	local sliceLength = mostCommonOf (gaps) or math.huge
+	local isStart = {}
+	if edges[1] == 1 then isStart[1] = true end
+	for k = 2, #edges do
+		local gap = edges[k] - edges[k - 1]
+		local nextGap = edges[k + 1] and edges[k + 1] - edges[k] or math.huge
+		-- one sample of slack: a slice of a fractional length is rounded either way
+		if gap < sliceLength - 1 and nextGap >= sliceLength - 1 then isStart[k] = true end
+	end
+	print (string.format ("  slice edges: %d in %d passes; slice length %s samples", #edges, #passes,
+	                      sliceLength < math.huge and tostring (sliceLength) or "?"))
+
+	-- Passes whose first sample starts a slice without an edge.
+	local inferred = {}
+	for p, pass in ipairs (passes) do
+		local before, after
+		for _, e in ipairs (edges) do
+			if e < pass.first then before = e elseif not after then after = e end
+		end
+		if after and after ~= pass.first and math.abs (after - pass.first - sliceLength) <= 1
+		   and (not before or pass.first - before < sliceLength - 1) then
+			inferred[p] = true
+		end
+	end
+
+	local startOnLoop = 0
+	for p, pass in ipairs (passes) do
+		local startOffsets, passGaps, count, firstEdge, onLoopStart = {}, {}, 0, nil, false
+		local function newSlice (t)
+			local beat = math.floor (t / samplesPerBeat + 0.5)
+			startOffsets[#startOffsets + 1] = string.format ("%+.1f", t - beat * samplesPerBeat)
+			if t == loopFrom then onLoopStart = true end
+		end
+		if inferred[p] then newSlice (where[pass.first]) end
+		for k, e in ipairs (edges) do
+			if e >= pass.first and e <= pass.last then
+				count = count + 1
+				firstEdge = firstEdge or e
+				if edges[k + 1] then passGaps[#passGaps + 1] = tostring (edges[k + 1] - e) end
+				if isStart[k] then newSlice (where[e]) end
+			end
+		end
+		if onLoopStart then startOnLoop = startOnLoop + 1 end
+		print (string.format ("  pass %d: samples %d to %d (beats %.3f to %.3f), %d slice edges%s%s", p, where[pass.first], where[pass.last],
+		                      where[pass.first] / samplesPerBeat, (where[pass.last] + 1) / samplesPerBeat, count,
+		                      count > 0 and string.format (", the first at +%d; gaps to the next edge: %s", firstEdge - pass.first, tally (passGaps)) or "",
+		                      inferred[p] and "; a slice began on its first sample without an edge (inferred)" or ""))
+		print (string.format ("  RESULT pass %d: new slice starts relative to the nearest beat, in samples: %s", p,
+		                      #startOffsets > 0 and tally (startOffsets) or (count > 0 and "none told apart from the repeats" or "none (no slice edge)")))
+	end
+	print (string.format ("  passes with a new slice on the loop start: %d of %d", startOnLoop, #passes))
+end
+
 ----------------------------------------------------------------------------------
 
 local rate = number ("rate")
@@ -206,18 +380,68 @@ if opt.task == "analyse" then
 	os.exit (0)
 end
 
-if opt.task == "preset" then
-	writePreset (opt.dir, opt.stutter, opt.refresh, opt.gridlock)
+if opt.task == "level" then
+	-- level.lua's constant, as a mono file
+	S.write_constant_wav (opt.wav, rate, 1, number ("length"), 0.5)
 	print ("try-in-ardour: case done")
 	os.exit (0)
 end
 
-local lv2 = opt.format == "lv2"
+if opt.task == "compare" then
+	compare (opt.via, opt.wav, opt.render, number ("start"), samplesPerBeat)
+	print ("try-in-ardour: case done")
+	os.exit (0)
+end
 
-if opt.task ~= "session" then fail ("task=session or task=analyse") end
+if opt.task ~= "session" then fail ("task=session, analyse, level or compare") end
 
-local via, start, length = opt.via, number ("start"), number ("length")
-if via ~= "export" and via ~= "record" and via ~= "cli" then fail ("via= must be export, record or cli") end
+local via = opt.via
+if via ~= "export" and via ~= "record" and via ~= "cli" and via ~= "loop" then fail ("via= must be export, record, cli or loop") end
+local start, length
+if via ~= "loop" then start, length = number ("start"), number ("length") end
+
+-- Every parameter this case sets, as { label, normalised value }, in order.
+local settings = {
+	{ "Stutter Sync", 1 },
+	{ "Refresh Sync", 1 },
+	{ "Stutter Time BPM", noteValue (opt.stutter) },
+	{ "Refresh Time BPM", noteValue (opt.refresh) },
+}
+local gridLockSetting
+if opt.gridlock == "on" or opt.gridlock == "off" then gridLockSetting = { "Grid Lock", opt.gridlock == "on" and 1 or 0 } end
+local extra = {}
+for text in (opt.params or ""):gmatch ("[^;]+") do
+	local label, value = parameterSetting (text)
+	extra[#extra + 1] = { label, value }
+end
+
+-- Sets them on the plug-in insert `proc` (or with check = true only reads them
+-- back, as in a session loaded again) and says whether Grid Lock is on.
+local function applySettings (proc, check)
+	local plugin = proc:to_insert ():plugin (0)
+	local index = {}
+	for i = 0, plugin:parameter_count () - 1 do index[plugin:parameter_label (i)] = i end
+
+	local function set (label, value)
+		if not index[label] then fail ("Brakkle has no parameter \"" .. label .. "\"") end
+		if not check and not ARDOUR.LuaAPI.set_processor_param (proc, index[label], value) then fail ("cannot set " .. label) end
+		local now = ARDOUR.LuaAPI.get_processor_param (proc, index[label])
+		if math.abs (now - value) > 1e-6 then fail (label .. " reads back " .. now .. " after setting " .. value) end
+	end
+
+	for _, s in ipairs (settings) do set (s[1], s[2]) end
+
+	if not index["Grid Lock"] then
+		if opt.gridlock == "on" then fail ("this bundle has no Grid Lock parameter") end
+		if not check then print ("  Grid Lock: not in this bundle") end
+	else
+		if gridLockSetting then set (gridLockSetting[1], gridLockSetting[2]) end
+		local on = ARDOUR.LuaAPI.get_processor_param (proc, index["Grid Lock"]) > 0.5
+		if not check then print ("  Grid Lock: " .. (on and "on" or "off")) end
+	end
+
+	for _, s in ipairs (extra) do set (s[1], s[2]) end
+end
 
 S.start_engine (rate, number ("block"))
 S.new_session (opt.dir, "try", rate, number ("bpm"))
@@ -227,40 +451,8 @@ local function newTrack (name) return S.new_track (name, 1) end
 local track = newTrack ("Brakkle")
 
 S.add_luaproc (track, "Brakkle Check Level", 0)
-local brakkle = S.add_plugin (track, "Brakkle", lv2 and "LV2" or "VST3", 1)
-
-if lv2 then
-	local plugin = brakkle:to_insert ():plugin (0)
-	local preset = plugin:preset_by_label ("brakkle-check")
-	if not preset then fail ("Ardour does not list the preset with Brakkle's settings") end
-	if not plugin:load_preset (preset) then fail ("Ardour could not load the preset with Brakkle's settings") end
-	print ("  Grid Lock: " .. (opt.gridlock == "on" and "on" or "off") .. " (LV2: set with the preset)")
-else
-	local plugin = brakkle:to_insert ():plugin (0)
-	local index = {}
-	for i = 0, plugin:parameter_count () - 1 do index[plugin:parameter_label (i)] = i end
-
-	local function set (label, value)
-		if not index[label] then fail ("Brakkle has no parameter \"" .. label .. "\"") end
-		if not ARDOUR.LuaAPI.set_processor_param (brakkle, index[label], value) then fail ("cannot set " .. label) end
-		local now = ARDOUR.LuaAPI.get_processor_param (brakkle, index[label])
-		if math.abs (now - value) > 1e-6 then fail (label .. " reads back " .. now .. " after setting " .. value) end
-	end
-
-	set ("Stutter Sync", 1)
-	set ("Refresh Sync", 1)
-	set ("Stutter Time BPM", noteValue (opt.stutter))
-	set ("Refresh Time BPM", noteValue (opt.refresh))
-
-	if not index["Grid Lock"] then
-		if opt.gridlock == "on" then fail ("this bundle has no Grid Lock parameter") end
-		print ("  Grid Lock: not in this bundle")
-	else
-		if opt.gridlock == "on" or opt.gridlock == "off" then set ("Grid Lock", opt.gridlock == "on" and 1 or 0) end
-		local on = ARDOUR.LuaAPI.get_processor_param (brakkle, index["Grid Lock"]) > 0.5
-		print ("  Grid Lock: " .. (on and "on" or "off"))
-	end
-end
+local brakkle = S.add_plugin (track, "Brakkle", "VST3", 1)
+applySettings (brakkle)
 
 local wait = S.wait
 
@@ -272,7 +464,88 @@ if via == "cli" then
 	os.exit (0)
 end
 
-if via == "export" then
+if via == "loop" then
+	-- Neither export loops: the tap behind Brakkle keeps what a looped roll
+	-- makes, with the transport position of every block. The loop range is
+	-- stored in musical time, as the editor's loop range on bar lines is; the
+	-- session is loaded again to take it.
+	S.add_luaproc (track, "Brakkle Check Tap", 2)
+	local from, to, passes = number ("loopfrom"), number ("loopto"), number ("passes")
+	S.save_with_locations (opt.dir, "try", rate, { { name = "Loop", start = from, finish = to, flags = "IsAutoLoop,IsHidden", beats = true } })
+	if not load_session (opt.dir, "try") or not Session then fail ("cannot load the session again") end
+
+	local loop = Session:locations ():auto_loop_location ()
+	if not loop then fail ("the session has no loop range after loading") end
+	local loopFrom, loopTo = loop:start ():samples (), loop:_end ():samples ()
+
+	track = nil
+	for t in Session:get_tracks ():iter () do
+		if t:name () == "Brakkle" then track = t end
+	end
+	if not track then fail ("the loaded session has no track Brakkle") end
+	brakkle = track:to_route ():nth_plugin (1)
+	local tap = track:to_route ():nth_plugin (2)
+	if brakkle:isnil () or tap:isnil () or tap:display_name () ~= "Brakkle Check Tap" then
+		fail ("the loaded session lacks Brakkle or the tap behind it")
+	end
+	applySettings (brakkle, true)
+	print (string.format ("  loop: beats %g to %g = samples %d to %d, played for %d passes", from, to, loopFrom, loopTo, passes))
+
+	Session:request_locate (loopFrom, false, ARDOUR.LocateTransportDisposition.MustStop, ARDOUR.TransportRequestSource.TRS_UI)
+	wait (function () return Session:transport_sample () == loopFrom end, 20, "locating to the loop start")
+	Session:request_play_loop (true, true)
+	wait (function () return Session:transport_rolling () end, 20, "starting the loop")
+
+	local wraps, last = 0, Session:transport_sample ()
+	for _ = 1, (20 + passes * (loopTo - loopFrom) / rate) * 200 do
+		local now = Session:transport_sample ()
+		if now < last then wraps = wraps + 1 end
+		last = now
+		if wraps >= passes then break end
+		ARDOUR.LuaAPI.usleep (5000)
+	end
+	Session:request_stop (false, false, ARDOUR.TransportRequestSource.TRS_UI)
+	wait (function () return not Session:transport_rolling () end, 20, "stopping")
+	if wraps < passes then fail ("the loop wrapped " .. wraps .. " times, not " .. passes) end
+
+	-- The tap's shared memory (see tap.lua for its layout).
+	local maxBlocks = 65536
+	local shm = tap:to_insert ():plugin (0):to_luaproc ():shmem ()
+	local head = shm:to_int (0):array ()
+	if head[3] ~= 0 then fail ("the tap ran out of room") end
+	local blockCount, sampleCount = head[1], head[2]
+	local b = shm:to_int (3):array ()
+	local y = shm:to_float (3 + 3 * maxBlocks):array ()
+
+	local x, where, passList = {}, {}, {}
+	local prevEnd
+	for k = 0, blockCount - 1 do
+		local pos, count, first = b[3 * k + 1], b[3 * k + 2], b[3 * k + 3]
+		if pos ~= prevEnd then
+			if #passList > 0 then passList[#passList].last = first end
+			passList[#passList + 1] = { first = first + 1 }
+		end
+		for i = 1, count do
+			x[first + i] = y[first + i]
+			where[first + i] = pos + i - 1
+		end
+		prevEnd = pos + count
+	end
+	if #x ~= sampleCount or #passList < 2 then fail ("the tap kept " .. #x .. " samples in " .. #passList .. " stretches") end
+	if where[1] ~= loopFrom then fail ("the roll began at " .. where[1] .. ", not on the loop start " .. loopFrom) end
+	print (string.format ("  captured %d samples in %d blocks; the last %d samples, after the stop was asked for, are left out",
+	                      #x, blockCount, #x - passList[#passList].first + 1))
+	table.remove (passList)
+
+	-- For a look with --keep: the output, and the blocks the tap saw.
+	S.write_wav (opt.out .. "/loop.wav", rate, x)
+	local f = io.open (opt.out .. "/loop-blocks.txt", "w")
+	if not f then fail ("cannot write " .. opt.out .. "/loop-blocks.txt") end
+	for k = 0, blockCount - 1 do f:write (string.format ("block %d position %d length %d file sample %d\n", k, b[3 * k + 1], b[3 * k + 2], b[3 * k + 3])) end
+	f:close ()
+
+	analyseLoop (x, where, passList, samplesPerBeat, loopFrom)
+elseif via == "export" then
 	local x, n = readWav (S.export (opt.preset, opt.out, start, length))
 	analyse (x, n, start, samplesPerBeat)
 else

@@ -49,6 +49,11 @@ namespace
         const auto info = transport.getPosition();
         position.ppq = info->getPpqPosition().orFallback (0.0);
         position.bpm = transport.bpm;
+        if (const auto samples = info->getTimeInSamples())
+        {
+            position.hasSamplePosition = true;
+            position.samplePosition = *samples;
+        }
         if (const auto barStart = info->getPpqPositionOfLastBarStart())
         {
             position.hasBarStart = true;
