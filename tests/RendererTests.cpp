@@ -131,6 +131,13 @@ TEST (Schedule, BadLinesAreNamedByNumber)
         { "1 locate=-2", "line 1: locate takes a song position in beats" },
         { "1 locate=bar 3", "line 1: locate takes a song position in beats" },
         { "1 locate=", "line 1: locate takes a song position in beats" },
+        { "1 ramp=140", "line 1: ramp takes a tempo from 1 to 999 and a length" },
+        { "1 ramp=0,2s", "line 1: ramp takes a tempo from 1 to 999 and a length" },
+        { "1 ramp=fast,2s", "line 1: ramp takes a tempo from 1 to 999 and a length" },
+        { "1 ramp=140,0", "line 1: ramp takes a tempo from 1 to 999 and a length" },
+        { "1 ramp=140,-2b", "line 1: ramp takes a tempo from 1 to 999 and a length" },
+        { "1 ramp=140,soon", "line 1: ramp takes a tempo from 1 to 999 and a length" },
+        { "1 ramp=140,2b,3", "line 1: ramp takes a tempo from 1 to 999 and a length" },
     };
 
     for (const auto& c : cases)
@@ -160,6 +167,92 @@ TEST (Schedule, BlocksBreakAtEveryChange)
         { 314, 36, true, 50.0f, -1.0 }, { 350, 50, true, 50.0f, 6.0 },
     };
     EXPECT_EQ (blocks, expected);
+}
+
+TEST (Schedule, RampsMoveTheBeatClockLinearlyInTime)
+{
+    // At 1000 samples a second from 100 BPM: a ramp to 140 over 8 beats lasts
+    // 8 / mean tempo = 8 / 120 minutes, 4 s. During it the beats since its
+    // start are (100 t + 40 t^2 / (2 * 4)) / 60 after t seconds; after it they
+    // count at 140. A ramp given in seconds lasts that long, from the tempo
+    // reached; a step ends it.
+    std::vector<ScheduleEvent> events;
+    ASSERT_EQ (parseSchedule ("0 ramp=140,8b\n"
+                              "4b mix=50\n"
+                              "10b ramp=70,2s\n"
+                              "11b bpm=60\n"
+                              "12b stop\n",
+                              1000.0, 100.0, events), juce::String());
+    ASSERT_EQ (events.size(), 5u);
+
+    // Beat 4 solves 5 t^2 + 100 t - 240 = 0; beat 10 lies 2 beats at 140 after the
+    // ramp's end at beat 8; beat 11 solves 140 u - 70 u^2 / 4 = 60 from there.
+    const double beat4 = (-100.0 + std::sqrt (100.0 * 100.0 + 4.0 * 5.0 * 240.0)) / (2.0 * 5.0);
+    const double beat10 = 4.0 + 2.0 * 60.0 / 140.0;
+    const double u = (140.0 - std::sqrt (140.0 * 140.0 - 4.0 * 17.5 * 60.0)) / (2.0 * 17.5);
+    const double beat11 = beat10 + u;
+    const double beat12 = beat11 + 60.0 / 60.0;
+    const juce::int64 samples[] = { 0, std::llround (beat4 * 1000.0), std::llround (beat10 * 1000.0),
+                                    std::llround (beat11 * 1000.0), std::llround (beat12 * 1000.0) };
+    for (size_t i = 0; i < events.size(); ++i)
+        EXPECT_EQ (events[i].sample, samples[i]) << "event " << i;
+
+    EXPECT_EQ (events[0].kind, ScheduleEvent::Kind::ramp);
+    EXPECT_EQ (events[0].bpm, 140.0);
+    EXPECT_EQ (events[0].rampSamples, 4000);
+    EXPECT_EQ (events[2].kind, ScheduleEvent::Kind::ramp);
+    EXPECT_EQ (events[2].rampSamples, 2000);
+    EXPECT_EQ (events[3].kind, ScheduleEvent::Kind::tempo);
+}
+
+TEST (Schedule, APrerollIsWalkedAsTheHostPlaysIt)
+{
+    // Blocks of 64, a pre-roll of 100 samples before a file of 300, position 2.
+    // Running up to the start the pre-roll ends on the file's first sample; held
+    // at the start its blocks run on into the file's (unless the transport stops
+    // there), and the first block says how long the position holds.
+    struct Row
+    {
+        const char* name;
+        bool hold, stoppedAtStart;
+        std::vector<std::pair<juce::int64, int>> blocks;
+        double locateTo;
+        juce::int64 holdFor;
+    };
+    const Row rows[] = {
+        { "running up", false, false, { { -100, 64 }, { -36, 36 }, { 0, 64 }, { 64, 64 }, { 128, 64 }, { 192, 64 }, { 256, 44 } },
+          2.0 - 100.0 * 120.0 / 60.0 / 1000.0, 0 },
+        { "held", true, false, { { -100, 64 }, { -36, 64 }, { 28, 64 }, { 92, 64 }, { 156, 64 }, { 220, 64 }, { 284, 16 } }, 2.0, 100 },
+        { "held, then stopped", true, true, { { -100, 64 }, { -36, 36 }, { 0, 64 }, { 64, 64 }, { 128, 64 }, { 192, 64 }, { 256, 44 } },
+          2.0, 100 },
+    };
+
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE (row.name);
+        HostState initial;
+        initial.playing = ! row.stoppedAtStart;
+        initial.values = defaultParameterValues();
+
+        std::vector<std::pair<juce::int64, int>> blocks;
+        std::vector<bool> playing;
+        BlockChanges first;
+        forEachPlayedBlock (300, 64, 1000.0, initial, {}, { 2.0, 100, row.hold },
+                            [&] (juce::int64 start, int length, const HostState& state, const BlockChanges& changes)
+        {
+            if (blocks.empty())
+                first = changes;
+            blocks.emplace_back (start, length);
+            playing.push_back (state.playing);
+        });
+
+        EXPECT_EQ (blocks, row.blocks);
+        EXPECT_TRUE (first.located && first.tempoSet);
+        EXPECT_EQ (first.locateBeats, row.locateTo);
+        EXPECT_EQ (first.holdSamples, row.holdFor);
+        for (size_t i = 0; i < blocks.size(); ++i)
+            EXPECT_EQ (playing[i], blocks[i].first < 0 || ! row.stoppedAtStart) << "block " << i;
+    }
 }
 
 TEST (Renderer, ScheduledRenderEqualsThePlugInDrivenBlockByBlock)
