@@ -328,8 +328,93 @@ TEST (Renderer, SliceMarksFollowThePlugInsTiming)
     EXPECT_EQ (marks.repeatStarts, repeats);
     ASSERT_EQ (marks.stopped.size(), 1u);
     EXPECT_EQ (marks.stopped[0], (std::pair<juce::int64, juce::int64> { 52920, 66150 }));
-    EXPECT_EQ (marks.beats.size(), 5u);   // a beat is 22050 samples
+
+    // A beat is 22050 samples. The song position stands still while the
+    // transport is stopped (at beat 2.4), so beat 3 comes 13230 samples later
+    // than it would have, and no beat falls in the stopped stretch.
+    const std::vector<juce::int64> beats { 0, 22050, 44100, 79380 };
+    EXPECT_EQ (marks.beats, beats);
 }
+
+//==============================================================================
+// Beat and bar lines of the pictures follow the transport's song position
+// sample by sample, in the song's meter: a beat is the meter's note value, bars
+// count from song position 0. Expected samples: the first sample at or past
+// each line, from the position's exact arithmetic (120 BPM: a quarter is 22050
+// samples at 44.1 kHz).
+
+namespace
+{
+    /** The first sample whose position reaches `beat` during a linear ramp from
+        `from` to `to` BPM over 8 beats (a length of 8 * 60 / mean tempo seconds:
+        176400 samples from 100 to 140), from position 0 at sample 0:
+        from n + (to - from) n^2 / 2N = 60 * 44100 * beat. */
+    juce::int64 rampedSample (double beat, double from, double to)
+    {
+        const double length = 8.0 * 60.0 / ((from + to) * 0.5) * 44100.0;
+        const double a = (to - from) / (2.0 * length), b = from, c = -60.0 * 44100.0 * beat;
+        return (juce::int64) std::ceil ((-b + std::sqrt (b * b - 4.0 * a * c)) / (2.0 * a));
+    }
+
+    struct SongLineRow
+    {
+        const char* name;
+        int numerator, denominator;
+        double bpm, startBeats;
+        const char* schedule;
+        std::vector<juce::int64> beats, bars;
+        std::vector<int> barNumbers;
+        juce::int64 preroll = 0;
+        bool holdPreroll = false;
+        double loopStart = 0.0, loopEnd = 0.0;    // a loop when loopEnd > 0
+    };
+
+    const SongLineRow songLineRows[] = {
+        // 7/8 from beat 5: eighths every 11025 samples; bar 3 starts at beat 7, bar 4 at 10.5.
+        { "SevenEightNumbersItsOwnBars", 7, 8, 120.0, 5.0, "",
+          { 0, 11025, 22050, 33075, 44100, 55125, 66150, 77175, 88200, 99225, 110250, 121275 }, { 44100, 121275 }, { 3, 4 } },
+        // Stopped at beat 3.5 for 22050 samples: beat 4 and bar 2 come that much later.
+        { "NoLinesWhileStopped", 4, 4, 120.0, 3.0, "0.25 stop\n0.75 play", { 0, 44100, 66150, 88200, 110250 }, { 44100 }, { 2 } },
+        // 3/4 looping from bar 2 (beat 3) to beat 5, from beat 2: each wrap lands on bar 2 again.
+        { "ALoopWrapsOntoItsBarLine", 3, 4, 120.0, 2.0, "", { 0, 22050, 44100, 66150, 88200, 110250 }, { 22050, 66150, 110250 }, { 2, 2, 2 },
+          0, false, 3.0, 5.0 },
+        // The position holds at 0 through 1100 samples of pre-roll and moves from the file's first sample.
+        { "AHeldPrerollStartsTheLinesWithTheFile", 4, 4, 120.0, 0.0, "", { 0, 22050, 44100, 66150, 88200, 110250 }, { 0, 88200 }, { 1, 2 },
+          1100, true },
+        // A ramp from 100 to 140 BPM over 8 beats.
+        { "ARampMovesTheLines", 4, 4, 100.0, 0.0, "0 ramp=140,8b",
+          { 0, rampedSample (1, 100, 140), rampedSample (2, 100, 140), rampedSample (3, 100, 140), rampedSample (4, 100, 140),
+            rampedSample (5, 100, 140) }, { 0, rampedSample (4, 100, 140) }, { 1, 2 } },
+    };
+
+    void PrintTo (const SongLineRow& row, std::ostream* os) { *os << row.name; }
+
+    class SongLines : public ::testing::TestWithParam<SongLineRow> {};
+}
+
+TEST_P (SongLines, FollowTheSongPositionInItsMeter)
+{
+    const auto& row = GetParam();
+    HostState initial;
+    initial.bpm = row.bpm;
+    initial.meterNumerator = row.numerator;
+    initial.meterDenominator = row.denominator;
+    initial.loops = row.loopEnd > 0.0;
+    initial.loopStart = row.loopStart;
+    initial.loopEnd = row.loopEnd;
+    initial.values = defaultParameterValues();
+
+    std::vector<ScheduleEvent> events;
+    ASSERT_EQ (parseSchedule (row.schedule, 44100.0, initial.bpm, events), juce::String());
+
+    const auto marks = traceSlices (6 * 22050, 512, 44100.0, initial, events, { row.startBeats, row.preroll, row.holdPreroll });
+    EXPECT_EQ (marks.beats, row.beats);
+    EXPECT_EQ (marks.bars, row.bars);
+    EXPECT_EQ (marks.barNumbers, row.barNumbers);
+}
+
+INSTANTIATE_TEST_SUITE_P (Renderer, SongLines, ::testing::ValuesIn (songLineRows),
+                          [] (const auto& row) { return std::string (row.param.name); });
 
 //==============================================================================
 // Slice marks with Grid Lock on, against the bundle's own output. With "1/8"
