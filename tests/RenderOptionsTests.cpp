@@ -47,6 +47,40 @@ TEST (RenderOptions, AcceptsTheDocumentedForms)
     RenderOptions named;
     ASSERT_EQ (parseRenderOptions ({ "--out", "o.wav", "--bundle=elsewhere/Brakkle.lv2" }, named), juce::String());
     EXPECT_EQ (named.bundle.getFileName(), juce::String ("Brakkle.lv2"));
+    // Without them the host reports its tempo, loops nowhere and runs through its pre-roll.
+    EXPECT_TRUE (options.reportsTempo);
+    EXPECT_FALSE (options.loops);
+    EXPECT_FALSE (options.holdPreroll);
+}
+
+TEST (RenderOptions, AcceptsHostBehaviours)
+{
+    struct Case
+    {
+        const char* commandLine;
+        bool loops, reportsLoop;
+        double loopStart, loopEnd;
+        bool holdPreroll, reportsTempo;
+    };
+    const Case cases[] = {
+        { "--out o.wav --loop 4,8", true, true, 4.0, 8.0, false, true },
+        { "--out o.wav --loop=1.5,2.875 --loop-unreported", true, false, 1.5, 2.875, false, true },
+        { "--out o.wav --loop-unreported --loop 0,0.25", true, false, 0.0, 0.25, false, true },
+        { "--out o.wav --preroll 1100 --preroll-hold", false, true, 0.0, 0.0, true, true },
+        { "--out o.wav --no-tempo", false, true, 0.0, 0.0, false, false },
+    };
+
+    for (const auto& c : cases)
+    {
+        RenderOptions options;
+        ASSERT_EQ (parse (c.commandLine, options), juce::String()) << c.commandLine;
+        EXPECT_EQ (options.loops, c.loops) << c.commandLine;
+        EXPECT_EQ (options.reportsLoop, c.reportsLoop) << c.commandLine;
+        EXPECT_EQ (options.loopStart, c.loopStart) << c.commandLine;
+        EXPECT_EQ (options.loopEnd, c.loopEnd) << c.commandLine;
+        EXPECT_EQ (options.holdPreroll, c.holdPreroll) << c.commandLine;
+        EXPECT_EQ (options.reportsTempo, c.reportsTempo) << c.commandLine;
+    }
 }
 
 TEST (RenderOptions, RefusesBadInputWithAClearReason)
@@ -85,6 +119,16 @@ TEST (RenderOptions, RefusesBadInputWithAClearReason)
         { "--out o.wav --format au", "--format takes vst3 or lv2" },
         { "--out o.wav --format", "needs a value" },
         { "--out o.wav --format lv2 --bundle Brakkle.lv2", "either --format or --bundle" },
+        { "--out o.wav --preroll-hold", "--preroll-hold needs a --preroll" },
+        { "--out o.wav --preroll 0 --preroll-hold", "--preroll-hold needs a --preroll" },
+        { "--out o.wav --loop 4", "--loop takes two song positions in beats" },
+        { "--out o.wav --loop 8,4", "--loop takes two song positions in beats" },
+        { "--out o.wav --loop 4,4", "--loop takes two song positions in beats" },
+        { "--out o.wav --loop -1,4", "--loop takes two song positions in beats" },
+        { "--out o.wav --loop 0,bar", "--loop takes two song positions in beats" },
+        { "--out o.wav --loop 0,100001", "--loop takes two song positions in beats" },
+        { "--out o.wav --loop", "needs a value" },
+        { "--out o.wav --loop-unreported", "--loop-unreported needs a --loop" },
         { "--out o.wav --wobble", "unknown option" },
         { "--out", "needs a value" },
         { "--in same.wav --out same.wav", "must not name the input" },

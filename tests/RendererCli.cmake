@@ -21,11 +21,17 @@ function(expect_failure expected_text)
     endif()
 endfunction()
 
-# --help is an answer, not an error.
+# --help is an answer, not an error, and names every option.
 execute_process(COMMAND "${RENDER}" --help RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE error)
-if(NOT result EQUAL 0 OR NOT output MATCHES "--bits" OR NOT output MATCHES "--stopped")
+if(NOT result EQUAL 0)
     message(FATAL_ERROR "brakkle-render --help: expected the usage and exit 0, got '${result}'\n${output}${error}")
 endif()
+foreach(option --bits --stopped --preroll-hold --loop --loop-unreported --no-tempo "ramp=")
+    string(FIND "${output}" "${option}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "brakkle-render --help does not mention ${option}:\n${output}")
+    endif()
+endforeach()
 
 expect_failure("no such file" --in missing.wav --out out.wav)
 expect_failure("not a readable WAV" --in input.wav --out out.wav)
@@ -36,6 +42,10 @@ expect_failure("no plug-in bundle" --out out.wav --bundle nowhere.vst3)
 expect_failure("--meter takes a time signature" --out out.wav --meter 7/9)
 expect_failure("--start takes a position in beats" --out out.wav --start -4)
 expect_failure("--preroll takes a whole number of samples" --out out.wav --preroll 12.5)
+expect_failure("--preroll-hold needs a --preroll" --out out.wav --preroll-hold)
+expect_failure("--loop takes two song positions in beats" --out out.wav --loop 8,4)
+expect_failure("--loop takes two song positions in beats" --out out.wav --loop 4)
+expect_failure("--loop-unreported needs a --loop" --out out.wav --loop-unreported)
 expect_failure("--bits takes 16, 24 or 32" --out out.wav --bits 8)
 expect_failure("see --help" --out out.wav --wobble)
 
@@ -89,6 +99,29 @@ file(WRITE "${WORK}/bad.txt" "0 play\nlater stop\n")
 expect_failure("bad.txt, line 2: \"later\" is not a time" --out never.wav --schedule bad.txt)
 file(WRITE "${WORK}/badlocate.txt" "0 play\n1 locate=soon\n")
 expect_failure("badlocate.txt, line 2: locate takes a song position" --out never.wav --schedule badlocate.txt)
+file(WRITE "${WORK}/badramp.txt" "0 play\n\n1 ramp=140\n")
+expect_failure("badramp.txt, line 3: ramp takes a tempo from 1 to 999 and a length" --out never.wav --schedule badramp.txt)
+
+# Hosts that loop inside blocks (with and without reporting it), hold their
+# pre-roll, ramp their tempo or give none: each renders, with its picture.
+file(WRITE "${WORK}/ramp.txt" "0 ramp=140,8b\n")
+set(host_cases
+    "looped: --loop 1,2.875"
+    "looped-unreported: --loop 1,2.875 --loop-unreported"
+    "held: --preroll 1100 --preroll-hold --block 1024"
+    "ramped: --bpm 100 --schedule ramp.txt"
+    "no-tempo: --no-tempo")
+foreach(host_case IN LISTS host_cases)
+    string(REGEX REPLACE ":.*" "" name "${host_case}")
+    string(REGEX REPLACE "^[^:]*: " "" arguments "${host_case}")
+    separate_arguments(fields UNIX_COMMAND "${arguments}")
+    execute_process(COMMAND "${RENDER}" --out ${name}.wav --bars 1 --quiet --param gridLock=on --plot ${name}.png ${fields}
+                    RESULT_VARIABLE result ERROR_VARIABLE error WORKING_DIRECTORY "${WORK}")
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "rendering ${name} (${fields}) failed: ${error}")
+    endif()
+    expect_png("${WORK}/${name}.png" 1600 900)
+endforeach()
 
 # A host's pre-roll, as the README shows it: with Grid Lock on the file is the
 # same, byte for byte, as without the pre-roll.
@@ -104,4 +137,13 @@ render_with_grid_lock(plain)
 execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${WORK}/preroll.wav" "${WORK}/plain.wav" RESULT_VARIABLE differ)
 if(NOT differ EQUAL 0)
     message(FATAL_ERROR "with Grid Lock on, --preroll 1776 changed the render")
+endif()
+
+# A host that reports no tempo: Grid Lock on renders the same file as off.
+render_with_grid_lock(no-tempo-on --no-tempo --bpm 90 --start 0.5)
+execute_process(COMMAND "${RENDER}" --out no-tempo-off.wav --bars 1 --quiet --no-tempo --bpm 90 --start 0.5
+                RESULT_VARIABLE result ERROR_VARIABLE error WORKING_DIRECTORY "${WORK}")
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${WORK}/no-tempo-on.wav" "${WORK}/no-tempo-off.wav" RESULT_VARIABLE differ)
+if(NOT result EQUAL 0 OR NOT differ EQUAL 0)
+    message(FATAL_ERROR "with --no-tempo, Grid Lock on changed the render: ${error}")
 endif()

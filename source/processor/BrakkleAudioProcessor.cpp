@@ -1,6 +1,7 @@
 #include "BrakkleAudioProcessor.h"
 
 #include "ParameterIds.h"
+#include "HostTransport.h"
 #include "SavedState.h"
 #include "editor/BrakkleAudioProcessorEditor.h"
 #include "engine/SoftClip.h"
@@ -9,47 +10,6 @@
 
 namespace
 {
-    constexpr double defaultTempo = 120.0;
-
-    /** The musical position of a host that reports its bar, meter, tempo and
-        sample position but no beat position. Some LV2 hosts (Ardour) send the
-        beat within the bar instead of the beat since the song's start, and
-        JUCE's LV2 client passes on only the latter: there the position follows
-        from the samples played since the song's start at the reported tempo.
-        That holds while the tempo has stayed the same, so it is used only when
-        it lands in the bar the host names; otherwise there is none. */
-    std::optional<brakkle::MusicalPosition> positionFromBarAndSamples (const juce::AudioPlayHead::PositionInfo& host,
-                                                                       double sampleRate)
-    {
-        const auto bar = host.getBarCount();
-        const auto samples = host.getTimeInSamples();
-        const auto bpm = host.getBpm();
-        const auto meter = host.getTimeSignature();
-
-        if (! bar || ! samples || ! bpm || ! meter || ! (sampleRate > 0.0) || ! (*bpm > 0.0)
-            || meter->numerator <= 0 || meter->denominator <= 0)
-            return std::nullopt;
-
-        const double quarters = (double) *samples * *bpm / 60.0 / sampleRate;
-        const double barLength = meter->numerator * 4.0 / meter->denominator;
-        const double barStart = (double) *bar * barLength;
-
-        // A host's bar number and sample position at the same sample: allow for rounding, nothing more.
-        constexpr double rounding = 1.0e-6;
-        if (! (quarters >= barStart - rounding && quarters < barStart + barLength + rounding))
-            return std::nullopt;
-
-        brakkle::MusicalPosition musical;
-        musical.ppq = quarters;
-        musical.bpm = *bpm;
-        musical.hasBarStart = true;
-        musical.barStartPpq = barStart;
-        musical.numerator = meter->numerator;
-        musical.denominator = meter->denominator;
-        return musical;
-    }
-
-
     /** The engine field that mirrors each parameter, in the parameter table's order. */
     std::array<brakkle::RelaxedFloat*, parameterTable.size()> engineFields (StutterEngine& e)
     {
@@ -133,64 +93,11 @@ void BrakkleAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buff
     stutterEngine.stop();
 }
 
-BrakkleAudioProcessor::HostTransport BrakkleAudioProcessor::readTransport() const
+brakkle::HostTransport BrakkleAudioProcessor::readTransport() const
 {
-    // Without a play head there is no transport to follow: the audio passes through.
-    HostTransport transport { defaultTempo, false, std::nullopt };
-
     auto* head = getPlayHead();
-    const auto position = head != nullptr ? head->getPosition() : juce::Optional<juce::AudioPlayHead::PositionInfo>();
-
-    if (! position)
-        return transport;
-
-    if (const auto bpm = position->getBpm())
-        transport.bpm = *bpm;
-
-    transport.playing = position->getIsPlaying();
-
-    // Grid Lock follows a song position only together with the host's own tempo.
-    const auto hostBpm = position->getBpm();
-
-    if (const auto ppq = position->getPpqPosition(); ppq && std::isfinite (*ppq) && hostBpm)
-    {
-        brakkle::MusicalPosition musical;
-        musical.ppq = *ppq;
-        musical.bpm = *hostBpm;
-
-        if (const auto samples = position->getTimeInSamples())
-        {
-            musical.hasSamplePosition = true;
-            musical.samplePosition = *samples;
-        }
-
-        if (const auto barStart = position->getPpqPositionOfLastBarStart(); barStart && std::isfinite (*barStart))
-        {
-            musical.hasBarStart = true;
-            musical.barStartPpq = *barStart;
-        }
-
-        if (const auto meter = position->getTimeSignature())
-        {
-            musical.numerator = meter->numerator;
-            musical.denominator = meter->denominator;
-        }
-
-        if (const auto loop = position->getLoopPoints(); loop && position->getIsLooping())
-        {
-            musical.looping = true;
-            musical.loopStartPpq = loop->ppqStart;
-            musical.loopEndPpq = loop->ppqEnd;
-        }
-
-        transport.musicalPosition = musical;
-    }
-    else
-    {
-        transport.musicalPosition = positionFromBarAndSamples (*position, getSampleRate());
-    }
-
-    return transport;
+    return brakkle::readHostTransport (head != nullptr ? head->getPosition() : juce::Optional<juce::AudioPlayHead::PositionInfo>(),
+                                       getSampleRate());
 }
 
 void BrakkleAudioProcessor::applyInputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostTransport.h"
 #include "ParameterIds.h"
 #include "engine/StutterEngine.h"
 
@@ -61,14 +62,7 @@ private:
     void updateEngineParameters() noexcept;
 
     /** What the host's play head says for this block, read once. */
-    struct HostTransport
-    {
-        double bpm;
-        bool playing;
-        std::optional<brakkle::MusicalPosition> musicalPosition;
-    };
-
-    HostTransport readTransport() const;
+    brakkle::HostTransport readTransport() const;
 
     void applyInputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept;
     void applyMixAndOutputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept;

@@ -111,7 +111,13 @@ namespace
         initial.playing = ! options.stopped;
         initial.meterNumerator = options.meterNumerator;
         initial.meterDenominator = options.meterDenominator;
+        initial.reportsTempo = options.reportsTempo;
+        initial.loops = options.loops;
+        initial.loopStart = options.loopStart;
+        initial.loopEnd = options.loopEnd;
+        initial.reportsLoop = options.reportsLoop;
         initial.values = defaultParameterValues();
+        const PlaybackStart start { options.startBeats, options.preroll, options.holdPreroll };
 
         const auto format = options.format == "lv2" ? brakkle::host::PluginFormat::lv2 : brakkle::host::PluginFormat::vst3;
         const auto bundle = options.bundle != juce::File() ? options.bundle : brakkle::host::defaultBundle (format);
@@ -124,8 +130,7 @@ namespace
         const double seconds = audio.samples.getNumSamples() / audio.sampleRate;
         {
             ProgressBar bar (! options.quiet && seconds > 1.0 && isatty (STDERR_FILENO) != 0);
-            error = renderThroughPlugin (*plugin, audio.samples, options.blockSize, initial, events,
-                                         { options.startBeats, options.preroll },
+            error = renderThroughPlugin (*plugin, audio.samples, options.blockSize, initial, events, start,
                                          [&bar] (double fraction) { bar.update (fraction); });
         }
         if (error.isNotEmpty())
@@ -138,8 +143,7 @@ namespace
 
         if (options.plot != juce::File())
         {
-            const auto marks = traceSlices (audio.samples.getNumSamples(), options.blockSize, audio.sampleRate, initial, events,
-                                            { options.startBeats, options.preroll });
+            const auto marks = traceSlices (audio.samples.getNumSamples(), options.blockSize, audio.sampleRate, initial, events, start);
             if (! writePlot (options.plot, input, audio.samples, audio.sampleRate, marks, options.output.getFileName(), error))
                 return fail (error);
             std::cout << "wrote " << options.plot.getFullPathName() << std::endl;

@@ -66,8 +66,6 @@ bool writePlot (const juce::File& file,
     g.fillAll (background);
 
     const auto total = (juce::int64) output.getNumSamples();
-    // Bars count from the song's start (4/4), wherever the render starts.
-    const auto songBeat = [&marks] (size_t b) { return b < marks.beatNumbers.size() ? marks.beatNumbers[b] : (int) b; };
     const int laneHeight = (plotHeight - top - bottom - laneGap) / 2;
     const Lane lanes[] = { { { left, top, plotWidth - left - right, laneHeight }, "input" },
                            { { left, top + laneHeight + laneGap, plotWidth - left - right, laneHeight }, "output" } };
@@ -88,11 +86,15 @@ bool writePlot (const juce::File& file,
             g.fillRect (juce::Rectangle<float> (x0, (float) l.area.getY(), x1 - x0, (float) l.area.getHeight()));
         }
 
-        for (size_t b = 0; b < marks.beats.size(); ++b)
-        {
-            g.setColour (songBeat (b) % 4 == 0 ? grid.brighter (0.3f) : grid);
-            g.drawVerticalLine ((int) xFor (marks.beats[b], total, l.area), (float) l.area.getY(), (float) l.area.getBottom());
-        }
+        // Beat and bar lines only where the song position reaches them: none
+        // through a stopped transport or a position that stands still.
+        g.setColour (grid);
+        for (auto beat : marks.beats)
+            g.drawVerticalLine ((int) xFor (beat, total, l.area), (float) l.area.getY(), (float) l.area.getBottom());
+
+        g.setColour (grid.brighter (0.3f));
+        for (auto bar : marks.bars)
+            g.drawVerticalLine ((int) xFor (bar, total, l.area), (float) l.area.getY(), (float) l.area.getBottom());
 
         g.setColour (grid);
         g.drawHorizontalLine (l.area.getCentreY(), (float) l.area.getX(), (float) l.area.getRight());
@@ -131,16 +133,22 @@ bool writePlot (const juce::File& file,
         g.drawText (juce::String (t, step < 1.0 ? 1 : 0) + " s", (int) x - 30, out.getBottom() + 6, 60, 18, juce::Justification::centred);
     }
 
-    const int beatsPerLabel = marks.beats.size() > 64 ? 16 : 4;
-    for (size_t b = 0; b < marks.beats.size(); ++b)
+    // Bars are numbered in the song's meter from song position 0, wherever the
+    // render starts; with many of them only every fourth (or sixteenth) is.
+    const int barsPerLabel = marks.bars.size() > 64 ? 16 : marks.bars.size() > 16 ? 4 : 1;
+    for (size_t b = 0; b < marks.bars.size() && b < marks.barNumbers.size(); ++b)
     {
-        if (songBeat (b) % beatsPerLabel != 0)
+        if ((marks.barNumbers[b] - 1) % barsPerLabel != 0)
             continue;
-        const float x = xFor (marks.beats[b], total, lanes[0].area);
+        const float x = xFor (marks.bars[b], total, lanes[0].area);
         g.setColour (text);
-        g.drawText ("bar " + juce::String (songBeat (b) / 4 + 1), (int) x - 30, top - 24, 60, 18, juce::Justification::centred);
+        g.drawText ("bar " + juce::String (marks.barNumbers[b]), (int) x - 30, top - 24, 60, 18, juce::Justification::centred);
     }
 
+    g.setColour (stoppedShade.withMultipliedAlpha (2.0f));
+    g.fillRect (plotWidth - 640, plotHeight - 20, 10, 10);
+    g.setColour (text);
+    g.drawText ("input passes", plotWidth - 624, plotHeight - 24, 190, 18, juce::Justification::centredLeft);
     g.setColour (refreshMark);
     g.drawText ("| new slice (refresh)", plotWidth - 420, plotHeight - 24, 200, 18, juce::Justification::centredLeft);
     g.setColour (repeatMark);

@@ -18,13 +18,31 @@ namespace
 
 void setTransport (brakkle::host::Transport& transport, const HostState& state, const BlockChanges& changes)
 {
-    transport.bpm = state.bpm;
+    if (changes.tempoSet)
+    {
+        // A step, which also ends a ramp that is still running.
+        transport.bpm = state.bpm;
+        transport.rampTo (state.bpm, 0);
+    }
+
     transport.playing = state.playing;
     transport.numerator = state.meterNumerator;
     transport.denominator = state.meterDenominator;
+    transport.hasTempo = state.reportsTempo;
+
+    if (state.loops)
+        transport.setLoop (state.loopStart, state.loopEnd, state.reportsLoop);
+    else
+        transport.clearLoop();
 
     if (changes.located)
         transport.locate (changes.locateBeats);
+
+    if (changes.holdSamples > 0)
+        transport.holdFor (changes.holdSamples);
+
+    if (changes.ramps)
+        transport.rampTo (changes.rampTarget, changes.rampSamples);
 }
 
 std::vector<ScheduleEvent> withInitialSettings (const std::vector<ParameterSetting>& settings, std::vector<ScheduleEvent> events)
@@ -78,21 +96,25 @@ juce::String renderThroughPlugin (brakkle::host::HostedPlugin& plugin,
         if (error.isNotEmpty() || ! apply (state, changes))
             return;
 
-        // The pre-roll (negative starts) plays silence and its output is dropped.
-        const bool inFile = blockStart >= 0;
+        // The pre-roll (negative samples) plays silence and its output is
+        // dropped; a held pre-roll may end inside a block.
+        const auto firstInFile = juce::jmax ((juce::int64) 0, blockStart);
+        const int skipped = (int) juce::jmin ((juce::int64) length, firstInFile - blockStart);
+        const int inFile = length - skipped;
+
         block.setSize (channels, length, false, false, true);
-        if (! inFile)
+        if (skipped > 0)
             block.clear();
-        for (int c = 0; c < channels && inFile; ++c)
-            block.copyFrom (c, 0, audio, c, (int) blockStart, length);
+        for (int c = 0; c < channels && inFile > 0; ++c)
+            block.copyFrom (c, skipped, audio, c, (int) firstInFile, inFile);
 
         plugin.process (block);
 
-        if (! inFile)
+        if (inFile <= 0)
             return;
 
         for (int c = 0; c < channels; ++c)
-            audio.copyFrom (c, (int) blockStart, block, c, 0, length);
+            audio.copyFrom (c, (int) firstInFile, block, c, skipped, inFile);
 
         if (progress)
             progress ((double) (blockStart + length) / (double) total);

@@ -175,6 +175,18 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
         {
             options.stopped = true;
         }
+        else if (argument == "--preroll-hold")
+        {
+            options.holdPreroll = true;
+        }
+        else if (argument == "--loop-unreported")
+        {
+            options.reportsLoop = false;
+        }
+        else if (argument == "--no-tempo")
+        {
+            options.reportsTempo = false;
+        }
         else if (argument == "--quiet" || argument == "-q")
         {
             options.quiet = true;
@@ -234,6 +246,18 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
                        + ", got \"" + value + "\"";
             options.preroll = samples;
         }
+        else if (argument == "--loop")
+        {
+            if (! takeValue (value))
+                return missing();
+            if (! value.containsChar (',')
+                || ! parseBeats (value.upToFirstOccurrenceOf (",", false, false), options.loopStart)
+                || ! parseBeats (value.fromFirstOccurrenceOf (",", false, false), options.loopEnd)
+                || ! (options.loopEnd > options.loopStart))
+                return "--loop takes two song positions in beats (quarter notes) from 0 to " + juce::String (maximumBeats)
+                       + ", the start before the end, like 4,8; got \"" + value + "\"";
+            options.loops = true;
+        }
         else if (argument == "--block")
         {
             if (! takeValue (value))
@@ -279,6 +303,12 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
     if (formatGiven && options.bundle != juce::File())
         return "--format picks this build's bundle: give either --format or --bundle";
 
+    if (options.holdPreroll && options.preroll == 0)
+        return "--preroll-hold needs a --preroll of at least one sample";
+
+    if (! options.reportsLoop && ! options.loops)
+        return "--loop-unreported needs a --loop";
+
     if (options.input != juce::File())
         for (const auto* written : { &options.output, &options.plot, &options.editorShot })
             if (*written != juce::File() && options.input.getLinkedTarget() == written->getLinkedTarget())
@@ -291,7 +321,8 @@ juce::String usage()
 {
     return R"(Usage: brakkle-render --out OUT.wav [options]
 
-Renders audio through the Brakkle VST3 or LV2 plug-in, as a host would.
+Renders audio through the Brakkle VST3 or LV2 plug-in, as a host would: its play
+head reports the transport at the first sample of every block.
 
   --in FILE          WAV file to process (mono or stereo); without it a drum
                      loop is synthesised at --bpm
@@ -303,6 +334,15 @@ Renders audio through the Brakkle VST3 or LV2 plug-in, as a host would.
   --preroll N        first play N samples of silence with the transport
                      running and the position before --start, as a host's
                      pre-roll; their output is discarded (default 0)
+  --preroll-hold     hold the position at --start through the pre-roll (as
+                     some hosts do), in blocks that run on into the file's:
+                     the pre-roll may end inside a block
+  --loop FROM,TO     loop the transport from beat FROM to beat TO (quarter
+                     notes); it wraps where it falls, also inside a block, and
+                     the play head reports its loop points
+  --loop-unreported  with --loop: the play head does not report the loop
+  --no-tempo         the play head reports no tempo (the transport still
+                     runs at --bpm and the schedule's tempos)
   --stopped          render with the host transport stopped (dry pass-through)
   --block N          block size in samples, 1 to 8192 (default 512)
   --bits N           output sample format: 16, 24 or 32 (float; default)
@@ -312,8 +352,10 @@ Renders audio through the Brakkle VST3 or LV2 plug-in, as a host would.
                      switches as on/off (stutterSync=off)
   --schedule FILE    timed changes, one per line: "<time> <change>", the time
                      in seconds (1.5 or 1.5s) or beats (8b), the change one of
-                     stop, play, bpm=<tempo>, locate=<beats> (the song
-                     position jumps there), <parameter id>=<value>;
+                     stop, play, bpm=<tempo>, ramp=<tempo>,<length> (a
+                     linear tempo ramp over a length in seconds, 2 or 2s,
+                     or in the beats it covers, 8b), locate=<beats> (the
+                     song position jumps there), <parameter id>=<value>;
                      '#' starts a comment
   --plot FILE.png    draw input and output with slice starts and refreshes
   --editor-shot FILE.png
@@ -330,6 +372,7 @@ Example schedule:
   6s    stop
   6.5s  play
   16b   locate=8
+  20b   ramp=120,4b
 
 Parameters: stutterTimeFree stutterTimeBpm stutterSync refreshTimeFree
 refreshTimeBpm refreshSync input mix output filterFreq filterMix fadeVol

@@ -37,6 +37,12 @@ struct RenderOptions
     int meterDenominator = 4;
     double startBeats = 0.0;      // musical position of the first sample, in quarter notes
     juce::int64 preroll = 0;      // samples played before the start, as a host's pre-roll
+    bool holdPreroll = false;     // the position stands still at the start through the pre-roll
+    bool loops = false;           // the transport loops between these song positions (quarter notes),
+    double loopStart = 0.0;       // wrapping where it falls, also inside a block
+    double loopEnd = 0.0;
+    bool reportsLoop = true;      // false: the play head does not say that it loops, nor where
+    bool reportsTempo = true;     // false: the play head gives no tempo
     bool stopped = false;
     int blockSize = 512;
     int bits = 32;

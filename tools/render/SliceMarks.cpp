@@ -1,277 +1,251 @@
 #include "SliceMarks.h"
 
 #include "Render.h"
-#include "engine/BeatGrid.h"
-#include "engine/NoteDivisions.h"
+#include "engine/StutterEngine.h"
+#include "processor/HostTransport.h"
 #include "processor/ParameterIds.h"
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
+#include <optional>
 
 namespace brakkle::render
 {
 
 namespace
 {
-    /** A plain value as the parameter holds it: snapped to its step and range. */
-    float snapped (size_t index, float value)
-    {
-        const auto& spec = parameterTable[index];
-        const float v = spec.minimum + spec.step * std::floor ((value - spec.minimum) / spec.step + 0.5f);
-        return juce::jlimit (spec.minimum, spec.maximum, v);
-    }
-
-    /** The plug-in's length rule, in the same single-precision steps. */
-    int duration (const ParameterValues& values, size_t first, float bpm, float sampleRate)
-    {
-        const float sync = snapped (first + 2, values[first + 2]);
-        const int index = (int) snapped (first + 1, values[first + 1]);
-        const float freeMs = snapped (first, values[first]);
-        const float seconds = sync > 0.5f ? (60.0f / bpm) * brakkle::noteDivisionBeats[(size_t) index] : freeMs / 1000.0f;
-        const float samples = seconds * sampleRate;
-        return samples >= 1.0f ? (int) std::fmin (samples, 60.0f * sampleRate) : 1;
-    }
-
-    constexpr size_t stutterTrio = 0, refreshTrio = 3;   // first index of each trio in the table
-
-    size_t indexOf (const juce::String& id)
-    {
-        for (size_t i = 0; i < parameterTable.size(); ++i)
-            if (parameterTable[i].id == id)
-                return i;
-        jassertfalse;
-        return 0;
-    }
-
-    /** What the host's play head tells the plug-in, as the plug-in reads it. */
-    brakkle::MusicalPosition musicalPositionOf (const brakkle::host::Transport& transport)
-    {
-        brakkle::MusicalPosition position;
-        const auto info = transport.getPosition();
-        position.ppq = info->getPpqPosition().orFallback (0.0);
-        position.bpm = transport.bpm;
-        if (const auto samples = info->getTimeInSamples())
-        {
-            position.hasSamplePosition = true;
-            position.samplePosition = *samples;
-        }
-        if (const auto barStart = info->getPpqPositionOfLastBarStart())
-        {
-            position.hasBarStart = true;
-            position.barStartPpq = *barStart;
-        }
-        if (const auto meter = info->getTimeSignature())
-        {
-            position.numerator = meter->numerator;
-            position.denominator = meter->denominator;
-        }
-        return position;
-    }
-
-    /** The plug-in's cycle timing, block by block, marking what lands in the file. */
-    class Tracer
+    /** The plug-in's parameters as it stores them. A host sends each change as
+        a normalised value; the plug-in's VST3 wrapper passes it on unless it is
+        (nearly) the value the parameter has, the parameter snaps it to its step,
+        and the processor's parameter tree keeps the plain value, which is what
+        the processor copies into the engine. Before any change the tree holds
+        the default converted without snapping, as JUCE's does. */
+    class StoredParameters
     {
     public:
-        Tracer (double rate, SliceMarks& marksToFill) : sampleRate (rate), marks (marksToFill)
+        StoredParameters()
         {
-            grid.setSampleRate (rate);
-        }
-
-        /** Beat marks count from this song position at this sample. */
-        void seedBeats (juce::int64 sample, double songPosition, double bpm)
-        {
-            // A position a rounding away from a beat is on it.
-            beatsFrom = sample;
-            nextBeat = (int) std::ceil (songPosition - 1.0e-9);
-            beatPosition = std::max (0.0, nextBeat - songPosition) * sampleRate * 60.0 / bpm;
-        }
-
-        /** One block at file sample `start` (negative in a pre-roll: not marked). */
-        void block (juce::int64 start, int length, const HostState& state, const brakkle::host::Transport& transport)
-        {
-            countBeats (start, length, state.bpm);
-
-            if (! state.playing)
+            for (const auto& spec : parameterTable)
             {
-                // The plug-in's stop: a fresh cycle waits for the first playing
-                // sample, and Grid Lock locks afresh.
-                startCycle (state);
-                leaveGrid();
-                cyclesRunFree = false;
-                armed = true;
-                markPassing (start, start + length);
-                return;
-            }
+                const juce::ParameterID id { spec.id, spec.versionHint };
 
-            const auto position = musicalPositionOf (transport);
-            const bool onGrid = snapped (gridLockIndex, state.values[gridLockIndex]) > 0.5f
-                                && brakkle::BeatGrid::canFollow (position);
-
-            if (! onGrid)
-            {
-                if (grid.isLocked())
-                    leaveGrid();
-
-                play (start, 0, length, state);
-                cyclesRunFree = true;
-                return;
-            }
-
-            const auto change = grid.beginBlock (position);
-
-            if (change == brakkle::BeatGrid::Change::locked)
-            {
-                if (cyclesRunFree)
-                    steerCycleToGrid (state);
+                if (spec.isSwitch())
+                    parameters.push_back (std::make_unique<juce::AudioParameterBool> (id, spec.name, spec.defaultValue > 0.5f));
                 else
-                {
-                    startCycle (state);
-                    waiting = true;
-                }
-            }
-            else if (change == brakkle::BeatGrid::Change::retimed && ! waiting)
-            {
-                steerCycleToGrid (state);
-            }
+                    parameters.push_back (std::make_unique<juce::AudioParameterFloat> (
+                        id, spec.name, juce::NormalisableRange<float> (spec.minimum, spec.maximum, spec.step), spec.defaultValue));
 
-            cyclesRunFree = false;
-            int firstFrame = 0;
+                const auto& parameter = *parameters.back();
+                plain.push_back (parameter.getNormalisableRange().convertFrom0to1 (parameter.getDefaultValue()));
+                heard.push_back (false);
+            }
+        }
 
-            if (waiting)
+        void set (const ParameterSetting& setting)
+        {
+            for (size_t i = 0; i < parameterTable.size(); ++i)
             {
-                // The input passes until the first line.
-                const auto line = grid.firstLineSampleFrom (grid.blockStart(), gridPeriod (state));
-                if (line - grid.blockStart() >= length)
-                {
-                    startCycle (state);
-                    markPassing (start, start + length);
-                    grid.endBlock (length);
+                if (parameterTable[i].id != setting.id)
+                    continue;
+
+                auto& parameter = *parameters[i];
+                if (juce::approximatelyEqual (parameter.getValue(), setting.normalised))
                     return;
-                }
 
-                firstFrame = (int) (line - grid.blockStart());
-                markPassing (start, start + firstFrame);
-                waiting = false;
-                counter = refreshPeriod;
+                parameter.setValue (setting.normalised);
+                const float value = parameter.convertFrom0to1 (parameter.getValue());
+
+                // The tree passes a change on only when it is one (or the first).
+                if (! heard[i] || ! juce::approximatelyEqual (plain[i], value))
+                    plain[i] = value;
+                heard[i] = true;
+                return;
             }
+        }
 
-            play (start, firstFrame, length, state);
-            grid.endBlock (length);
+        /** What the processor writes into the engine's parameter fields. */
+        void writeTo (StutterEngine& engine) const
+        {
+            brakkle::RelaxedFloat* const fields[] = {
+                &engine.stutterTimeFree, &engine.stutterTimeBpm, &engine.stutterSync,
+                &engine.refreshTimeFree, &engine.refreshTimeBpm, &engine.refreshSync,
+                &engine.input, &engine.mix, &engine.output,
+                &engine.filterFreq, &engine.filterMix, &engine.fadeVol, &engine.fadeMix,
+                &engine.stereoWidth, &engine.stereoMix,
+                &engine.gridLock };
+            static_assert (std::size (fields) == parameterTable.size());
+
+            for (size_t i = 0; i < parameterTable.size(); ++i)
+                if (std::isfinite (plain[i]))
+                    *fields[i] = juce::jlimit (parameterTable[i].minimum, parameterTable[i].maximum, plain[i]);
         }
 
     private:
-        void countBeats (juce::int64 start, int length, double bpm)
+        std::vector<std::unique_ptr<juce::RangedAudioParameter>> parameters;
+        std::vector<float> plain;
+        std::vector<bool> heard;
+    };
+
+    /** Beat and bar lines where the song position reaches them, sample by
+        sample, while the transport plays. */
+    class SongLines
+    {
+    public:
+        explicit SongLines (SliceMarks& marksToFill) : marks (marksToFill) {}
+
+        /** Follows one played sample at its song position; marks only samples of the file. */
+        void play (juce::int64 sample, double ppq, int numerator, int denominator)
         {
+            const double beat = 4.0 / denominator, bar = beat * numerator;
+
+            // Moving on by less than a sample could: the lines passed since the
+            // last played sample. Anything else (the file's first sample, a
+            // locate, a loop wrap) lands on a line only if it lands right on it.
+            const bool movingOn = hasLast && sample != 0 && ppq >= last - tolerance && ppq <= last + largestStep;
+            const auto crossed = [&] (double length)
+            {
+                const double count = std::floor ((ppq + tolerance) / length);
+                if (movingOn)
+                    return count > std::floor ((last + tolerance) / length);
+                return ppq - count * length <= tolerance;
+            };
+
+            if (sample >= 0)
+            {
+                if (crossed (beat))
+                    marks.beats.push_back (sample);
+
+                if (crossed (bar))
+                {
+                    marks.bars.push_back (sample);
+                    marks.barNumbers.push_back ((int) std::floor ((ppq + tolerance) / bar) + 1);
+                }
+            }
+
+            last = ppq;
+            hasLast = true;
+        }
+
+    private:
+        // A position this close to a line is on it (rounding in the position arithmetic).
+        static constexpr double tolerance = 1.0e-9;
+        // More than any tempo moves the song in one sample (999 BPM at 8 kHz moves 0.002 quarters).
+        static constexpr double largestStep = 0.01;
+
+        SliceMarks& marks;
+        double last = 0.0;
+        bool hasLast = false;
+    };
+
+    /** The plug-in's engine playing a render's blocks in silence, with the
+        host's transport as the plug-in sees it. */
+    class Tracer
+    {
+    public:
+        Tracer (juce::int64 total, int blockSize, double rate, SliceMarks& marksToFill)
+            : totalSamples (total), marks (marksToFill), lines (marksToFill), silence (1, juce::jmax (1, blockSize))
+        {
+            transport.sampleRate = rate;
+            engine.prepare ({ rate, (juce::uint32) juce::jmax (1, blockSize), 1 });
+            parameters.writeTo (engine);
+        }
+
+        void block (juce::int64 start, int length, const HostState& state, const BlockChanges& changes)
+        {
+            for (const auto& setting : changes.settings)
+                parameters.set (setting);
+            parameters.writeTo (engine);
+            setTransport (transport, state, changes);
+
+            const auto report = brakkle::readHostTransport (transport.getPosition(), transport.sampleRate);
+            silence.setSize (1, length, false, false, true);
+            silence.clear();
+            engine.process (silence, (float) report.bpm, report.playing, report.musicalPosition ? &*report.musicalPosition : nullptr);
+
+            const auto end = start + length;
+            collectTiming (start);
+
+            if (! transport.playing)
+            {
+                passingFrom.reset();
+                markPassing (start, end);
+                return;
+            }
+
+            if (passingFrom)
+            {
+                markPassing (*passingFrom, end);
+                passingFrom = end;
+            }
+
+            // The song position of every sample, as the transport moves through the block.
+            auto moving = transport;
             for (int j = 0; j < length; ++j)
             {
-                if (start + j < beatsFrom)
-                    continue;
-                if (beatPosition <= 0.0)
-                {
-                    marks.beats.push_back (start + j);
-                    marks.beatNumbers.push_back (nextBeat++);
-                    beatPosition += sampleRate * 60.0 / bpm;
-                }
-                beatPosition -= 1.0;
+                lines.play (start + j, moving.ppqPosition, state.meterNumerator, state.meterDenominator);
+                moving.advance (1);
             }
+
+            transport.advance (length);
         }
 
-        void startCycle (const HostState& state)
+    private:
+        void collectTiming (juce::int64 blockStart)
         {
-            sliceLength = duration (state.values, stutterTrio, adoptedBpm, (float) sampleRate);
-            refreshPeriod = duration (state.values, refreshTrio, adoptedBpm, (float) sampleRate);
-            counter = writePosition = playPosition = 0;
-        }
+            using Kind = StutterEngine::TimingEvent::Kind;
 
-        void leaveGrid()
-        {
-            grid.unlock();
-            waiting = false;
-        }
-
-        brakkle::BeatGrid::Period gridPeriod (const HostState& state) const
-        {
-            return grid.refreshPeriod (snapped (refreshTrio + 2, state.values[refreshTrio + 2]) > 0.5f,
-                                       (int) snapped (refreshTrio + 1, state.values[refreshTrio + 1]),
-                                       snapped (refreshTrio, state.values[refreshTrio]));
-        }
-
-        void steerCycleToGrid (const HostState& state)
-        {
-            // The running cycle now ends on the first line from this block on.
-            refreshPeriod = grid.samplesToLine (grid.blockStart() - counter, grid.blockStart(), gridPeriod (state));
-        }
-
-        void play (juce::int64 start, int firstFrame, int length, const HostState& state)
-        {
-            for (int j = firstFrame; j < length; ++j)
+            for (const auto& event : engine.lastBlockTiming())
             {
-                if (counter >= refreshPeriod)
-                {
-                    startCycle (state);
-                    if (grid.isLocked())
-                    {
-                        const auto now = grid.blockStart() + j;
-                        refreshPeriod = grid.samplesToLine (now, now + 1, gridPeriod (state));
-                    }
-                    mark (marks.cycleStarts, start + j);
-                }
-                else if (armed)
-                {
-                    mark (marks.cycleStarts, start + j);
-                }
-                armed = false;
+                // A cycle taken up from the kept input began before the block.
+                const auto at = blockStart + event.frame;
 
-                if (playPosition >= sliceLength)
-                    playPosition = 0;
-
-                if (j == firstFrame && (int) (adoptedBpm * 100.0f) != (int) ((float) state.bpm * 100.0f))
-                    adoptedBpm = (float) state.bpm;
-
-                if (writePosition < sliceLength)
+                switch (event.kind)
                 {
-                    ++writePosition;
+                    case Kind::cycleStart:  mark (marks.cycleStarts, at); break;
+                    case Kind::repeatStart: mark (marks.repeatStarts, at); break;
+                    case Kind::inputPasses: passingFrom = at; break;
+                    case Kind::inputEnds:
+                        if (passingFrom)
+                            markPassing (*passingFrom, at);
+                        passingFrom.reset();
+                        break;
                 }
-                else
-                {
-                    if (playPosition == 0)
-                        mark (marks.repeatStarts, start + j);
-                    ++playPosition;
-                }
-                ++counter;
             }
         }
 
-        static void mark (std::vector<juce::int64>& list, juce::int64 sample)
+        void mark (std::vector<juce::int64>& list, juce::int64 sample) const
         {
-            if (sample >= 0)
-                list.push_back (sample);
+            if (sample < 0 || sample >= totalSamples)
+                return;
+
+            const auto at = std::lower_bound (list.begin(), list.end(), sample);
+            if (at == list.end() || *at != sample)
+                list.insert (at, sample);
         }
 
         void markPassing (juce::int64 from, juce::int64 to)
         {
-            from = std::max<juce::int64> (from, 0);
+            from = juce::jmax ((juce::int64) 0, from);
+            to = juce::jmin (totalSamples, to);
             if (from >= to)
                 return;
-            if (! marks.stopped.empty() && marks.stopped.back().second == from)
-                marks.stopped.back().second = to;
+
+            auto& stretches = marks.stopped;
+            if (! stretches.empty() && stretches.back().second >= from)
+                stretches.back().second = juce::jmax (stretches.back().second, to);
             else
-                marks.stopped.push_back ({ from, to });
+                stretches.push_back ({ from, to });
         }
 
-        const size_t gridLockIndex = indexOf (ParameterIds::gridLock);
-        const double sampleRate;
+        const juce::int64 totalSamples;
         SliceMarks& marks;
-
-        float adoptedBpm = 120.0f;
-        int sliceLength = 0, refreshPeriod = 0, counter = 0, writePosition = 0, playPosition = 0;
-        bool armed = false;   // a stopped block left a fresh cycle for the first playing frame
-
-        brakkle::BeatGrid grid;
-        bool waiting = false, cyclesRunFree = false;
-
-        juce::int64 beatsFrom = 0;
-        int nextBeat = 0;
-        double beatPosition = 0.0;
+        SongLines lines;
+        brakkle::host::Transport transport;
+        StutterEngine engine;
+        StoredParameters parameters;
+        juce::AudioBuffer<float> silence;
+        std::optional<juce::int64> passingFrom;   // the input has passed since here while playing
     };
 }
 
@@ -283,23 +257,12 @@ SliceMarks traceSlices (juce::int64 totalSamples,
                         const PlaybackStart& start)
 {
     SliceMarks marks;
-    Tracer tracer (sampleRate, marks);
-    brakkle::host::Transport transport;
-    transport.sampleRate = sampleRate;
+    Tracer tracer (totalSamples, blockSize, sampleRate, marks);
 
     forEachPlayedBlock (totalSamples, blockSize, sampleRate, initial, events, start,
-                        [&] (juce::int64 blockStart, int length, const HostState& state, const BlockChanges& changes)
+                        [&tracer] (juce::int64 blockStart, int length, const HostState& state, const BlockChanges& changes)
     {
-        setTransport (transport, state, changes);
-
-        // Beats count from the song position of the file's first sample and of every locate.
-        if (blockStart == 0 || (blockStart > 0 && changes.located))
-            tracer.seedBeats (blockStart, transport.ppqPosition, state.bpm);
-
-        tracer.block (blockStart, length, state, transport);
-
-        if (state.playing)
-            transport.advance (length);
+        tracer.block (blockStart, length, state, changes);
     });
 
     return marks;
