@@ -120,7 +120,9 @@ TEST (HostedPlugin, IdentityAndLayouts)
     // which JUCE's LV2 hosting does not pass on (the Turtle tests check them);
     // the category is the plug-in's LV2 class.
     if (! testingLv2())
+    {
         EXPECT_EQ (description.version, juce::String ("1.7.0"));
+    }
     EXPECT_EQ (description.category, juce::String (testingLv2() ? "Delay Plugin" : "Fx"));
     EXPECT_FALSE (description.isInstrument);
     EXPECT_FALSE (instance.acceptsMidi());
