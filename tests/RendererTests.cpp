@@ -700,6 +700,51 @@ TEST_P (GridLockSliceMarks, MarkWhereTheBundleStartsSlices)
 INSTANTIATE_TEST_SUITE_P (Renderer, GridLockSliceMarks, ::testing::ValuesIn (gridMarkRows),
                           [] (const auto& row) { return std::string (row.param.name); });
 
+TEST (Renderer, SliceMarksTakeTheValuesThePlugInStores)
+{
+    // Free times are whole milliseconds in the plug-in: 120.4 ms slices are
+    // 120 ms, 5292 samples, in cycles of 300.6 ms stored as 301 ms, 13274.1
+    // samples cut to 13274; each slice plays twice more in its cycle.
+    std::vector<ScheduleEvent> events;
+    ASSERT_EQ (parseSchedule ("0 stutterSync=off\n0 stutterTimeFree=120.4\n0 refreshSync=off\n0 refreshTimeFree=300.6",
+                              44100.0, 120.0, events), juce::String());
+    HostState initial;
+    initial.values = defaultParameterValues();
+    constexpr int length = 132300, slice = 5292, cycle = 13274;
+
+    std::vector<juce::int64> cycles, repeats;
+    for (juce::int64 c = 0; c < length; c += cycle)
+    {
+        cycles.push_back (c);
+        repeats.insert (repeats.end(), { c + slice, c + 2 * slice });
+    }
+
+    const auto marks = traceSlices (length, 512, 44100.0, initial, events);
+    EXPECT_EQ (marks.cycleStarts, cycles);
+    EXPECT_EQ (marks.repeatStarts, repeats);
+
+    // And the bundle starts its slices there.
+    juce::Random random (5);
+    juce::AudioBuffer<float> noise (2, length);
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < length; ++i)
+            noise.setSample (c, i, (0.2f + 0.6f * random.nextFloat()) * (random.nextBool() ? 1.0f : -1.0f));
+
+    auto output = noise, dry = noise;
+    for (auto* audio : { &output, &dry })
+    {
+        auto plugin = loadBrakkle (2, 44100.0, 512);
+        ASSERT_NE (plugin, nullptr);
+        auto state = initial;
+        state.playing = audio == &output;
+        ASSERT_EQ (renderThroughPlugin (*plugin, *audio, 512, state, events), juce::String());
+    }
+
+    const auto found = sliceStartsIn (output, dry, slice, slice);
+    EXPECT_EQ (found.cycles, marks.cycleStarts);
+    EXPECT_EQ (found.repeats, marks.repeatStarts);
+}
+
 TEST (Renderer, WavFormatsRoundTrip)
 {
     const juce::TemporaryFile temporary (".wav");

@@ -62,7 +62,7 @@ namespace
         {
             // Beats times 60 covered since the anchor: during a ramp the time
             // solves bpm t + (target - bpm) t^2 / 2R = that (in a form that
-            // stays exact as the ramp flattens).
+            // stays accurate as the ramp flattens).
             const double covered = (beats - anchorBeats) * 60.0;
             if (rampSeconds <= 0.0)
                 return anchorSeconds + covered / bpm;
@@ -197,7 +197,7 @@ juce::String parseSchedule (const juce::String& text, double sampleRate, double 
             const double rampSeconds = lengthInBeats ? length * 60.0 / ((from + target) * 0.5) : length;
             event.rampSamples = juce::jmax ((juce::int64) 1, (juce::int64) std::llround (rampSeconds * sampleRate));
 
-            // Beats after this point follow the ramp, as long as the transport plays it.
+            // Beats after this point count along the ramp.
             clock.ramp (seconds, target, (double) event.rampSamples / sampleRate);
             event.kind = ScheduleEvent::Kind::ramp;
             event.bpm = target;

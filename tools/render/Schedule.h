@@ -33,11 +33,12 @@ struct ScheduleEvent
     "bpm=<value>", "ramp=<value>,<length>", "locate=<beats>" or
     "<parameter id>=<value>". A ramp moves the tempo linearly in time from the
     tempo in force to the value over the length, given in seconds ("2", "2s")
-    or in the beats it covers ("8b"), rounded to whole samples. Beats count at
-    the tempo in force, which the schedule's own bpm changes and ramps move (a
-    locate moves the song position, not the schedule's clock); times must not
-    go backwards. '#' starts a comment. Returns an empty string or
-    "line N: what is wrong". */
+    or in the beats it covers ("8b"), rounded to whole samples; the transport
+    plays it over played samples, and a locate or a loop wrap ends it at the
+    tempo it reached. Beats count at the tempo in force, which the schedule's
+    own bpm changes and ramps move (a locate moves the song position, not the
+    schedule's clock); times must not go backwards. '#' starts a comment.
+    Returns an empty string or "line N: what is wrong". */
 juce::String parseSchedule (const juce::String& text, double sampleRate, double startBpm, std::vector<ScheduleEvent>& events);
 
 /** Plain parameter values, in the parameter table's order. */

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <memory>
 #include <optional>
 
@@ -26,15 +27,15 @@ namespace
     public:
         StoredParameters()
         {
-            for (const auto& spec : parameterTable)
+            for (const auto& row : parameterTable)
             {
-                const juce::ParameterID id { spec.id, spec.versionHint };
+                const juce::ParameterID id { row.id, row.versionHint };
 
-                if (spec.isSwitch())
-                    parameters.push_back (std::make_unique<juce::AudioParameterBool> (id, spec.name, spec.defaultValue > 0.5f));
+                if (row.isSwitch())
+                    parameters.push_back (std::make_unique<juce::AudioParameterBool> (id, row.name, row.defaultValue > 0.5f));
                 else
                     parameters.push_back (std::make_unique<juce::AudioParameterFloat> (
-                        id, spec.name, juce::NormalisableRange<float> (spec.minimum, spec.maximum, spec.step), spec.defaultValue));
+                        id, row.name, juce::NormalisableRange<float> (row.minimum, row.maximum, row.step), row.defaultValue));
 
                 const auto& parameter = *parameters.back();
                 plain.push_back (parameter.getNormalisableRange().convertFrom0to1 (parameter.getDefaultValue()));
@@ -195,6 +196,9 @@ namespace
         {
             using Kind = StutterEngine::TimingEvent::Kind;
 
+            // The engine keeps up to TimingEvents::capacity events a block: only
+            // slices far shorter than the block (a "1/64 T" at 8192 samples and
+            // a fast tempo) can have more, and those are not marked.
             for (const auto& event : engine.lastBlockTiming())
             {
                 // A cycle taken up from the kept input began before the block.
