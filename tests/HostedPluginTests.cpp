@@ -5,6 +5,7 @@
 
 #include "support/GoldenRender.h"
 #include "support/HostedBrakkle.h"
+#include "support/StateBlobs.h"
 #include "support/PluginState.h"
 #include "support/ReferencePipeline.h"
 #include "support/Signals.h"
@@ -409,15 +410,7 @@ TEST (HostedPlugin, DamagedOrForeignStateInAProjectChangesNothing)
     // A project whose saved plug-in state is damaged or another plug-in's: the
     // host hands it over as it is (VST3: the component's state; LV2: the state
     // property), and every value stays as it was.
-    const auto blobWith = [] (juce::uint32 magic, juce::int32 count, const juce::String& text)
-    {
-        juce::MemoryOutputStream out;
-        out.writeInt ((int) magic);
-        out.writeInt (count);
-        out << text;
-        out.writeByte (0);
-        return out.getMemoryBlock();
-    };
+    const auto blobWith = brakkle::test::blobWithHeader;
     const auto xmlBlob = [] (const char* xml)
     {
         juce::MemoryBlock block;

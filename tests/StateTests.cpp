@@ -1,6 +1,7 @@
 #include "processor/BrakkleAudioProcessor.h"
 #include "processor/ParameterIds.h"
 #include "support/ProcessorParameters.h"
+#include "support/StateBlobs.h"
 
 #include <gtest/gtest.h>
 
@@ -21,15 +22,6 @@ namespace
         return block;
     }
 
-    juce::MemoryBlock blobWithHeader (juce::uint32 magic, juce::int32 count, const juce::String& text)
-    {
-        juce::MemoryOutputStream out;
-        out.writeInt ((int) magic);
-        out.writeInt (count);
-        out << text;
-        out.writeByte (0);
-        return out.getMemoryBlock();
-    }
 
     const std::vector<float> nonDefaults { 321, 4, 0, 777, 17, 0, -6.5f, 42.25f, 3.5f, 1234, -55.5f, -30, 66.6f, 12.34f, -99, 1 };
 }
@@ -95,11 +87,11 @@ TEST (State, ForeignOrDamagedStateChangesNothing)
     const Case cases[] = {
         { "empty", {} },
         { "eight bytes", juce::MemoryBlock (good.getData(), 8) },
-        { "wrong magic", blobWithHeader (0x21324357, goodText.getNumBytesAsUTF8(), goodText) },
-        { "count of zero", blobWithHeader (0x21324356, 0, goodText) },
-        { "negative count", blobWithHeader (0x21324356, -5, goodText) },
-        { "truncated text", blobWithHeader (0x21324356, 100000, goodText.substring (0, goodText.length() / 2)) },
-        { "not XML", blobWithHeader (0x21324356, 20, "this is no xml at all") },
+        { "wrong magic", brakkle::test::blobWithHeader (0x21324357, goodText.getNumBytesAsUTF8(), goodText) },
+        { "count of zero", brakkle::test::blobWithHeader (0x21324356, 0, goodText) },
+        { "negative count", brakkle::test::blobWithHeader (0x21324356, -5, goodText) },
+        { "truncated text", brakkle::test::blobWithHeader (0x21324356, 100000, goodText.substring (0, goodText.length() / 2)) },
+        { "not XML", brakkle::test::blobWithHeader (0x21324356, 20, "this is no xml at all") },
         { "root in another case", blobWithXml ("<Parameters><PARAM id=\"mix\" value=\"10\"/></Parameters>") },
         { "another plug-in's state", blobWithXml ("<STATE><PARAM id=\"mix\" value=\"10\"/></STATE>") },
         { "random bytes", juce::MemoryBlock ("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b", 11) },
