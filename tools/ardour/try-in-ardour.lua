@@ -19,9 +19,14 @@
 --                 level that level.lua feeds, for brakkle-render.
 --   task=compare  compares Ardour's file `wav` with brakkle-render's file `render`,
 --                 sample for sample, both starting at the timeline position `start`.
+--   task=preset   writes an LV2 preset bundle into `dir` that holds this case's
+--                 parameters (format=lv2: Ardour reaches an LV2 plug-in's
+--                 parameters only through its state, see below).
 --
 -- Parameters: stutter=, refresh= (note division names), gridlock=on|off, and
--- params="id=value;id=value" in Brakkle's own units, as brakkle-render's --param.
+-- params="id=value;id=value" in Brakkle's own units, as brakkle-render's --param;
+-- format=vst3|lv2 says which plug-in a session uses (for lv2, the sessions load
+-- the preset task=preset wrote, and set nothing else).
 --
 -- Every failure prints one line starting with "try-in-ardour:" and exits with 2;
 -- a complete case ends with the line "try-in-ardour: case done".
@@ -43,11 +48,15 @@ local noteNames = {
 	"1/8 T", "1/8", "1/8 D", "1/4 T", "1/4", "1/4 D", "1/2 T", "1/2", "1/2 D", "1 BAR", "2 BARS"
 }
 
-local function noteValue (name)
+local function noteIndex (name)
 	for i, n in ipairs (noteNames) do
-		if n == name then return (i - 1) / (#noteNames - 1) end
+		if n == name then return i - 1 end
 	end
 	fail ("unknown note division \"" .. name .. "\" (use one of: " .. table.concat (noteNames, ", ") .. ")")
+end
+
+local function noteValue (name)
+	return noteIndex (name) / (#noteNames - 1)
 end
 
 -- Brakkle's parameters by the id brakkle-render takes, with the name Ardour shows
@@ -72,7 +81,8 @@ local parameterTable = {
 	gridLock        = { "Grid Lock", 0, 1, switch = true },
 }
 
--- "id=value" as { label, normalised value }.
+-- "id=value" as its label, normalised value, id and value in the plug-in's own
+-- units (a note division's index, a switch's 0 or 1), as a saved state holds it.
 local function parameterSetting (text)
 	local id, value = text:match ("^%s*([%w]+)%s*=%s*(.-)%s*$")
 	if not id then fail ("a parameter setting takes id=value, not \"" .. text .. "\"") end
@@ -87,13 +97,72 @@ local function parameterSetting (text)
 	if p.switch then
 		local on = ({ on = 1, ["true"] = 1, ["1"] = 1, off = 0, ["false"] = 0, ["0"] = 0 })[value:lower ()]
 		if not on then fail ("value of " .. id .. " is on or off, not \"" .. value .. "\"") end
-		return label, on
+		return label, on, id, on
 	end
 	local v = tonumber (value)
-	if not v and p.note then return label, noteValue (value) end
+	if not v and p.note then return label, noteValue (value), id, noteIndex (value) end
 	if not v then fail ("value of " .. id .. " is not a number: \"" .. value .. "\"") end
 	if v < low or v > high then fail ("value of " .. id .. " is out of range: " .. value .. " (the range is " .. low .. " to " .. high .. ")") end
-	return label, (v - low) / (high - low)
+	return label, (v - low) / (high - low), id, v
+end
+
+----------------------------------------------------------------------------------
+-- Brakkle's settings as an LV2 preset. Ardour lists only an LV2 plug-in's ports
+-- as its controls; Brakkle's parameters are LV2 parameters (patch messages),
+-- which Ardour's Lua cannot set. A preset restores the plug-in's state: the
+-- string JUCE's LV2 client keeps it in, the plug-in's own saved state (JUCE's
+-- binary wrapping of its XML) in JUCE's base64. Parameters the state leaves
+-- out open at their defaults.
+
+local function juceBase64 (bytes)
+	local alphabet = ".ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+"
+	local out = { tostring (#bytes), "." }
+	local bits = #bytes * 8
+	for start = 0, bits - 1, 6 do
+		-- six bits from `start` on, lowest bit first, as JUCE's getBitRange reads them
+		local value, got = 0, 0
+		local bit = start
+		while got < 6 and bit < bits do
+			local byte = bytes:byte (bit // 8 + 1)
+			value = value | (((byte >> (bit % 8)) & 1) << got)
+			got, bit = got + 1, bit + 1
+		end
+		out[#out + 1] = alphabet:sub (value + 1, value + 1)
+	end
+	return table.concat (out)
+end
+
+-- Writes the preset "brakkle-check" into the folder `dir`: `values` is a list of
+-- { id, value in the plug-in's own units }; a later value for an id replaces an
+-- earlier one, as a later setting does in the VST3 plug-in.
+local function writePreset (dir, values)
+	local order, byId = {}, {}
+	for _, v in ipairs (values) do
+		if byId[v[1]] == nil then order[#order + 1] = v[1] end
+		byId[v[1]] = v[2]
+	end
+	local params = {}
+	for _, id in ipairs (order) do
+		params[#params + 1] = string.format ('<PARAM id="%s" value="%.9g"/>', id, byId[id])
+	end
+	local xml = "<PARAMETERS>" .. table.concat (params) .. "</PARAMETERS>"
+	local state = string.pack ("<I4I4", 0x21324356, #xml) .. xml .. "\0"
+
+	os.execute ("mkdir -p '" .. dir .. "'")
+	local f = io.open (dir .. "/manifest.ttl", "wb")
+	if not f then fail ("cannot write the preset into " .. dir) end
+	f:write ("@prefix lv2:   <http://lv2plug.in/ns/lv2core#> .\n"
+	         .. "@prefix pset:  <http://lv2plug.in/ns/ext/presets#> .\n"
+	         .. "@prefix rdfs:  <http://www.w3.org/2000/01/rdf-schema#> .\n"
+	         .. "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n\n"
+	         .. "<urn:brakkle-check:settings>\n"
+	         .. "\ta pset:Preset ;\n"
+	         .. "\tlv2:appliesTo <urn:halvorn:brakkle> ;\n"
+	         .. "\trdfs:label \"brakkle-check\" ;\n"
+	         .. "\tstate:state [\n"
+	         .. "\t\t<urn:halvorn:brakkle:StateString> \"" .. juceBase64 (state) .. "\"\n"
+	         .. "\t] .\n")
+	f:close ()
 end
 
 ----------------------------------------------------------------------------------
@@ -393,32 +462,68 @@ if opt.task == "compare" then
 	os.exit (0)
 end
 
-if opt.task ~= "session" then fail ("task=session, analyse, level or compare") end
+if opt.task ~= "session" and opt.task ~= "preset" then fail ("task=session, analyse, level, compare or preset") end
 
-local via = opt.via
-if via ~= "export" and via ~= "record" and via ~= "cli" and via ~= "loop" then fail ("via= must be export, record, cli or loop") end
-local start, length
-if via ~= "loop" then start, length = number ("start"), number ("length") end
-
--- Every parameter this case sets, as { label, normalised value }, in order.
+-- Every parameter this case sets, as { label, normalised value }, in order, and
+-- (for an LV2 preset) as { id, value in the plug-in's own units }.
 local settings = {
 	{ "Stutter Sync", 1 },
 	{ "Refresh Sync", 1 },
 	{ "Stutter Time BPM", noteValue (opt.stutter) },
 	{ "Refresh Time BPM", noteValue (opt.refresh) },
 }
+local stateValues = {
+	{ "stutterSync", 1 },
+	{ "refreshSync", 1 },
+	{ "stutterTimeBpm", noteIndex (opt.stutter) },
+	{ "refreshTimeBpm", noteIndex (opt.refresh) },
+}
 local gridLockSetting
-if opt.gridlock == "on" or opt.gridlock == "off" then gridLockSetting = { "Grid Lock", opt.gridlock == "on" and 1 or 0 } end
+if opt.gridlock == "on" or opt.gridlock == "off" then
+	gridLockSetting = { "Grid Lock", opt.gridlock == "on" and 1 or 0 }
+	stateValues[#stateValues + 1] = { "gridLock", gridLockSetting[2] }
+end
 local extra = {}
 for text in (opt.params or ""):gmatch ("[^;]+") do
-	local label, value = parameterSetting (text)
+	local label, value, id, own = parameterSetting (text)
 	extra[#extra + 1] = { label, value }
+	stateValues[#stateValues + 1] = { id, own }
 end
 
+if opt.task == "preset" then
+	if not opt.dir or opt.dir == "" then fail ("task=preset needs dir=") end
+	writePreset (opt.dir, stateValues)
+	print ("try-in-ardour: case done")
+	os.exit (0)
+end
+
+local lv2 = opt.format == "lv2"
+local via = opt.via
+if via ~= "export" and via ~= "record" and via ~= "cli" and via ~= "loop" then fail ("via= must be export, record, cli or loop") end
+local start, length
+if via ~= "loop" then start, length = number ("start"), number ("length") end
+
 -- Sets them on the plug-in insert `proc` (or with check = true only reads them
--- back, as in a session loaded again) and says whether Grid Lock is on.
+-- back, as in a session loaded again) and says whether Grid Lock is on. The
+-- LV2 plug-in gets them from the preset "brakkle-check" instead, and Ardour
+-- cannot read them back: a session loaded again is checked to name that preset
+-- as the one last loaded.
 local function applySettings (proc, check)
 	local plugin = proc:to_insert ():plugin (0)
+	if lv2 then
+		if check then
+			local last = plugin:last_preset ()
+			if not last or last.label ~= "brakkle-check" then
+				fail ("the loaded session's Brakkle does not name the preset with its settings as its last one")
+			end
+			return
+		end
+		local preset = plugin:preset_by_label ("brakkle-check")
+		if not preset then fail ("Ardour does not list the preset with Brakkle's settings") end
+		if not plugin:load_preset (preset) then fail ("Ardour could not load the preset with Brakkle's settings") end
+		print ("  Grid Lock: " .. (gridLockSetting and opt.gridlock or "off, the default") .. " (LV2: set with the preset)")
+		return
+	end
 	local index = {}
 	for i = 0, plugin:parameter_count () - 1 do index[plugin:parameter_label (i)] = i end
 
@@ -451,7 +556,7 @@ local function newTrack (name) return S.new_track (name, 1) end
 local track = newTrack ("Brakkle")
 
 S.add_luaproc (track, "Brakkle Check Level", 0)
-local brakkle = S.add_plugin (track, "Brakkle", "VST3", 1)
+local brakkle = S.add_plugin (track, "Brakkle", lv2 and "LV2" or "VST3", 1)
 applySettings (brakkle)
 
 local wait = S.wait
