@@ -67,14 +67,7 @@ local function parseLog (path)
 	return order
 end
 
-local function mostCommon (values)
-	local count, best, bestCount = {}, nil, 0
-	for _, v in ipairs (values) do
-		count[v] = (count[v] or 0) + 1
-		if count[v] > bestCount then best, bestCount = v, count[v] end
-	end
-	return best
-end
+local mostCommon = S.most_common
 
 -- What a block says that the one before did not lead one to expect.
 local function changes (prev, b, usualN)

@@ -238,4 +238,14 @@ function S.write_constant_wav (path, rate, channels, frames, value)
 	if not ok or not f:close () then S.fail ("cannot write " .. path) end
 end
 
+-- The value that occurs most often in a list (the first such, in order), or nil.
+function S.most_common (values)
+	local count, best, bestCount = {}, nil, 0
+	for _, v in ipairs (values) do
+		count[v] = (count[v] or 0) + 1
+		if count[v] > bestCount then best, bestCount = v, count[v] end
+	end
+	return best
+end
+
 return S

@@ -198,14 +198,7 @@ local function analyse (x, n, first, samplesPerBeat)
 		return
 	end
 
-	local function mostCommon (values)
-		local count, best, bestCount = {}, nil, 0
-		for _, v in ipairs (values) do
-			count[v] = (count[v] or 0) + 1
-			if count[v] > bestCount then best, bestCount = v, count[v] end
-		end
-		return best
-	end
+	local mostCommon = S.most_common
 
 	local gaps = {}
 	for k = 2, #edges do gaps[#gaps + 1] = edges[k] - edges[k - 1] end
@@ -296,14 +289,7 @@ local function findEdges (x, n)
 	return edges, silences
 end
 
-local function mostCommonOf (values)
-	local count, best, bestCount = {}, nil, 0
-	for _, v in ipairs (values) do
-		count[v] = (count[v] or 0) + 1
-		if count[v] > bestCount then best, bestCount = v, count[v] end
-	end
-	return best
-end
+local mostCommonOf = S.most_common
 
 ----------------------------------------------------------------------------------
 -- Ardour's output against brakkle-render's
