@@ -183,8 +183,12 @@ TEST_F (Parameters, TextToValue)
         { ParameterIds::filterFreq, "1e1 k", 10000.0f },
         { ParameterIds::filterFreq, "nan k", 8000.0f },      // no number: the current value
         { ParameterIds::stutterTimeFree, "5000", 1000.0f },   // clamped to the range
-        { ParameterIds::fadeVol, "abc", 0.0f },
-        { ParameterIds::refreshTimeFree, "abc", 10.0f },
+        { ParameterIds::fadeVol, "abc", -12.0f },             // no number: the current value
+        { ParameterIds::refreshTimeFree, "abc", 200.0f },
+        { ParameterIds::filterFreq, "zzz", 8000.0f },
+        { ParameterIds::filterFreq, "kHz", 8000.0f },
+        { ParameterIds::input, "", 0.0f },
+        { ParameterIds::stereoWidth, " dB", 100.0f },
         { ParameterIds::mix, "  42.5", 42.5f },
         { ParameterIds::output, "1e1", 10.0f },
         { ParameterIds::output, "inf", 24.0f },
@@ -209,7 +213,7 @@ TEST_F (Parameters, TypedNotANumberKeepsTheCurrentValue)
         auto& p = parameter (spec.id);
         const float before = plainValue (spec.id);
 
-        for (const char* text : { "nan", "NaN", "-nan" })
+        for (const char* text : { "nan", "NaN", "-nan", "zzz", "", "k" })
         {
             p.setValueNotifyingHost (p.getValueForText (text));
             EXPECT_FLOAT_EQ (plainValue (spec.id), before) << spec.id << " after \"" << text << "\"";

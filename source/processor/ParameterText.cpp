@@ -124,14 +124,19 @@ namespace
 
 std::optional<float> leadingNumberValue (const juce::String& text)
 {
-    return asValue (readLeadingNumber (text).value);
+    // A text that does not begin with a number reads as none: the value stays.
+    const auto reading = readLeadingNumber (text);
+    return reading.found ? asValue (reading.value) : std::nullopt;
 }
 
 std::optional<float> frequencyValue (const juce::String& text)
 {
     const auto reading = readLeadingNumber (text);
     const auto unit = reading.rest.removeCharacters (" \t").toLowerCase();
-    const bool kilohertz = reading.found && (unit == "k" || unit == "khz");
+    const bool kilohertz = unit == "k" || unit == "khz";
+
+    if (! reading.found)
+        return std::nullopt;
 
     return asValue (kilohertz ? reading.value * 1000.0 : reading.value);
 }

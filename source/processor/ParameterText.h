@@ -24,9 +24,9 @@ namespace ParameterTextFunctions
     juce::String noteDivisionText (const NoteNames& names, float value);
 
     // Typed text to a value. Nothing (no value at all) means the text reads as
-    // no number ("nan"): the parameter then keeps the value it has.
+    // no number ("nan", "abc", ""): the parameter then keeps the value it has.
 
-    /** The number a text begins with ("-6 dB" gives -6, "abc" gives 0). */
+    /** The number a text begins with ("-6 dB" gives -6, "abc" nothing). */
     std::optional<float> leadingNumberValue (const juce::String& text);
 
     /** Hertz, or kilohertz with a "k" or "kHz" after the number in any case:
