@@ -60,8 +60,8 @@ void BeatGrid::setSampleRate (double newSampleRate) noexcept
 BeatGrid::Change BeatGrid::beginBlock (const MusicalPosition& host, bool waiting) noexcept
 {
     adoptLoop (host);
-    const bool held = locked && isHeld (host);
-    lastHostPpq = host.ppq;
+    const double previousHostPpq = std::exchange (lastHostPpq, host.ppq);
+    const bool held = locked && isHeld (host.ppq - previousHostPpq);
 
     if (held)
     {
@@ -86,9 +86,8 @@ BeatGrid::Change BeatGrid::beginBlock (const MusicalPosition& host, bool waiting
     const double expected = positionOf (start);
     const double deviation = std::abs (host.ppq - expected);
     const bool tempoChanged = host.bpm < lastHostBpm || host.bpm > lastHostBpm;
-    const double reportedMove = host.ppq - lastHostPpqMoving;
+    const double reportedMove = host.ppq - previousHostPpq;
     lastHostBpm = host.bpm;
-    lastHostPpqMoving = host.ppq;
 
     // Some hosts report a ramp's first tempo until the ramp is over, while
     // their position follows it: the tempo the position moves at is followed.
@@ -165,7 +164,6 @@ BeatGrid::Change BeatGrid::beginBlock (const MusicalPosition& host, bool waiting
 void BeatGrid::lockAt (const MusicalPosition& host) noexcept
 {
     lastHostBpm = host.bpm;
-    lastHostPpqMoving = host.ppq;
     anchorSample = start;
     anchorPpq = host.ppq;
     bpm = host.bpm;
@@ -188,14 +186,14 @@ bool BeatGrid::isExact (const MusicalPosition& host) const noexcept
     return std::abs (host.ppq - fromSamples) <= exactTolerance;
 }
 
-bool BeatGrid::isHeld (const MusicalPosition& host) const noexcept
+bool BeatGrid::isHeld (double reportedMove) const noexcept
 {
     // The last block should have moved the song clearly further than any
     // rounding of the host's position could hide.
     constexpr double standingStill = 1.0e-9;
     const double expectedMove = (double) lastBlockLength / samplesPerQuarter;
     return lastBlockLength > 0 && expectedMove > 4.0 * roundingTolerance
-        && std::abs (host.ppq - lastHostPpq) < standingStill;
+        && std::abs (reportedMove) < standingStill;
 }
 
 void BeatGrid::adoptLoop (const MusicalPosition& host) noexcept

@@ -153,7 +153,7 @@ private:
     void lockAt (const MusicalPosition& host) noexcept;
     bool isLine (double ppq, Period period) const noexcept;
     void adoptLoop (const MusicalPosition& host) noexcept;
-    bool isHeld (const MusicalPosition& host) const noexcept;
+    bool isHeld (double reportedMove) const noexcept;
     bool isExact (const MusicalPosition& host) const noexcept;
     double lineAfter (double ppq, Period period) const noexcept;
     void adoptBars (const MusicalPosition& host) noexcept;
@@ -176,7 +176,6 @@ private:
     double lastHostPpq = 0.0;         // where the host said that block started
     bool wasHeld = false;             // that block stood still
     double lastHostBpm = 120.0;       // the tempo the host reported for that block
-    double lastHostPpqMoving = 0.0;   // and where it said it was
     bool loopReported = false;
     double loopStart = 0.0, loopEnd = 0.0;
 };

@@ -364,7 +364,6 @@ void StutterEngine::takeUpDeferredLine (bool hostStartsOnLine) noexcept
 
     handOver.beginFromInput (fadeLength);
     takeUpCycle ((int) (grid.blockStart() - line));
-    enteredFromInput = false;
 }
 
 bool StutterEngine::beginNextGridCycle (std::int64_t now) noexcept
@@ -399,7 +398,6 @@ void StutterEngine::takeUpCycle (int samplesAgo) noexcept
     startCycle();
     setCycleEnd (cycleStart, grid.blockStart());
     gridWaiting = false;
-    enteredFromInput = false;
 
     const int sliceLength = sliceBuffer.getNumSamples();
     const int recorded = juce::jmin (samplesAgo, sliceLength);
@@ -419,25 +417,23 @@ void StutterEngine::enterWait() noexcept
 {
     startCycle();
     gridWaiting = true;
-    enteredFromInput = exitsIntoInput = false;
 }
 
 void StutterEngine::fadeOutRunningCycle() noexcept
 {
     // The running cycle, cut where it was, fades out over the next frames as it
     // would have gone on (without its tone stage), while what follows fades in.
-    const int length = fadeLength;
     const int sliceLength = sliceBuffer.getNumSamples();
     const bool shaped = sliceLength < nominalRefreshPeriod;
 
     if (refreshCounter >= refreshPeriod)
         return;   // it ended right here, already faded out
 
-    handOver.begin (length);
+    handOver.begin (fadeLength);
 
     int write = writePosition, play = playPosition, counter = refreshCounter;
 
-    for (int i = 0; i < juce::jmin (length, handOver.capacity()); ++i, ++counter)
+    for (int i = 0; i < juce::jmin (fadeLength, handOver.capacity()); ++i, ++counter)
     {
         if (counter >= refreshPeriod || sliceLength == 0)
             break;   // it would have ended here, faded out

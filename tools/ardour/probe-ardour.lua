@@ -284,22 +284,7 @@ end
 probe = track:to_route ():nth_plugin (0)
 if probe:isnil () then S.fail ("the loaded session has no plug-in on the track") end
 
-Session:request_locate (loop:start ():samples (), false, ARDOUR.LocateTransportDisposition.MustStop, ARDOUR.TransportRequestSource.TRS_UI)
-S.wait (function () return Session:transport_sample () == loop:start ():samples () end, 20, "locating to the loop start")
-Session:request_play_loop (true, true)
-S.wait (function () return Session:transport_rolling () end, 20, "starting the loop")
-
-local wraps, last = 0, Session:transport_sample ()
-local seconds = 20 + passes * (loop:_end ():samples () - loop:start ():samples ()) / rate
-for _ = 1, seconds * 200 do
-	local now = Session:transport_sample ()
-	if now < last then wraps = wraps + 1 end
-	last = now
-	if wraps >= passes then break end
-	ARDOUR.LuaAPI.usleep (5000)
-end
-Session:request_stop (false, false, ARDOUR.TransportRequestSource.TRS_UI)
-S.wait (function () return not Session:transport_rolling () end, 20, "stopping")
+local wraps = S.play_loop (loop:start ():samples (), loop:_end ():samples (), passes, rate)
 print ("  transport wrapped " .. wraps .. " times")
 removeProbe ()
 print ("probe-ardour: case done")

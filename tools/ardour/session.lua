@@ -238,6 +238,28 @@ function S.write_constant_wav (path, rate, channels, frames, value)
 	if not ok or not f:close () then S.fail ("cannot write " .. path) end
 end
 
+-- Locates to `from` (samples), plays the session's loop (from `from` to `to`)
+-- until the transport has wrapped `passes` times or time runs out, and stops.
+-- Returns how many times it wrapped.
+function S.play_loop (from, to, passes, rate)
+	Session:request_locate (from, false, ARDOUR.LocateTransportDisposition.MustStop, ARDOUR.TransportRequestSource.TRS_UI)
+	S.wait (function () return Session:transport_sample () == from end, 20, "locating to the loop start")
+	Session:request_play_loop (true, true)
+	S.wait (function () return Session:transport_rolling () end, 20, "starting the loop")
+
+	local wraps, last = 0, Session:transport_sample ()
+	for _ = 1, (20 + passes * (to - from) / rate) * 200 do
+		local now = Session:transport_sample ()
+		if now < last then wraps = wraps + 1 end
+		last = now
+		if wraps >= passes then break end
+		ARDOUR.LuaAPI.usleep (5000)
+	end
+	Session:request_stop (false, false, ARDOUR.TransportRequestSource.TRS_UI)
+	S.wait (function () return not Session:transport_rolling () end, 20, "stopping")
+	return wraps
+end
+
 -- The value that occurs most often in a list (the first such, in order), or nil.
 function S.most_common (values)
 	local count, best, bestCount = {}, nil, 0

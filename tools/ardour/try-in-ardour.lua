@@ -582,21 +582,7 @@ if via == "loop" then
 	applySettings (brakkle, true)
 	print (string.format ("  loop: beats %g to %g = samples %d to %d, played for %d passes", from, to, loopFrom, loopTo, passes))
 
-	Session:request_locate (loopFrom, false, ARDOUR.LocateTransportDisposition.MustStop, ARDOUR.TransportRequestSource.TRS_UI)
-	wait (function () return Session:transport_sample () == loopFrom end, 20, "locating to the loop start")
-	Session:request_play_loop (true, true)
-	wait (function () return Session:transport_rolling () end, 20, "starting the loop")
-
-	local wraps, last = 0, Session:transport_sample ()
-	for _ = 1, (20 + passes * (loopTo - loopFrom) / rate) * 200 do
-		local now = Session:transport_sample ()
-		if now < last then wraps = wraps + 1 end
-		last = now
-		if wraps >= passes then break end
-		ARDOUR.LuaAPI.usleep (5000)
-	end
-	Session:request_stop (false, false, ARDOUR.TransportRequestSource.TRS_UI)
-	wait (function () return not Session:transport_rolling () end, 20, "stopping")
+	local wraps = S.play_loop (loopFrom, loopTo, passes, rate)
 	if wraps < passes then fail ("the loop wrapped " .. wraps .. " times, not " .. passes) end
 
 	-- The tap's shared memory (see tap.lua for its layout).
