@@ -722,15 +722,19 @@ TEST (GridLock, TempoRampsAreFollowedWithoutLosingALine)
 
 TEST (GridLock, HandOversBetweenTheInputAndACycleAreClickFree)
 {
-    // A 0.5 sine at 110 Hz through every hand-over Grid Lock makes: the wait
+    // A 0.5 sine at 110.3 Hz (not a whole number of half cycles per beat, so
+    // that the lines do not fall on its zero crossings) through every hand-over
+    // Grid Lock makes: the wait
     // after a mid-bar start ending on a line, a locate that cuts a repeat, a
-    // loop wrap that the host does not announce, a held pre-roll, Grid Lock
-    // switched off during a wait, and a bypass. The largest step between
+    // loop wrap that the host does not announce, a held pre-roll, an announced
+    // loop that wraps to where the input passes, the wait after a bypass, and
+    // Grid Lock switched off during a wait. The largest step between
     // neighbouring output samples stays within the bound of the joins inside
     // the engine: the sine's own steepest step twice, plus one step of a
     // 441-sample fade of the full level, through the output stage's trim.
     constexpr double rate = 44100.0;
-    const float sineSlope = 0.5f * juce::MathConstants<float>::twoPi * 110.0f / 44100.0f;
+    constexpr float hz = 110.3f;
+    const float sineSlope = 0.5f * juce::MathConstants<float>::twoPi * hz / 44100.0f;
     const float allowed = 2.0f * sineSlope + 2.0f * 0.5f / 441.0f;
     const int total = (int) rate * 6;
 
@@ -740,6 +744,7 @@ TEST (GridLock, HandOversBetweenTheInputAndACycleAreClickFree)
         std::function<void (brakkle::host::HostedPlugin&, std::int64_t)> beforeBlock;
         double startPpq = 0.5;
         std::int64_t held = 0;
+        std::int64_t judgedFrom = 1;   // where the largest step is looked for
     };
 
     const Case cases[] = {
@@ -752,7 +757,18 @@ TEST (GridLock, HandOversBetweenTheInputAndACycleAreClickFree)
               if (start == 0)
                   p.transport().setLoop (0.0, 1.5, false);
           }, 0.0 },
-        { "a held pre-roll of 1100 samples", [] (auto&, auto) {}, 0.0, 1100 },
+        { "a held pre-roll of 1300 samples", [] (auto&, auto) {}, 0.0, 1300 },
+        { "an announced loop that starts off the lines", [] (auto& p, auto start) {
+              if (start == 0)
+                  p.transport().setLoop (0.5, 2.0, true);
+          }, 0.0 },
+        // Bypass passes the dry input, without the output stage's fixed trim, so
+        // switching it steps the level either way whatever Grid Lock does; what
+        // is judged here is the wait after the bypass and the cycle that ends it.
+        { "the wait after a bypass", [] (auto& p, auto start) {
+              if (auto* bypass = p.instance().getBypassParameter(); bypass != nullptr && (start == 512 * 90 || start == 512 * 110))
+                  brakkle::host::HostedPlugin::setNormalised (*bypass, start == 512 * 90 ? 1.0f : 0.0f);
+          }, 0.0, 0, 512 * 110 + 1 },
         { "Grid Lock off during a wait", [] (auto& p, auto start) {
               if (start == 512 * 100)
                   p.transport().locate (12.4);
@@ -779,11 +795,11 @@ TEST (GridLock, HandOversBetweenTheInputAndACycleAreClickFree)
         {
             c.beforeBlock (*plugin, start);
             for (int i = 0; i < 512; ++i)
-                block.setSample (0, i, 0.5f * std::sin (juce::MathConstants<float>::twoPi * 110.0f * (float) (start + i) / 44100.0f));
+                block.setSample (0, i, 0.5f * std::sin (juce::MathConstants<float>::twoPi * hz * (float) (start + i) / 44100.0f));
             plugin->process (block);
             for (int i = 0; i < 512; ++i)
             {
-                if (start + i > 0 && std::abs (block.getSample (0, i) - previous) > worst)
+                if (start + i >= c.judgedFrom && std::abs (block.getSample (0, i) - previous) > worst)
                 {
                     worst = std::abs (block.getSample (0, i) - previous);
                     worstAt = start + i;
