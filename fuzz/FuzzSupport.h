@@ -5,6 +5,7 @@
 // records as a crash together with the input that caused it.
 
 #include "processor/BrakkleAudioProcessor.h"
+#include "processor/EngineFields.h"
 #include "processor/ParameterIds.h"
 
 #include <juce_events/juce_events.h>
@@ -41,9 +42,11 @@ inline void initialiseJuce()
 /** The engine field that mirrors each parameter, in the parameter table's order. */
 inline std::array<float, parameterTable.size()> engineFieldValues (const StutterEngine& e)
 {
-    return { e.stutterTimeFree, e.stutterTimeBpm, e.stutterSync, e.refreshTimeFree, e.refreshTimeBpm, e.refreshSync,
-             e.input, e.mix, e.output, e.filterFreq, e.filterMix, e.fadeVol, e.fadeMix, e.stereoWidth, e.stereoMix,
-             e.gridLock };
+    std::array<float, parameterTable.size()> values {};
+    const auto fields = engineFields (const_cast<StutterEngine&> (e));
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = *fields[i];
+    return values;
 }
 
 inline bool within (float v, float low, float high) { return v >= low && v <= high; }   // false for NaN

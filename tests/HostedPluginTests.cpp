@@ -34,13 +34,14 @@ namespace
     }
 }
 
-TEST (HostedPlugin, ListsSixteenParametersInOrderWithFreshTexts)
+TEST (HostedPlugin, ListsTwentyParametersInOrderWithFreshTexts)
 {
     auto plugin = loadBrakkle();
     ASSERT_NE (plugin, nullptr);
 
     const char* freshTexts[] = { "200", "1/8 D", "On", "200", "1/4", "On", "0", "100.00", "0",
-                                 "8.00 kHz", "0", "-12.00", "0", "100.00", "0", "Off" };
+                                 "8.00 kHz", "0", "-12.00", "0", "100.00", "0", "Off",
+                                 "0/16", "16/16", "100 %", "1" };
     static_assert (std::size (freshTexts) == parameterTable.size());
 
     juce::Array<juce::AudioProcessorParameter*> automatable;

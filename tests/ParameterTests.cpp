@@ -35,6 +35,10 @@ namespace
         { "stereoMix", "Stereo Mix", -100.0f, 100.0f, 0.01f, 0.0f, "0" },
         // Appended in a later release, so hosts that care see it as new.
         { "gridLock", "Grid Lock", 0.0f, 1.0f, 1.0f, 0.0f, "Off", 2 },
+        { "fillOffset", "Offset", 0.0f, 15.0f, 1.0f, 0.0f, "0/16", 3 },
+        { "fillGate", "Gate", 1.0f, 16.0f, 1.0f, 16.0f, "16/16", 3 },
+        { "fillChance", "Chance", 0.0f, 100.0f, 1.0f, 100.0f, "100 %", 3 },
+        { "fillSeed", "Seed", 1.0f, 128.0f, 1.0f, 1.0f, "1", 3 },
     };
 
     class Parameters : public ::testing::Test
@@ -71,7 +75,7 @@ namespace
 TEST_F (Parameters, ListInOrderWithNamesRangesDefaultsAndTexts)
 {
     const auto& list = processor.getParameters();
-    ASSERT_EQ (list.size(), 16);
+    ASSERT_EQ (list.size(), 20);
 
     for (int i = 0; i < list.size(); ++i)
     {
@@ -136,6 +140,14 @@ TEST_F (Parameters, ValueToText)
         { ParameterIds::filterFreq, 12000.0f, "12.00 kHz" },
         { ParameterIds::stutterSync, 0.0f, "Off" },
         { ParameterIds::refreshSync, 1.0f, "On" },
+        { ParameterIds::fillOffset, 0.0f, "0/16" },
+        { ParameterIds::fillOffset, 12.0f, "12/16" },
+        { ParameterIds::fillGate, 4.0f, "4/16" },
+        { ParameterIds::fillGate, 16.0f, "16/16" },
+        { ParameterIds::fillChance, 50.0f, "50 %" },
+        { ParameterIds::fillChance, 0.0f, "0 %" },
+        { ParameterIds::fillSeed, 7.0f, "7" },
+        { ParameterIds::fillSeed, 128.0f, "128" },
     };
 
     for (const auto& c : cases)
@@ -194,6 +206,26 @@ TEST_F (Parameters, TextToValue)
         { ParameterIds::output, "inf", 24.0f },
         { ParameterIds::output, "-inf", -24.0f },
         { ParameterIds::stereoMix, "12.345", 12.35f },        // snapped to the 0.01 step
+        // Shares of the period in sixteenths, as shown or as any other fraction.
+        { ParameterIds::fillOffset, "12/16", 12.0f },
+        { ParameterIds::fillOffset, " 12 / 16 ", 12.0f },
+        { ParameterIds::fillOffset, "12", 12.0f },
+        { ParameterIds::fillOffset, "3/4", 12.0f },
+        { ParameterIds::fillGate, "1/2", 8.0f },
+        { ParameterIds::fillGate, "4/16", 4.0f },
+        { ParameterIds::fillGate, "0/16", 1.0f },             // clamped to the range
+        { ParameterIds::fillGate, "32/16", 16.0f },
+        { ParameterIds::fillGate, "5/0", 5.0f },              // no fraction: the number
+        { ParameterIds::fillOffset, "zzz", 0.0f },            // no number: the current value
+        { ParameterIds::fillGate, "/16", 16.0f },
+        { ParameterIds::fillChance, "50 %", 50.0f },
+        { ParameterIds::fillChance, "50%", 50.0f },
+        { ParameterIds::fillChance, "33.4", 33.0f },          // whole percents
+        { ParameterIds::fillChance, "%", 100.0f },
+        { ParameterIds::fillSeed, "7", 7.0f },
+        { ParameterIds::fillSeed, "0", 1.0f },
+        { ParameterIds::fillSeed, "500", 128.0f },
+        { ParameterIds::fillSeed, "seed", 1.0f },
         { ParameterIds::mix, "nan", 100.0f },                 // no number: the current value
         { ParameterIds::fadeVol, "-NaN dB", -12.0f },
     };

@@ -23,7 +23,7 @@ namespace
     }
 
 
-    const std::vector<float> nonDefaults { 321, 4, 0, 777, 17, 0, -6.5f, 42.25f, 3.5f, 1234, -55.5f, -30, 66.6f, 12.34f, -99, 1 };
+    const std::vector<float> nonDefaults { 321, 4, 0, 777, 17, 0, -6.5f, 42.25f, 3.5f, 1234, -55.5f, -30, 66.6f, 12.34f, -99, 1, 12, 4, 50, 7 };
 }
 
 TEST (State, RoundTripRestoresEveryParameterAndTheEngine)
@@ -143,37 +143,52 @@ TEST (State, PartialAndOddTreesAreReadSafely)
     }
 }
 
-TEST (State, ProjectSavedWithoutGridLockOpensWithItOff)
+TEST (State, ProjectSavedBeforeLaterParametersOpensWithTheirDefaults)
 {
-    // A project from before Grid Lock existed holds the fifteen others only.
-    BrakkleAudioProcessor source;
-    for (size_t i = 0; i < parameterTable.size(); ++i)
-        setPlain (source, parameterTable[i].id, nonDefaults[i]);
+    // Projects from before a release added parameters hold the older ones only.
+    // They open into an instance that has the newer ones away from their
+    // defaults: those come back to their defaults, the rest as saved.
+    const std::vector<juce::String> fills { ParameterIds::fillOffset, ParameterIds::fillGate,
+                                            ParameterIds::fillChance, ParameterIds::fillSeed };
+    auto beforeGridLock = fills;
+    beforeGridLock.push_back (ParameterIds::gridLock);
 
-    juce::MemoryBlock blob;
-    source.getStateInformation (blob);
-    auto xml = juce::AudioProcessor::getXmlFromBinary (blob.getData(), (int) blob.getSize());
-    ASSERT_NE (xml, nullptr);
-    auto* gridLock = xml->getChildByAttribute ("id", ParameterIds::gridLock);
-    ASSERT_NE (gridLock, nullptr);
-    xml->removeChildElement (gridLock, true);
-    juce::MemoryBlock older;
-    juce::AudioProcessor::copyXmlToBinary (*xml, older);
-
-    // Opened into an instance that has Grid Lock on.
-    BrakkleAudioProcessor restored;
-    setPlain (restored, ParameterIds::gridLock, 1.0f);
-    restored.prepareToPlay (44100.0, 64);
-    restored.setStateInformation (older.getData(), (int) older.getSize());
-
-    EXPECT_EQ (plainValue (restored, ParameterIds::gridLock), 0.0f);
-    EXPECT_EQ ((float) restored.stutterEngine.gridLock, 0.0f);
-    const auto values = allValues (restored);
-    for (size_t i = 0; i < parameterTable.size(); ++i)
+    for (const auto& missing : { beforeGridLock, fills })
     {
-        if (parameterTable[i].id == ParameterIds::gridLock)
-            continue;
-        EXPECT_NEAR (values[i], nonDefaults[i], 0.006f) << parameterTable[i].id;
+        SCOPED_TRACE (juce::String (missing.size()) + " parameters missing");
+        BrakkleAudioProcessor source;
+        for (size_t i = 0; i < parameterTable.size(); ++i)
+            setPlain (source, parameterTable[i].id, nonDefaults[i]);
+
+        juce::MemoryBlock blob;
+        source.getStateInformation (blob);
+        auto xml = juce::AudioProcessor::getXmlFromBinary (blob.getData(), (int) blob.getSize());
+        ASSERT_NE (xml, nullptr);
+        for (const auto& id : missing)
+        {
+            auto* element = xml->getChildByAttribute ("id", id);
+            ASSERT_NE (element, nullptr) << id;
+            xml->removeChildElement (element, true);
+        }
+        juce::MemoryBlock older;
+        juce::AudioProcessor::copyXmlToBinary (*xml, older);
+
+        BrakkleAudioProcessor restored;
+        for (size_t i = 0; i < parameterTable.size(); ++i)
+            setPlain (restored, parameterTable[i].id, nonDefaults[i]);
+        restored.prepareToPlay (44100.0, 64);
+        restored.setStateInformation (older.getData(), (int) older.getSize());
+
+        const auto values = allValues (restored);
+        const auto engine = brakkle::test::engineValues (restored.stutterEngine);
+        for (size_t i = 0; i < parameterTable.size(); ++i)
+        {
+            const auto& spec = parameterTable[i];
+            const bool isMissing = std::find (missing.begin(), missing.end(), spec.id) != missing.end();
+            const float expected = isMissing ? spec.defaultValue : nonDefaults[i];
+            EXPECT_NEAR (values[i], expected, 0.006f) << spec.id;
+            EXPECT_NEAR (engine[i], expected, 0.006f) << spec.id;
+        }
     }
 }
 

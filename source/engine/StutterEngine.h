@@ -77,6 +77,10 @@ public:
     brakkle::RelaxedFloat stereoWidth { 100.0f };
     brakkle::RelaxedFloat stereoMix { 0.0f };
     brakkle::RelaxedFloat gridLock { 0.0f };   // on: cycles start on the host's beat grid
+    brakkle::RelaxedFloat fillOffset { 0.0f };    // sixteenths of a period before the repeats begin
+    brakkle::RelaxedFloat fillGate { 16.0f };     // sixteenths of a period that repeat
+    brakkle::RelaxedFloat fillChance { 100.0f };  // percent of cycles that repeat at all
+    brakkle::RelaxedFloat fillSeed { 1.0f };      // which sequence of chance draws
 
     /** Names of the note divisions, by index; never changed after construction. */
     const std::array<juce::String, brakkle::numNoteDivisions> noteNames;
@@ -94,11 +98,13 @@ public:
     /** Where the timing of the last processed block changed, for pictures of a
         render: a cycle's start (a fresh slice; negative frames for a cycle taken
         up from before the block), a repeat's start, and where the input began
-        or ended passing while playing (Grid Lock waiting for a line). At most
-        `capacity` per block are kept. */
+        or ended passing while playing (Grid Lock waiting for a line, a fill's
+        lead-in, gate or skipped cycle); also where a cycle's gate ended and
+        where a cycle that chance skips began. At most `capacity` per block
+        are kept. */
     struct TimingEvent
     {
-        enum class Kind { cycleStart, repeatStart, inputPasses, inputEnds };
+        enum class Kind { cycleStart, repeatStart, inputPasses, inputEnds, gateEnds, cycleSkipped };
         Kind kind;
         int frame;
     };
@@ -123,6 +129,11 @@ public:
 
     /** True while the input passes on the grid until its next line. */
     bool isWaitingForLine() const noexcept { return gridWaiting || heldBlock; }
+
+    /** True while the input passes until the next cycle starts: on the grid
+        until its next line, or running free through a fill's lead-in, the rest
+        of a gated period or a skipped cycle. */
+    bool isPassingInput() const noexcept { return isWaitingForLine() || freePassLeft > 0; }
 
     /** Longest duration any slice or refresh period may take, in seconds. It only
         bites at tempos below about 8 BPM and keeps memory bounded there. */
@@ -223,6 +234,11 @@ private:
     TimingEvents timing;
     bool timingSaysWaiting = false;   // the input passed at the end of the last block's events
     brakkle::InputHistory history;
+
+    // Fills, running free
+    int freePassLeft = 0;           // samples of input that pass before the next cycle
+    int freeGateRest = 0;           // what is left of a gated cycle's period after its gate
+    std::int64_t freeCycleCount = 0;  // cycles since playback started, repeated or not
     brakkle::Crossfade handOver;
 
     JUCE_DECLARE_NON_COPYABLE (StutterEngine)

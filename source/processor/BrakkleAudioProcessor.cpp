@@ -1,5 +1,6 @@
 #include "BrakkleAudioProcessor.h"
 
+#include "EngineFields.h"
 #include "ParameterIds.h"
 #include "HostTransport.h"
 #include "SavedState.h"
@@ -7,20 +8,6 @@
 #include "engine/SoftClip.h"
 
 #include <cmath>
-
-namespace
-{
-    /** The engine field that mirrors each parameter, in the parameter table's order. */
-    std::array<brakkle::RelaxedFloat*, parameterTable.size()> engineFields (StutterEngine& e)
-    {
-        return { &e.stutterTimeFree, &e.stutterTimeBpm, &e.stutterSync,
-                 &e.refreshTimeFree, &e.refreshTimeBpm, &e.refreshSync,
-                 &e.input, &e.mix, &e.output,
-                 &e.filterFreq, &e.filterMix, &e.fadeVol, &e.fadeMix,
-                 &e.stereoWidth, &e.stereoMix,
-                 &e.gridLock };
-    }
-}
 
 BrakkleAudioProcessor::BrakkleAudioProcessor()
     : AudioProcessor (BusesProperties()

@@ -24,6 +24,10 @@ namespace ParameterIds
     inline const juce::String stereoWidth { "stereoWidth" };
     inline const juce::String stereoMix { "stereoMix" };
     inline const juce::String gridLock { "gridLock" };
+    inline const juce::String fillOffset { "fillOffset" };
+    inline const juce::String fillGate { "fillGate" };
+    inline const juce::String fillChance { "fillChance" };
+    inline const juce::String fillSeed { "fillSeed" };
 }
 
 /** The names hosts show for the parameters. */
@@ -45,6 +49,10 @@ namespace ParameterNames
     inline const juce::String stereoWidth { "Stereo Width" };
     inline const juce::String stereoMix { "Stereo Mix" };
     inline const juce::String gridLock { "Grid Lock" };
+    inline const juce::String fillOffset { "Offset" };
+    inline const juce::String fillGate { "Gate" };
+    inline const juce::String fillChance { "Chance" };
+    inline const juce::String fillSeed { "Seed" };
 }
 
 /** How a parameter's value is shown and typed. */
@@ -54,7 +62,9 @@ enum class ParameterText
     noteDivision,     // "1/8 D"
     twoDecimals,      // "0", "0.50", "-12.00"
     frequency,        // "500 Hz", "8.00 kHz"
-    onOff             // a switch: "On" / "Off"
+    onOff,            // a switch: "On" / "Off"
+    sixteenths,       // a share of the refresh period: "12/16"
+    percent           // "50 %"
 };
 
 /** One row of the parameter table: everything a parameter is made from. */
@@ -70,11 +80,14 @@ struct ParameterSpec
     int versionHint = 1;
 
     bool isSwitch() const noexcept { return text == ParameterText::onOff; }
+
+    /** Takes only its whole steps, each with a name hosts may list ("1/8 D", "12/16"). */
+    bool hasNamedSteps() const noexcept { return text == ParameterText::noteDivision || text == ParameterText::sixteenths; }
 };
 
 /** The parameter table, in the order hosts list the parameters. New parameters
     are only ever appended. */
-inline const std::array<ParameterSpec, 16> parameterTable {{
+inline const std::array<ParameterSpec, 20> parameterTable {{
     { ParameterIds::stutterTimeFree, ParameterNames::stutterTimeFree, ParameterText::wholeNumber,  10.0f, 1000.0f, 1.0f,   200.0f },
     { ParameterIds::stutterTimeBpm,  ParameterNames::stutterTimeBpm,  ParameterText::noteDivision,  0.0f,   19.0f, 1.0f,    11.0f },
     { ParameterIds::stutterSync,     ParameterNames::stutterSync,     ParameterText::onOff,         0.0f,    1.0f, 1.0f,     1.0f },
@@ -91,4 +104,8 @@ inline const std::array<ParameterSpec, 16> parameterTable {{
     { ParameterIds::stereoWidth,     ParameterNames::stereoWidth,     ParameterText::twoDecimals,   0.0f,  100.0f, 0.01f,  100.0f },
     { ParameterIds::stereoMix,       ParameterNames::stereoMix,       ParameterText::twoDecimals, -100.0f, 100.0f, 0.01f,    0.0f },
     { ParameterIds::gridLock,        ParameterNames::gridLock,        ParameterText::onOff,         0.0f,    1.0f, 1.0f,     0.0f, 2 },
+    { ParameterIds::fillOffset,      ParameterNames::fillOffset,      ParameterText::sixteenths,    0.0f,   15.0f, 1.0f,     0.0f, 3 },
+    { ParameterIds::fillGate,        ParameterNames::fillGate,        ParameterText::sixteenths,    1.0f,   16.0f, 1.0f,    16.0f, 3 },
+    { ParameterIds::fillChance,      ParameterNames::fillChance,      ParameterText::percent,       0.0f,  100.0f, 1.0f,   100.0f, 3 },
+    { ParameterIds::fillSeed,        ParameterNames::fillSeed,        ParameterText::wholeNumber,   1.0f,  128.0f, 1.0f,     1.0f, 3 },
 }};

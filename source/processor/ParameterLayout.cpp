@@ -15,6 +15,15 @@ namespace
         return juce::PluginHostType::getPluginLoadedAs() == juce::AudioProcessor::wrapperType_LV2;
     }
 
+    /** The fill shares list their sixteen steps in every format. Note divisions
+        list theirs only in LV2: VST3 hosts have always seen them as continuous,
+        and their projects and automation lanes stay as they were. */
+    bool listsItsSteps (const ParameterSpec& spec)
+    {
+        return spec.text == ParameterText::sixteenths
+            || (spec.text == ParameterText::noteDivision && listsStepsToHosts());
+    }
+
     /** Tells a parameter's listeners its own value again after a change that
         carried one it refused (no number, or a switch value outside 0..1).
         JUCE hands the listeners the value as it was sent, after the parameter
@@ -67,10 +76,9 @@ namespace
         {
         }
 
-        /** True for a note division in LV2: one of twenty named values,
-            never one in between, which LV2 hosts then offer as a scale point
-            each. VST3 hosts see it as the continuous parameter they always did,
-            so that their projects and automation lanes stay as they were. */
+        /** True for a parameter of named steps that lists them (see
+            listsItsSteps): one of its values, never one in between, which
+            hosts then offer as a step or scale point each. */
         bool isDiscrete() const override { return discrete; }
 
         int getNumSteps() const override
@@ -144,6 +152,10 @@ namespace
                 // The names live in the engine, which is built after the parameters:
                 // they are read only when a text is asked for, never during construction.
                 return attributes.withStringFromValueFunction ([engine] (float v, int) { return noteDivisionText (engine->noteNames, v); });
+            case ParameterText::sixteenths:
+                return attributes.withStringFromValueFunction ([] (float v, int) { return sixteenthsText (v); });
+            case ParameterText::percent:
+                return attributes.withStringFromValueFunction ([] (float v, int) { return percentText (v); });
             case ParameterText::onOff:
                 break;
         }
@@ -162,6 +174,9 @@ namespace
                 return frequencyValue;
             case ParameterText::noteDivision:
                 return [engine] (const juce::String& t) { return noteDivisionValue (engine->noteNames, t); };
+            case ParameterText::sixteenths:
+                return sixteenthsValue;
+            case ParameterText::percent:
             case ParameterText::wholeNumber:
             case ParameterText::twoDecimals:
             case ParameterText::onOff:
@@ -184,7 +199,7 @@ namespace
                                                         spec.defaultValue,
                                                         textAttributes (spec, engine),
                                                         textReader (spec, engine),
-                                                        spec.text == ParameterText::noteDivision && listsStepsToHosts());
+                                                        listsItsSteps (spec));
     }
 }
 

@@ -30,6 +30,16 @@ juce::String frequencyText (float value)
     return juce::String (value, 0) + " Hz";
 }
 
+juce::String sixteenthsText (float value)
+{
+    return juce::String (value, 0) + "/16";
+}
+
+juce::String percentText (float value)
+{
+    return juce::String (value, 0) + " %";
+}
+
 juce::String noteDivisionText (const NoteNames& names, float value)
 {
     // The parameter has already clamped and snapped the value to 0..19;
@@ -139,6 +149,28 @@ std::optional<float> frequencyValue (const juce::String& text)
         return std::nullopt;
 
     return asValue (kilohertz ? reading.value * 1000.0 : reading.value);
+}
+
+std::optional<float> sixteenthsValue (const juce::String& text)
+{
+    constexpr double sixteenths = 16.0;
+    const auto reading = readLeadingNumber (text);
+
+    if (! reading.found)
+        return std::nullopt;
+
+    const auto rest = reading.rest.trimStart();
+
+    if (! rest.startsWithChar ('/'))
+        return asValue (reading.value);
+
+    // A fraction: its share of the period, in sixteenths.
+    const auto below = readLeadingNumber (rest.substring (1));
+
+    if (! below.found || ! (below.value > 0.0))
+        return asValue (reading.value);
+
+    return asValue (reading.value * sixteenths / below.value);
 }
 
 std::optional<float> noteDivisionValue (const NoteNames& names, const juce::String& text)

@@ -20,6 +20,12 @@ namespace ParameterTextFunctions
     /** "500 Hz", "1000 Hz", then "1.00 kHz" above 1000. */
     juce::String frequencyText (float value);
 
+    /** A share of a period in sixteenths: "0/16" to "16/16". */
+    juce::String sixteenthsText (float value);
+
+    /** A whole percentage: "50 %". */
+    juce::String percentText (float value);
+
     /** The name of the note division at the value's (truncated) index. */
     juce::String noteDivisionText (const NoteNames& names, float value);
 
@@ -32,6 +38,10 @@ namespace ParameterTextFunctions
     /** Hertz, or kilohertz with a "k" or "kHz" after the number in any case:
         "750 Hz" and "750" give 750, "9.00 kHz", "9k" and "9 KHZ" give 9000. */
     std::optional<float> frequencyValue (const juce::String& text);
+
+    /** Sixteenths: "12/16", "12" and "12 / 16" give 12, and any other
+        fraction is turned into sixteenths ("3/4" gives 12, "1/2" 8). */
+    std::optional<float> sixteenthsValue (const juce::String& text);
 
     /** The index of the division whose name the text is, in any case and with
         spaces around ("1/8 d" gives 11), or a plain number taken as the index

@@ -230,8 +230,8 @@ TEST (HostileHost, StateRestoredFromABackgroundThreadWhileAudioRuns)
 
     // Two saved projects with every parameter different.
     using Values = std::array<float, parameterTable.size()>;
-    const Values first { 120, 3, 0, 700, 17, 1, 6, 40, -3, 2500, 50, -30, 80, 20, -70, 0 };
-    const Values second { 35, 15, 1, 90, 2, 0, -9, 85, 4, 11000, -40, -6, -25, 90, 60, 1 };
+    const Values first { 120, 3, 0, 700, 17, 1, 6, 40, -3, 2500, 50, -30, 80, 20, -70, 0, 4, 9, 35, 12 };
+    const Values second { 35, 15, 1, 90, 2, 0, -9, 85, 4, 11000, -40, -6, -25, 90, 60, 1, 12, 4, 70, 99 };
 
     // The host plays on between setting the values and saving: an LV2 plug-in
     // hears a host's changes with its next run.

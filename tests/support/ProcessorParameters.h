@@ -46,7 +46,7 @@ inline std::vector<float> engineValues (const StutterEngine& e)
 {
     return { e.stutterTimeFree, e.stutterTimeBpm, e.stutterSync, e.refreshTimeFree, e.refreshTimeBpm, e.refreshSync,
              e.input, e.mix, e.output, e.filterFreq, e.filterMix, e.fadeVol, e.fadeMix, e.stereoWidth, e.stereoMix,
-             e.gridLock };
+             e.gridLock, e.fillOffset, e.fillGate, e.fillChance, e.fillSeed };
 }
 
 } // namespace brakkle::test

@@ -18,7 +18,7 @@ inline juce::StringArray noteDivisionNames()
              "1/8",    "1/8 D", "1/4 T", "1/4",    "1/4 D", "1/2 T", "1/2",   "1/2 D",  "1 BAR",  "2 BARS" };
 }
 
-/** Every step's text for a note division or a switch; none for a parameter
+/** Every step's text for a note division, a share in sixteenths or a switch; none for a parameter
     that takes any value in its range. */
 inline juce::StringArray stepTexts (const ParameterSpec& spec)
 {
@@ -26,6 +26,14 @@ inline juce::StringArray stepTexts (const ParameterSpec& spec)
     {
         case ParameterText::noteDivision: return noteDivisionNames();
         case ParameterText::onOff:        return { "Off", "On" };
+        case ParameterText::sixteenths:
+        {
+            juce::StringArray texts;
+            for (int i = (int) spec.minimum; i <= (int) spec.maximum; ++i)
+                texts.add (juce::String (i) + "/16");
+            return texts;
+        }
+        case ParameterText::percent:
         case ParameterText::wholeNumber:
         case ParameterText::twoDecimals:
         case ParameterText::frequency:    break;

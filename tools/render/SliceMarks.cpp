@@ -3,6 +3,7 @@
 #include "Render.h"
 #include "engine/StutterEngine.h"
 #include "processor/HostTransport.h"
+#include "processor/EngineFields.h"
 #include "processor/ParameterIds.h"
 
 #include <algorithm>
@@ -68,14 +69,7 @@ namespace
         /** What the processor writes into the engine's parameter fields. */
         void writeTo (StutterEngine& engine) const
         {
-            brakkle::RelaxedFloat* const fields[] = {
-                &engine.stutterTimeFree, &engine.stutterTimeBpm, &engine.stutterSync,
-                &engine.refreshTimeFree, &engine.refreshTimeBpm, &engine.refreshSync,
-                &engine.input, &engine.mix, &engine.output,
-                &engine.filterFreq, &engine.filterMix, &engine.fadeVol, &engine.fadeMix,
-                &engine.stereoWidth, &engine.stereoMix,
-                &engine.gridLock };
-            static_assert (std::size (fields) == parameterTable.size());
+            const auto fields = engineFields (engine);
 
             for (size_t i = 0; i < parameterTable.size(); ++i)
                 if (std::isfinite (plain[i]))
@@ -208,6 +202,8 @@ namespace
                 {
                     case Kind::cycleStart:  mark (marks.cycleStarts, at); break;
                     case Kind::repeatStart: mark (marks.repeatStarts, at); break;
+                    case Kind::gateEnds:    mark (marks.gateEnds, at); break;
+                    case Kind::cycleSkipped: mark (marks.skippedCycles, at); break;
                     case Kind::inputPasses: passingFrom = at; break;
                     case Kind::inputEnds:
                         if (passingFrom)

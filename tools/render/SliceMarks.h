@@ -13,9 +13,13 @@ struct SliceMarks
     std::vector<juce::int64> cycleStarts;    // a fresh slice is recorded (refresh points); a cycle that Grid
                                              // Lock takes up from the kept input is marked where it began
     std::vector<juce::int64> repeatStarts;   // the slice plays again from its start
+    std::vector<juce::int64> gateEnds;       // a cycle's gate ends: the input passes until the next cycle
+    std::vector<juce::int64> skippedCycles;  // a cycle that chance skips begins: the input passes through it
     std::vector<std::pair<juce::int64, juce::int64>> stopped;   // the input passes [from, to): transport
-                                                                // stopped, Grid Lock waiting for a line, or
-                                                                // the host's position standing still
+                                                                // stopped, Grid Lock waiting for a line,
+                                                                // the host's position standing still, or a
+                                                                // fill passing it (lead-in, after a gate,
+                                                                // a skipped cycle)
     std::vector<juce::int64> beats;          // where the song position reaches a beat of the meter (a quarter
                                              // in 4/4, an eighth in 7/8) while the transport plays
     std::vector<juce::int64> bars;           // where it reaches a bar line of the meter ...
