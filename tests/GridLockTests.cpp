@@ -11,6 +11,8 @@
 // that follows a wait (it crossfades from the passing input and shows no 0 at
 // its start) or one taken up after a jump.
 
+#include "support/ClickMeasure.h"
+#include "support/Exact.h"
 #include "support/HostedBrakkle.h"
 #include "support/Signals.h"
 
@@ -26,34 +28,12 @@
 #include <optional>
 #include <set>
 
+using brakkle::test::Exact;
 using brakkle::test::loadBrakkle;
 using brakkle::test::setPlain;
 
 namespace
 {
-    /** An exact rational number. */
-    struct Exact
-    {
-        std::int64_t num = 0, den = 1;
-
-        Exact (std::int64_t n = 0, std::int64_t d = 1) : num (n), den (d)
-        {
-            if (den < 0) { num = -num; den = -den; }
-            const auto g = std::gcd (num < 0 ? -num : num, den);
-            if (g > 1) { num /= g; den /= g; }
-        }
-
-        friend Exact operator+ (Exact a, Exact b) { return { a.num * b.den + b.num * a.den, a.den * b.den }; }
-        friend Exact operator- (Exact a, Exact b) { return { a.num * b.den - b.num * a.den, a.den * b.den }; }
-        friend Exact operator* (Exact a, Exact b) { return { a.num * b.num, a.den * b.den }; }
-        friend Exact operator/ (Exact a, Exact b) { return { a.num * b.den, a.den * b.num }; }
-        friend bool operator< (Exact a, Exact b) { return a.num * b.den < b.num * a.den; }
-        friend bool operator<= (Exact a, Exact b) { return ! (b < a); }
-
-        std::int64_t ceil() const { return num >= 0 ? (num + den - 1) / den : -((-num) / den); }
-        double toDouble() const { return (double) num / (double) den; }
-    };
-
     /** A loop the host plays: it wraps inside blocks where it falls. */
     struct LoopSpec
     {
@@ -732,10 +712,9 @@ TEST (GridLock, HandOversBetweenTheInputAndACycleAreClickFree)
     // neighbouring output samples stays within the bound of the joins inside
     // the engine: the sine's own steepest step twice, plus one step of a
     // 441-sample fade of the full level, through the output stage's trim.
-    constexpr double rate = 44100.0;
-    constexpr float hz = 110.3f;
-    const float sineSlope = 0.5f * juce::MathConstants<float>::twoPi * hz / 44100.0f;
-    const float allowed = 2.0f * sineSlope + 2.0f * 0.5f / 441.0f;
+    using brakkle::test::ClickMeasure;
+    constexpr double rate = ClickMeasure::rate;
+    const float allowed = ClickMeasure::allowedStep();
     const int total = (int) rate * 6;
 
     struct Case
@@ -788,28 +767,9 @@ TEST (GridLock, HandOversBetweenTheInputAndACycleAreClickFree)
         plugin->transport().locate (c.startPpq);
         plugin->transport().holdFor (c.held);
 
-        float worst = 0.0f, previous = 0.0f;
-        std::int64_t worstAt = 0;
-        juce::AudioBuffer<float> block (1, 512);
-        for (std::int64_t start = 0; start < total; start += 512)
-        {
-            c.beforeBlock (*plugin, start);
-            for (int i = 0; i < 512; ++i)
-                block.setSample (0, i, 0.5f * std::sin (juce::MathConstants<float>::twoPi * hz * (float) (start + i) / 44100.0f));
-            plugin->process (block);
-            for (int i = 0; i < 512; ++i)
-            {
-                if (start + i >= c.judgedFrom && std::abs (block.getSample (0, i) - previous) > worst)
-                {
-                    worst = std::abs (block.getSample (0, i) - previous);
-                    worstAt = start + i;
-                }
-                previous = block.getSample (0, i);
-            }
-        }
-
-        EXPECT_LT (worst, allowed) << "at sample " << worstAt;
-        std::cout << c.name << ": largest step " << worst << " at sample " << worstAt << " (bound " << allowed << ")\n";
+        const auto worst = ClickMeasure::largestStep (*plugin, total, 512, c.beforeBlock, c.judgedFrom);
+        EXPECT_LT (worst.size, allowed) << "at sample " << worst.at;
+        std::cout << c.name << ": largest step " << worst.size << " at sample " << worst.at << " (bound " << allowed << ")\n";
     }
 }
 

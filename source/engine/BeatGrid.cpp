@@ -98,6 +98,7 @@ BeatGrid::Change BeatGrid::beginBlock (const MusicalPosition& host, bool waiting
         {
             anchorPpq = host.ppq;
             anchorSample = start;
+            exactLock = false;
             bpm = moved;
             samplesPerQuarter = 60.0 * sampleRate / bpm;
             return Change::retimed;
@@ -134,6 +135,7 @@ BeatGrid::Change BeatGrid::beginBlock (const MusicalPosition& host, bool waiting
     {
         anchorPpq = deviation > roundingTolerance ? host.ppq : expected;
         anchorSample = start;
+        exactLock = exactLock && deviation <= exactTolerance;
         bpm = host.bpm;
         samplesPerQuarter = 60.0 * sampleRate / bpm;
         change = Change::retimed;
@@ -166,6 +168,7 @@ void BeatGrid::lockAt (const MusicalPosition& host) noexcept
     lastHostBpm = host.bpm;
     anchorSample = start;
     anchorPpq = host.ppq;
+    exactLock = isExact (host);
     bpm = host.bpm;
     samplesPerQuarter = 60.0 * sampleRate / bpm;
     adoptBars (host);
@@ -230,7 +233,7 @@ std::int64_t BeatGrid::recentLineSample (std::int64_t maxSamplesBack, Period per
 
     // The latest line at or before the block's first sample lies at most one
     // period before it.
-    const double length = period.numerator / period.denominator;
+    const double length = period.length();
     const double from = std::max (positionOf (start - maxSamplesBack - 1), positionOf (start) - length - lineSlack);
     std::int64_t found = -1;
     double line = lineAfter (from, period);
@@ -283,6 +286,16 @@ std::int64_t BeatGrid::sampleAt (double ppq) const noexcept
 
 double BeatGrid::lineAfter (double ppq, Period period) const noexcept
 {
+    // Lines moved later by an offset are the unmoved lines after the position
+    // that much earlier, moved. With none, the position is not touched at all.
+    if (period.offset > 0.0)
+        return unshiftedLineAfter (ppq - period.offset, period) + period.offset;
+
+    return unshiftedLineAfter (ppq, period);
+}
+
+double BeatGrid::unshiftedLineAfter (double ppq, Period period) const noexcept
+{
     // The first line is at or after position 0.
     const double x = std::max (ppq, -lineSlack);
     const double length = period.numerator / period.denominator;
@@ -317,7 +330,7 @@ double BeatGrid::lineAfter (double ppq, Period period) const noexcept
     return nextBar;
 }
 
-std::int64_t BeatGrid::firstLineSampleFrom (std::int64_t sample, Period period) const noexcept
+BeatGrid::Line BeatGrid::firstLineFrom (std::int64_t sample, Period period) const noexcept
 {
     // Lines up to the previous sample's position are behind; a line that rounding
     // puts there after all, or a sliver of a segment, is stepped over.
@@ -326,24 +339,25 @@ std::int64_t BeatGrid::firstLineSampleFrom (std::int64_t sample, Period period) 
     for (int step = 0; step < maxLineSteps; ++step)
     {
         if (const auto reached = sampleAt (line); reached >= sample)
-            return reached;
+            return { reached, line };
 
         line = lineAfter (line, period);
     }
 
-    return sample;   // positions too far out to tell lines apart: start now
+    // Positions too far out to tell lines apart: start now.
+    return { sample, std::numeric_limits<double>::quiet_NaN() };
 }
 
 BeatGrid::Boundary BeatGrid::nextBoundary (std::int64_t from, Period period) const noexcept
 {
-    const auto line = firstLineSampleFrom (from, period);
+    const auto line = firstLineFrom (from, period);
     const auto wrap = loopWrapSampleFrom (from);
 
-    if (wrap < 0 || wrap > line)
-        return { line, false, true };
+    if (wrap < 0 || wrap > line.sample)
+        return { line.sample, false, true, line.ppq };
 
     // Is the loop's start a line? The first line from just before it says.
-    return { wrap, true, isLine (loopStart, period) };
+    return { wrap, true, isLine (loopStart, period), loopStart };
 }
 
 bool BeatGrid::isLine (double ppq, Period period) const noexcept

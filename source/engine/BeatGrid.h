@@ -36,7 +36,8 @@ struct MusicalPosition
     bar, every bar line and every multiple of P after it within that bar (a
     period that does not divide the bar starts again at the next bar line);
     when P is longer than the bar, the multiples of P from position 0. There are
-    no lines before position 0. Plain data, no allocation, audio-thread safe. */
+    no lines before position 0. A period's offset moves all of its lines
+    later by the same amount. Plain data, no allocation, audio-thread safe. */
 class BeatGrid
 {
 public:
@@ -46,6 +47,9 @@ public:
     {
         double numerator = 1.0;
         double denominator = 1.0;
+        double offset = 0.0;   // quarter notes by which every line moves later (a fill's offset)
+
+        double length() const noexcept { return numerator / denominator; }
     };
 
     enum class Change
@@ -94,9 +98,24 @@ public:
     /** The grid's clock at the first sample of the current block. */
     std::int64_t blockStart() const noexcept { return start; }
 
+    /** A refresh line: the sample at which it is reached and its position in
+        quarter notes (not a number where positions are too far out to tell
+        lines apart). */
+    struct Line
+    {
+        std::int64_t sample = 0;
+        double ppq = 0.0;
+    };
+
+    /** The first line reached at or after `sample`. Needs a lock. */
+    Line firstLineFrom (std::int64_t sample, Period period) const noexcept;
+
     /** The first sample at or after `sample` whose position is at or past a
         refresh line. Needs a lock. */
-    std::int64_t firstLineSampleFrom (std::int64_t sample, Period period) const noexcept;
+    std::int64_t firstLineSampleFrom (std::int64_t sample, Period period) const noexcept { return firstLineFrom (sample, period).sample; }
+
+    /** The first sample whose position is at or past `ppq`. Needs a lock. */
+    std::int64_t sampleAt (double ppq) const noexcept;
 
     /** Where a cycle running at `from` ends: the first line at or after it, or
         the host's loop wrap if that comes first (lineAtWrap: the loop starts
@@ -106,6 +125,7 @@ public:
         std::int64_t sample = 0;
         bool wraps = false;
         bool lineAtWrap = true;
+        double line = 0.0;   // the position of the line that starts the next cycle there
     };
 
     Boundary nextBoundary (std::int64_t from, Period period) const noexcept;
@@ -123,6 +143,10 @@ public:
     /** While nothing depends on the lock: a block the host reports exactly on
         a line takes that report as the lock. True when it did. */
     bool startsOnLine (const MusicalPosition& host, Period period) noexcept;
+
+    /** True while the lines follow from a report that was exact (its position
+        agrees with its sample position): no rounding can have moved them. */
+    bool isLockExact() const noexcept { return exactLock; }
 
     /** How many samples the rounding of a host's report may move a line. */
     int roundingInSamples() const noexcept { return (int) std::ceil (roundingTolerance * samplesPerQuarter); }
@@ -149,18 +173,19 @@ public:
     double positionOf (std::int64_t sample) const noexcept;
 
 private:
-    std::int64_t sampleAt (double ppq) const noexcept;
     void lockAt (const MusicalPosition& host) noexcept;
     bool isLine (double ppq, Period period) const noexcept;
     void adoptLoop (const MusicalPosition& host) noexcept;
     bool isHeld (double reportedMove) const noexcept;
     bool isExact (const MusicalPosition& host) const noexcept;
     double lineAfter (double ppq, Period period) const noexcept;
+    double unshiftedLineAfter (double ppq, Period period) const noexcept;
     void adoptBars (const MusicalPosition& host) noexcept;
     bool hasUsableBarStart (const MusicalPosition& host) const noexcept;
 
     double sampleRate = 44100.0;
     bool locked = false;
+    bool exactLock = false;           // the lock came from an exact report
     std::int64_t start = 0;           // the clock at the current block's first sample
 
     std::int64_t anchorSample = 0;    // a sample and its position; the tempo holds from there on

@@ -111,6 +111,7 @@ void StutterEngine::prepare (const juce::dsp::ProcessSpec& spec)
     history.prepare (numChannels, (int) spec.maximumBlockSize);
     handOver.prepare (numChannels, (int) (sampleRate * edgeFadeSeconds));
     rearmGrid();
+    rearmFills();
 
     // Kept designs and gains cover slices up to half a second: those repeat most.
     const int cachedPositions = (int) (sampleRate * cachedSliceSeconds);
@@ -191,8 +192,33 @@ void StutterEngine::process (juce::AudioBuffer<float>& buffer, float hostBpm, bo
         leaveGrid();
 
     history.forget();
-    processPlaying (buffer, hostBpm, 0);
+    processFree (buffer, hostBpm);
     cyclesRunFree = true;
+}
+
+void StutterEngine::processFree (juce::AudioBuffer<float>& buffer, float hostBpm) noexcept
+{
+    // Cycles run free from the first playing sample; a fill's lead-in, the rest
+    // of a gated period and skipped cycles pass the input between them.
+    const int numSamples = buffer.getNumSamples();
+
+    if (numSamples > 0 && std::exchange (freshPlayback, false))
+        beginFreePlayback();
+
+    for (int j = 0; j < numSamples;)
+    {
+        noteWhetherInputPasses (j);
+        j = freePassLeft > 0 ? passFreeInput (j, numSamples) : processPlaying (buffer, hostBpm, j);
+    }
+}
+
+void StutterEngine::noteWhetherInputPasses (int frame) noexcept
+{
+    if (isPassingInput() != timingSaysWaiting)
+    {
+        timingSaysWaiting = ! timingSaysWaiting;
+        timing.add (timingSaysWaiting ? TimingEvent::Kind::inputPasses : TimingEvent::Kind::inputEnds, frame);
+    }
 }
 
 void StutterEngine::stop() noexcept
@@ -202,12 +228,15 @@ void StutterEngine::stop() noexcept
     barBeats = (float) noteBeats[brakkle::oneBarNoteDivision];
     startCycle();
     rearmGrid();
+    rearmFills();
 }
 
 void StutterEngine::startCycle() noexcept
 {
     // A fresh cycle crossfades with the input only where the caller says so.
     enteredFromInput = exitsIntoInput = false;
+    cycleLine = std::numeric_limits<double>::quiet_NaN();
+    cycleGated = false;
     restartSlice();
     nominalRefreshPeriod = durationInSamples (refreshSync, refreshTimeBpm, refreshTimeFree);
     refreshPeriod = nominalRefreshPeriod;
@@ -224,6 +253,15 @@ void StutterEngine::processOnGrid (juce::AudioBuffer<float>& buffer, float hostB
         adoptTempo (tempoKey (hostBpm), hostBpm);
 
     history.capture (buffer);
+
+    // Fills that ran free were passing the input: it goes on passing until the first line.
+    freshPlayback = false;
+    if (std::exchange (freeInputPassed, false) || freePassLeft > 0 || freeGateRest > 0)
+    {
+        freePassLeft = freeGateRest = 0;
+        enterWait();
+    }
+
     const auto change = grid.beginBlock (position, ! cycleRuns());
     barBeats = (float) grid.barLength();
     followHostChange (change);
@@ -235,12 +273,7 @@ void StutterEngine::processOnGrid (juce::AudioBuffer<float>& buffer, float hostB
 
     for (int j = 0; j < numSamples;)
     {
-        if (isWaitingForLine() != timingSaysWaiting)
-        {
-            timingSaysWaiting = ! timingSaysWaiting;
-            timing.add (timingSaysWaiting ? TimingEvent::Kind::inputPasses : TimingEvent::Kind::inputEnds, j);
-        }
-
+        noteWhetherInputPasses (j);
         j = gridWaiting ? waitForLine (j, numSamples) : processPlaying (buffer, hostBpm, j);
     }
 
@@ -295,7 +328,7 @@ void StutterEngine::followJump() noexcept
     const auto blockStart = grid.blockStart();
     lineDeferred = false;
     const auto line = grid.recentLineSample (history.previousLength(), gridPeriod());
-    const auto samplesAgo = line >= 0 ? blockStart - line : -1;
+    auto samplesAgo = line >= 0 ? blockStart - line : -1;
 
     if (running && samplesAgo > 0 && refreshCounter == samplesAgo)
     {
@@ -304,6 +337,10 @@ void StutterEngine::followJump() noexcept
         return;
     }
 
+    // A cycle that chance skips, or whose gate is already over, passes the input.
+    if (samplesAgo > 0 && ! takesUpLine (line))
+        samplesAgo = -1;
+
     if (running)
         fadeOutRunningCycle();
     else if (samplesAgo > 0 && ! gridFresh)
@@ -311,7 +348,7 @@ void StutterEngine::followJump() noexcept
 
     if (samplesAgo > 0)
         takeUpCycle ((int) samplesAgo);
-    else if (samplesAgo == 0)
+    else if (samplesAgo == 0 && repeatsOnLine (lineStartingAt (blockStart)))
         startGridCycle (blockStart, ! running);   // after a cut cycle, its fade-out is the crossfade
     else
         enterWait();
@@ -329,8 +366,9 @@ int StutterEngine::waitForLine (int frame, int numSamples) noexcept
     // A line in the last few samples of a block may lie there only by the
     // rounding of the host's report: the next block, reported on or past it,
     // places it exactly (taken up from the kept input if it lies before).
+    // Lines that follow from an exact report start where they fall.
     const int rounding = grid.roundingInSamples();
-    const bool mayBeRounding = ! next.wraps && numSamples > 2 * rounding && history.capturedCurrent()
+    const bool mayBeRounding = ! next.wraps && ! grid.isLockExact() && numSamples > 2 * rounding && history.capturedCurrent()
                             && next.sample - blockStart >= numSamples - rounding;
     lineDeferred = mayBeRounding && next.sample - blockStart < numSamples;
 
@@ -347,6 +385,13 @@ int StutterEngine::waitForLine (int frame, int numSamples) noexcept
             return (int) (next.sample - blockStart);
     }
 
+    if (! repeatsOnLine (next.line))
+    {
+        // Chance skips this cycle: the input passes on, through its line.
+        timing.add (TimingEvent::Kind::cycleSkipped, (int) (next.sample - blockStart));
+        return (int) (next.sample - blockStart) + 1;
+    }
+
     startGridCycle (next.sample, true);
     return (int) (next.sample - blockStart);
 }
@@ -359,11 +404,12 @@ void StutterEngine::takeUpDeferredLine (bool hostStartsOnLine) noexcept
         return;
 
     const auto line = grid.recentLineSample (grid.roundingInSamples(), gridPeriod());
-    if (line < 0 || line >= grid.blockStart())
+    if (line < 0 || line >= grid.blockStart() || ! takesUpLine (line))
         return;
 
-    handOver.beginFromInput (fadeLength);
+    // The input passed up to here: the cycle's own crossfade from it goes on.
     takeUpCycle ((int) (grid.blockStart() - line));
+    enteredFromInput = true;
 }
 
 bool StutterEngine::beginNextGridCycle (std::int64_t now) noexcept
@@ -372,7 +418,13 @@ bool StutterEngine::beginNextGridCycle (std::int64_t now) noexcept
     if (grid.loopWrapSampleFrom (now) == now)
         grid.wrapLoop (now);
 
-    if (grid.firstLineSampleFrom (now, gridPeriod()) != now)
+    // A cycle that ends at its gate, or before a cycle that chance skips,
+    // hands over to the passing input.
+    const bool gated = cycleGated;
+    if (gated)
+        timing.add (TimingEvent::Kind::gateEnds, (int) (now - grid.blockStart()));
+
+    if (gated || exitsIntoInput || grid.firstLineSampleFrom (now, gridPeriod()) != now)
     {
         enterWait();
         return false;
@@ -385,9 +437,39 @@ bool StutterEngine::beginNextGridCycle (std::int64_t now) noexcept
 void StutterEngine::startGridCycle (std::int64_t now, bool afterWait) noexcept
 {
     startCycle();
+    cycleLine = lineStartingAt (now);
     setCycleEnd (now, now + 1);
     gridWaiting = false;
     enteredFromInput = afterWait;
+}
+
+double StutterEngine::lineStartingAt (std::int64_t sample) const noexcept
+{
+    const auto line = grid.firstLineFrom (sample, gridPeriod());
+    return line.sample == sample ? line.ppq : std::numeric_limits<double>::quiet_NaN();
+}
+
+bool StutterEngine::repeatsOnLine (double ppq) const noexcept
+{
+    // A cycle's chance is drawn for its line on the song grid, so the same
+    // lines repeat on every playback. A cycle on no known line repeats.
+    return ! std::isfinite (ppq) || fillSettings().repeats (brakkle::FillSettings::linePlace (ppq));
+}
+
+bool StutterEngine::takesUpLine (std::int64_t lineSample) const noexcept
+{
+    // The cycle that began on this line before the block repeats, and its gate
+    // (if any) is not over by the block's start.
+    const double ppq = lineStartingAt (lineSample);
+    if (! repeatsOnLine (ppq))
+        return false;
+
+    const auto fills = fillSettings();
+    if (! fills.isGated() || ! std::isfinite (ppq))
+        return true;
+
+    const double gate = gridPeriod().length() * fills.gate / brakkle::FillSettings::sixteenths;
+    return grid.sampleAt (ppq + gate) > grid.blockStart();
 }
 
 void StutterEngine::takeUpCycle (int samplesAgo) noexcept
@@ -396,6 +478,7 @@ void StutterEngine::takeUpCycle (int samplesAgo) noexcept
     // comes from the kept input, and it goes on from there.
     const auto cycleStart = grid.blockStart() - samplesAgo;
     startCycle();
+    cycleLine = lineStartingAt (cycleStart);
     setCycleEnd (cycleStart, grid.blockStart());
     gridWaiting = false;
 
@@ -464,9 +547,28 @@ void StutterEngine::fadeOutRunningCycle() noexcept
 
 void StutterEngine::setCycleEnd (std::int64_t cycleStart, std::int64_t from) noexcept
 {
-    const auto end = grid.nextBoundary (from, gridPeriod());
-    refreshPeriod = (int) juce::jlimit<std::int64_t> (1, std::numeric_limits<int>::max(), end.sample - cycleStart);
-    exitsIntoInput = end.wraps && ! end.lineAtWrap;
+    // The cycle ends on the next line or loop wrap, or earlier at its gate. It
+    // hands over to the passing input where no cycle follows: at a wrap to no
+    // line, at its gate, or before a cycle that chance skips.
+    const auto period = gridPeriod();
+    const auto boundary = grid.nextBoundary (from, period);
+    auto end = boundary.sample;
+    exitsIntoInput = (boundary.wraps && ! boundary.lineAtWrap) || ! repeatsOnLine (boundary.line);
+    cycleGated = false;
+
+    if (const auto fills = fillSettings(); fills.isGated() && std::isfinite (cycleLine))
+    {
+        const double gate = period.length() * fills.gate / brakkle::FillSettings::sixteenths;
+        const auto gateEnd = grid.sampleAt (cycleLine + gate);
+
+        if (gateEnd >= from && gateEnd < end)
+        {
+            end = gateEnd;
+            exitsIntoInput = cycleGated = true;
+        }
+    }
+
+    refreshPeriod = (int) juce::jlimit<std::int64_t> (1, std::numeric_limits<int>::max(), end - cycleStart);
 }
 
 void StutterEngine::rearmGrid() noexcept
@@ -514,7 +616,104 @@ void StutterEngine::steerCycleToGrid() noexcept
 
 brakkle::BeatGrid::Period StutterEngine::gridPeriod() const noexcept
 {
-    return grid.refreshPeriod (refreshSync > 0.5f, noteIndexOf (refreshTimeBpm), refreshTimeFree);
+    // A fill's offset moves every line later by its share of the period.
+    auto period = grid.refreshPeriod (refreshSync > 0.5f, noteIndexOf (refreshTimeBpm), refreshTimeFree);
+    if (const int offset = fillSettings().offset; offset > 0)
+        period.offset = period.numerator * offset / (period.denominator * brakkle::FillSettings::sixteenths);
+    return period;
+}
+
+//==============================================================================
+brakkle::FillSettings StutterEngine::fillSettings() const noexcept
+{
+    return brakkle::FillSettings::fromValues (fillOffset, fillGate, fillChance, fillSeed);
+}
+
+void StutterEngine::rearmFills() noexcept
+{
+    // Playback starts afresh: free-running fills count their cycles from here.
+    freshPlayback = true;
+    freePassLeft = freeGateRest = 0;
+    freeInputPassed = false;
+    freeCycleCount = 0;
+}
+
+void StutterEngine::beginFreePlayback() noexcept
+{
+    // The first cycle starts a fill's offset into the first period; until then
+    // the input passes.
+    if (refreshCounter >= refreshPeriod)
+        startCycle();
+
+    if (const int leadIn = brakkle::FillSettings::shareOf (refreshPeriod, fillSettings().offset); leadIn > 0)
+        passFreeInputFor (leadIn);
+    else
+        applyFreeFills (0);
+}
+
+bool StutterEngine::beginNextFreeCycle (int frame) noexcept
+{
+    // After a gate, the rest of the period passes the input; then a cycle starts.
+    if (freeGateRest > 0)
+    {
+        timing.add (TimingEvent::Kind::gateEnds, frame);
+        passFreeInputFor (std::exchange (freeGateRest, 0));
+        return false;
+    }
+
+    startCycle();
+    return applyFreeFills (frame);
+}
+
+bool StutterEngine::applyFreeFills (int frame) noexcept
+{
+    // The freshly started cycle: skipped by chance (its place is its count since
+    // playback started), cut at its gate, and crossfaded with the passing input
+    // on the sides where it meets it.
+    const auto fills = fillSettings();
+    const auto index = (std::uint64_t) freeCycleCount++;
+    const bool afterPass = std::exchange (freeInputPassed, false);
+
+    if (! fills.repeats (index))
+    {
+        timing.add (TimingEvent::Kind::cycleSkipped, frame);
+        passFreeInputFor (refreshPeriod);
+        return false;
+    }
+
+    const int gate = brakkle::FillSettings::shareOf (refreshPeriod, fills.gate);
+
+    if (gate >= 1 && gate < refreshPeriod)
+    {
+        freeGateRest = refreshPeriod - gate;
+        refreshPeriod = gate;
+        exitsIntoInput = true;
+    }
+    else
+    {
+        exitsIntoInput = ! fills.repeats (index + 1);
+    }
+
+    enteredFromInput = afterPass;
+    return true;
+}
+
+void StutterEngine::passFreeInputFor (int samples) noexcept
+{
+    freePassLeft = samples;
+    freeInputPassed = true;
+}
+
+int StutterEngine::passFreeInput (int frame, int numSamples) noexcept
+{
+    // The buffer is left as it is; when the pass is over, the next cycle starts.
+    const int run = juce::jmin (numSamples - frame, freePassLeft);
+    freePassLeft -= run;
+
+    if (freePassLeft == 0)
+        refreshCounter = refreshPeriod;
+
+    return frame + run;
 }
 
 void StutterEngine::restartSlice() noexcept
@@ -567,9 +766,9 @@ int StutterEngine::processPlaying (juce::AudioBuffer<float>& buffer, float hostB
                 if (! beginNextGridCycle (grid.blockStart() + j))
                     return j;
             }
-            else
+            else if (! beginNextFreeCycle (j))
             {
-                startCycle();
+                return j;
             }
 
             slice = sliceBuffer.getArrayOfWritePointers();

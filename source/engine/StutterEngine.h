@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BeatGrid.h"
+#include "FillPattern.h"
 #include "HandOver.h"
 #include "LinearDelay.h"
 #include "NoteDivisions.h"
@@ -156,6 +157,8 @@ private:
     };
 
     int processPlaying (juce::AudioBuffer<float>& buffer, float hostBpm, int firstFrame) noexcept;
+    void processFree (juce::AudioBuffer<float>& buffer, float hostBpm) noexcept;
+    void noteWhetherInputPasses (int frame) noexcept;
     void processOnGrid (juce::AudioBuffer<float>& buffer, float hostBpm, const brakkle::MusicalPosition& position) noexcept;
     void followHostChange (brakkle::BeatGrid::Change change) noexcept;
     void followJump() noexcept;
@@ -163,6 +166,9 @@ private:
     void takeUpDeferredLine (bool hostStartsOnLine) noexcept;
     bool beginNextGridCycle (std::int64_t now) noexcept;
     void startGridCycle (std::int64_t now, bool afterWait) noexcept;
+    bool takesUpLine (std::int64_t lineSample) const noexcept;
+    double lineStartingAt (std::int64_t sample) const noexcept;
+    bool repeatsOnLine (double ppq) const noexcept;
     void takeUpCycle (int samplesAgo) noexcept;
     void enterWait() noexcept;
     void fadeOutRunningCycle() noexcept;
@@ -175,6 +181,14 @@ private:
     int position (bool recording) const noexcept { return recording ? writePosition : playPosition; }
     brakkle::BeatGrid::Period gridPeriod() const noexcept;
     void restartSlice() noexcept;
+
+    brakkle::FillSettings fillSettings() const noexcept;
+    void rearmFills() noexcept;
+    void beginFreePlayback() noexcept;
+    bool beginNextFreeCycle (int frame) noexcept;
+    bool applyFreeFills (int frame) noexcept;
+    void passFreeInputFor (int samples) noexcept;
+    int passFreeInput (int frame, int numSamples) noexcept;
     void adoptTempo (int blockTempoKey, float hostBpm) noexcept;
     void reserveSliceStorage (int numChannelsToHold);
 
@@ -230,6 +244,8 @@ private:
     bool lineDeferred = false;    // a line in the last block's last samples waits for this block's report
     bool enteredFromInput = false;  // this cycle took over from the passing input: its fade-in crossfades
     bool exitsIntoInput = false;    // this cycle ends where the input passes: its fade-out crossfades
+    double cycleLine = 0.0;         // the song position of the line this cycle started on (NaN: none)
+    bool cycleGated = false;        // this cycle ends at its gate, before the next line
     float barBeats = 4.0f;          // quarter notes in "1 BAR": four, or the host's bar on the grid
     TimingEvents timing;
     bool timingSaysWaiting = false;   // the input passed at the end of the last block's events
@@ -239,6 +255,8 @@ private:
     int freePassLeft = 0;           // samples of input that pass before the next cycle
     int freeGateRest = 0;           // what is left of a gated cycle's period after its gate
     std::int64_t freeCycleCount = 0;  // cycles since playback started, repeated or not
+    bool freeInputPassed = false;   // the input passed since the last cycle started
+    bool freshPlayback = true;      // no free-running block since playback started
     brakkle::Crossfade handOver;
 
     JUCE_DECLARE_NON_COPYABLE (StutterEngine)
