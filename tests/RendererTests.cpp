@@ -112,6 +112,35 @@ TEST (Schedule, ParsesTimesInSecondsAndBeatsWithTempoChanges)
     EXPECT_EQ (events[6].beats, 2.5);
 }
 
+TEST (Schedule, TakesValuesAsTheWindowShowsThem)
+{
+    struct Case
+    {
+        const char* line;
+        const char* id;
+        float value;
+    };
+    const Case cases[] = {
+        { "0 fillOffset=12/16", "fillOffset", 12.0f },
+        { "1b fillGate=4/16", "fillGate", 4.0f },
+        { "2b fillChance=50 %", "fillChance", 50.0f },
+        { "3b fillChance=25%   # a comment", "fillChance", 25.0f },
+        { "4b fillSeed=7", "fillSeed", 7.0f },
+        { "5b refreshTimeBpm=1 BAR", "refreshTimeBpm", 18.0f },
+        { "6b filterFreq=2.5 kHz", "filterFreq", 2500.0f },
+    };
+
+    for (const auto& c : cases)
+    {
+        std::vector<ScheduleEvent> events;
+        ASSERT_EQ (parseSchedule (c.line, 44100.0, 120.0, events), juce::String()) << c.line;
+        ASSERT_EQ (events.size(), 1u) << c.line;
+        EXPECT_EQ (events[0].kind, ScheduleEvent::Kind::parameter) << c.line;
+        EXPECT_EQ (events[0].setting.id, juce::String (c.id)) << c.line;
+        EXPECT_EQ (events[0].setting.value, c.value) << c.line;
+    }
+}
+
 TEST (Schedule, BadLinesAreNamedByNumber)
 {
     struct Case
@@ -127,6 +156,8 @@ TEST (Schedule, BadLinesAreNamedByNumber)
         { "0 play\n\n2 wobble=3", "line 3: unknown parameter \"wobble\"" },
         { "1 mix=150", "line 1: value of mix is out of range" },
         { "1 mix=loud", "line 1: value of mix is not a number" },
+        { "1 fillGate=17/16", "line 1: value of fillGate is out of range" },
+        { "1 fillChance=often", "line 1: value of fillChance is not a number" },
         { "1 bpm=0", "line 1: bpm takes a tempo from 1 to 999" },
         { "1 bpm=fast", "line 1: bpm takes a tempo from 1 to 999" },
         { "2 stop\n1 play", "line 2: the time goes backwards" },
