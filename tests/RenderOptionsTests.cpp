@@ -53,6 +53,65 @@ TEST (RenderOptions, AcceptsTheDocumentedForms)
     EXPECT_FALSE (options.holdPreroll);
 }
 
+TEST (RenderOptions, TakesValuesAsTheWindowShowsThem)
+{
+    // Each value as the plug-in's window shows it (or as a user types it
+    // there), in the parameter's own units; normalised over its range.
+    struct Case
+    {
+        const char* setting;
+        float value, normalised;
+    };
+    const Case cases[] = {
+        { "fillOffset=12/16",          12.0f, 12.0f / 15.0f },
+        { "fillOffset=0/16",            0.0f, 0.0f },
+        { "fillOffset=3/4",            12.0f, 12.0f / 15.0f },   // a quarter is four sixteenths
+        { "fillOffset=15",             15.0f, 1.0f },
+        { "fillGate=4/16",              4.0f, 3.0f / 15.0f },
+        { "fillGate=16/16",            16.0f, 1.0f },
+        { "fillGate=1/2",               8.0f, 7.0f / 15.0f },
+        { "fillChance=50 %",           50.0f, 0.5f },
+        { "fillChance=50%",            50.0f, 0.5f },
+        { "fillChance=50",             50.0f, 0.5f },
+        { "fillChance=0 %",             0.0f, 0.0f },
+        { "fillSeed=7",                 7.0f, 6.0f / 127.0f },
+        { "fillSeed=128",             128.0f, 1.0f },
+        { "filterFreq=8.00 kHz",     8000.0f, 7500.0f / 11500.0f },
+        { "filterFreq=2.5k",         2500.0f, 2000.0f / 11500.0f },
+        { "filterFreq=750 Hz",        750.0f, 250.0f / 11500.0f },
+        { "filterFreq=9000",         9000.0f, 8500.0f / 11500.0f },
+        { "refreshTimeBpm=1 BAR",      18.0f, 18.0f / 19.0f },
+        { "stutterTimeBpm=1/8 D",      11.0f, 11.0f / 19.0f },
+        { "stutterTimeBpm=1/8 d",      11.0f, 11.0f / 19.0f },
+        { "stutterTimeBpm=13",         13.0f, 13.0f / 19.0f },
+        { "input=-6",                  -6.0f, 18.0f / 48.0f },
+        { "fadeVol=-12.00",           -12.0f, 24.0f / 36.0f },
+        { "mix=50",                    50.0f, 0.5f },
+        { "stutterTimeFree=120.4",    120.4f, 110.4f / 990.0f },
+        { "gridLock=on",                1.0f, 1.0f },
+        { "gridLock=true",              1.0f, 1.0f },
+        { "stutterSync=off",            0.0f, 0.0f },
+        { "stutterSync=0",              0.0f, 0.0f },
+    };
+
+    for (const auto& c : cases)
+    {
+        brakkle::render::ParameterSetting setting;
+        ASSERT_EQ (brakkle::render::parseParameterSetting (c.setting, setting), juce::String()) << c.setting;
+        EXPECT_EQ (setting.id, juce::String (c.setting).upToFirstOccurrenceOf ("=", false, false)) << c.setting;
+        EXPECT_FLOAT_EQ (setting.value, c.value) << c.setting;
+        EXPECT_FLOAT_EQ (setting.normalised, c.normalised) << c.setting;
+    }
+
+    // And on the command line, with the space a shell passes inside quotes.
+    RenderOptions options;
+    const juce::StringArray arguments { "--out", "o.wav", "--param", "fillOffset=12/16", "--param", "fillChance=50 %", "--param=fillSeed=7" };
+    ASSERT_EQ (parseRenderOptions (arguments, options), juce::String());
+    ASSERT_EQ (options.parameters.size(), 3u);
+    EXPECT_EQ (options.parameters[1].id, juce::String ("fillChance"));
+    EXPECT_EQ (options.parameters[1].value, 50.0f);
+}
+
 TEST (RenderOptions, AcceptsHostBehaviours)
 {
     struct Case
@@ -100,6 +159,18 @@ TEST (RenderOptions, RefusesBadInputWithAClearReason)
         { "--out o.wav --param stutterTimeBpm=1/128", "not a number" },
         { "--out o.wav --param stutterSync=maybe", "on or off" },
         { "--out o.wav --param mix=nan", "not a number" },
+        { "--out o.wav --param fillOffset=late", "like 12/16" },
+        { "--out o.wav --param fillOffset=/16", "not a number" },
+        { "--out o.wav --param fillOffset=16/16", "the range is 0 to 15: 0/16 to 15/16" },
+        { "--out o.wav --param fillGate=0/16", "the range is 1 to 16: 1/16 to 16/16" },
+        { "--out o.wav --param fillGate=2/1", "the range is 1 to 16" },
+        { "--out o.wav --param fillChance=often", "like 50 %" },
+        { "--out o.wav --param fillChance=150%", "the range is 0 to 100" },
+        { "--out o.wav --param fillSeed=none", "not a number" },
+        { "--out o.wav --param fillSeed=0", "the range is 1 to 128" },
+        { "--out o.wav --param filterFreq=bright", "like 8 kHz" },
+        { "--out o.wav --param filterFreq=20k", "the range is 500 to 12000" },
+        { "--out o.wav --param refreshTimeBpm=20", "the range is 0 to 19: 1/64 T to 2 BARS" },
         { "--out o.wav --bpm 0", "--bpm" },
         { "--out o.wav --bpm fast", "--bpm" },
         { "--out o.wav --block 0", "--block" },

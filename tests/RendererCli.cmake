@@ -38,6 +38,9 @@ expect_failure("not a readable WAV" --in input.wav --out out.wav)
 expect_failure("must not name the input" --in input.wav --out ./input.wav)
 expect_failure("unknown parameter" --out out.wav --param wobble=1)
 expect_failure("the range is -24 to 24" --out out.wav --param input=30)
+expect_failure("the range is 0 to 15: 0/16 to 15/16" --out out.wav --param fillOffset=16/16)
+expect_failure("(a percentage like 50 % also works)" --out out.wav --param fillChance=often)
+expect_failure("value of fillSeed is not a number" --out out.wav --param fillSeed=lucky)
 expect_failure("no plug-in bundle" --out out.wav --bundle nowhere.vst3)
 expect_failure("--meter takes a time signature" --out out.wav --meter 7/9)
 expect_failure("--start takes a position in beats" --out out.wav --start -4)
@@ -85,7 +88,7 @@ function(expect_png file width height)
     endif()
 endfunction()
 
-file(WRITE "${WORK}/changes.txt" "0 stutterTimeBpm=1/16\n2b filterMix=100\n1.5s stop\n1.75s play\n")
+file(WRITE "${WORK}/changes.txt" "0 stutterTimeBpm=1/16\n2b filterMix=100\n1.5s stop\n1.75s play\n1.8s fillGate=4/16\n1.9s fillChance=50 %\n")
 execute_process(COMMAND "${RENDER}" --out pictured.wav --bars 1 --quiet --schedule changes.txt
                         --plot pictured.png --editor-shot window.png --param stutterSync=off
                 RESULT_VARIABLE result ERROR_VARIABLE error WORKING_DIRECTORY "${WORK}")
@@ -103,14 +106,16 @@ file(WRITE "${WORK}/badramp.txt" "0 play\n\n1 ramp=140\n")
 expect_failure("badramp.txt, line 3: ramp takes a tempo from 1 to 999 and a length" --out never.wav --schedule badramp.txt)
 
 # Hosts that loop inside blocks (with and without reporting it), hold their
-# pre-roll, ramp their tempo or give none: each renders, with its picture.
+# pre-roll, ramp their tempo or give none, and fills given as the window shows
+# them: each renders, with its picture.
 file(WRITE "${WORK}/ramp.txt" "0 ramp=140,8b\n")
 set(host_cases
     "looped: --loop 1,2.875"
     "looped-unreported: --loop 1,2.875 --loop-unreported"
     "held: --preroll 1100 --preroll-hold --block 1024"
     "ramped: --bpm 100 --schedule ramp.txt"
-    "no-tempo: --no-tempo")
+    "no-tempo: --no-tempo"
+    "fills: --param refreshTimeBpm=\"1 BAR\" --param fillOffset=12/16 --param fillGate=4/16 --param \"fillChance=50 %\" --param fillSeed=7")
 foreach(host_case IN LISTS host_cases)
     string(REGEX REPLACE ":.*" "" name "${host_case}")
     string(REGEX REPLACE "^[^:]*: " "" arguments "${host_case}")

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -112,6 +114,35 @@ TEST (Schedule, ParsesTimesInSecondsAndBeatsWithTempoChanges)
     EXPECT_EQ (events[6].beats, 2.5);
 }
 
+TEST (Schedule, TakesValuesAsTheWindowShowsThem)
+{
+    struct Case
+    {
+        const char* line;
+        const char* id;
+        float value;
+    };
+    const Case cases[] = {
+        { "0 fillOffset=12/16", "fillOffset", 12.0f },
+        { "1b fillGate=4/16", "fillGate", 4.0f },
+        { "2b fillChance=50 %", "fillChance", 50.0f },
+        { "3b fillChance=25%   # a comment", "fillChance", 25.0f },
+        { "4b fillSeed=7", "fillSeed", 7.0f },
+        { "5b refreshTimeBpm=1 BAR", "refreshTimeBpm", 18.0f },
+        { "6b filterFreq=2.5 kHz", "filterFreq", 2500.0f },
+    };
+
+    for (const auto& c : cases)
+    {
+        std::vector<ScheduleEvent> events;
+        ASSERT_EQ (parseSchedule (c.line, 44100.0, 120.0, events), juce::String()) << c.line;
+        ASSERT_EQ (events.size(), 1u) << c.line;
+        EXPECT_EQ (events[0].kind, ScheduleEvent::Kind::parameter) << c.line;
+        EXPECT_EQ (events[0].setting.id, juce::String (c.id)) << c.line;
+        EXPECT_EQ (events[0].setting.value, c.value) << c.line;
+    }
+}
+
 TEST (Schedule, BadLinesAreNamedByNumber)
 {
     struct Case
@@ -127,6 +158,8 @@ TEST (Schedule, BadLinesAreNamedByNumber)
         { "0 play\n\n2 wobble=3", "line 3: unknown parameter \"wobble\"" },
         { "1 mix=150", "line 1: value of mix is out of range" },
         { "1 mix=loud", "line 1: value of mix is not a number" },
+        { "1 fillGate=17/16", "line 1: value of fillGate is out of range" },
+        { "1 fillChance=often", "line 1: value of fillChance is not a number" },
         { "1 bpm=0", "line 1: bpm takes a tempo from 1 to 999" },
         { "1 bpm=fast", "line 1: bpm takes a tempo from 1 to 999" },
         { "2 stop\n1 play", "line 2: the time goes backwards" },
@@ -781,6 +814,146 @@ TEST (Renderer, PlotIsWrittenAtItsSize)
     juce::String error;
     ASSERT_TRUE (writePlot (temporary.getFile(), input, input, 44100.0, marks, "test", error)) << error;
     EXPECT_EQ (pngSize (temporary.getFile()), (std::pair<int, int> { plotWidth, plotHeight }));
+}
+
+//==============================================================================
+// The plot's marks, drawn from hand-made slice marks over silence: each kind
+// of mark where a fresh slice at the same sample would be, in a colour of its
+// own that the legend shows, in its own shape.
+
+namespace
+{
+    constexpr int plotSamples = 44100;
+
+    /** A plot of silence with these marks, its pixels row by row (ARGB). */
+    std::vector<juce::uint32> plotOfSilence (const SliceMarks& marks)
+    {
+        juce::AudioBuffer<float> silence (2, plotSamples);
+        silence.clear();
+        const auto image = drawPlot (silence, silence, 44100.0, marks, "marks");
+        const juce::Image::BitmapData data (image, juce::Image::BitmapData::readOnly);
+
+        std::vector<juce::uint32> pixels;
+        pixels.reserve ((size_t) (plotWidth * plotHeight));
+        for (int y = 0; y < plotHeight; ++y)
+            for (int x = 0; x < plotWidth; ++x)
+                pixels.push_back (data.getPixelColour (x, y).getARGB());
+        return pixels;
+    }
+
+    juce::uint32 pixelAt (const std::vector<juce::uint32>& pixels, int x, int y)
+    {
+        return pixels[(size_t) (y * plotWidth + x)];
+    }
+
+    /** What one mark adds to a plot of silence without it. */
+    struct DrawnMark
+    {
+        juce::Colour colour;            // the colour most of the added pixels have
+        juce::Rectangle<int> bounds;    // of the added pixels in that colour
+        int runs = 0;                   // separate runs of it down the left column of bounds
+        bool inLegend = false;          // that colour stands in the legend, below the lanes
+    };
+
+    DrawnMark drawnMark (std::vector<juce::int64> SliceMarks::*list, juce::int64 sample)
+    {
+        SliceMarks marks;
+        (marks.*list).push_back (sample);
+        const auto plain = plotOfSilence ({}), marked = plotOfSilence (marks);
+
+        std::map<juce::uint32, int> counts;
+        for (size_t i = 0; i < marked.size(); ++i)
+            if (marked[i] != plain[i])
+                ++counts[marked[i]];
+
+        DrawnMark drawn;
+        if (counts.empty())
+            return drawn;
+
+        const auto colour = std::max_element (counts.begin(), counts.end(),
+                                              [] (const auto& a, const auto& b) { return a.second < b.second; })->first;
+        drawn.colour = juce::Colour (colour);
+        const auto isMark = [&] (int x, int y) { return pixelAt (marked, x, y) != pixelAt (plain, x, y) && pixelAt (marked, x, y) == colour; };
+
+        for (int y = 0; y < plotHeight; ++y)
+            for (int x = 0; x < plotWidth; ++x)
+                if (isMark (x, y))
+                    drawn.bounds = drawn.bounds.isEmpty() ? juce::Rectangle<int> (x, y, 1, 1)
+                                                          : drawn.bounds.getUnion ({ x, y, 1, 1 });
+
+        for (int y = 0; y < plotHeight; ++y)
+            if (isMark (drawn.bounds.getX(), y) && ! (y > 0 && isMark (drawn.bounds.getX(), y - 1)))
+                ++drawn.runs;
+
+        // The legend is the last line of the picture, below the time labels.
+        for (int y = plotHeight - 30; y < plotHeight; ++y)
+            for (int x = 0; x < plotWidth; ++x)
+                drawn.inLegend = drawn.inLegend || pixelAt (plain, x, y) == colour;
+
+        return drawn;
+    }
+
+    struct MarkRow
+    {
+        const char* name;
+        std::vector<juce::int64> SliceMarks::*list;
+        int minRuns, maxRuns;           // runs of the mark's colour down its column
+        int minHeight, maxHeight;       // the mark's height in pixels
+    };
+
+    // The output lane is over 300 pixels tall (of the plot's 900, under the input's).
+    const MarkRow markRows[] = {
+        { "CycleStartIsAFullBar",           &SliceMarks::cycleStarts,   1, 1, 300, plotHeight },
+        { "RepeatStartIsAFullLine",         &SliceMarks::repeatStarts,  1, 1, 300, plotHeight },
+        // Dashed: many short dashes down the whole lane.
+        { "GateEndIsADashedLine",           &SliceMarks::gateEnds,     10, plotHeight, 300, plotHeight },
+        // A short tick; its shaded stretch is the passing input's.
+        { "SkippedCycleIsAShortTick",       &SliceMarks::skippedCycles, 1, 1, 4, 16 },
+    };
+
+    void PrintTo (const MarkRow& row, std::ostream* os) { *os << row.name; }
+
+    class PlotMarks : public ::testing::TestWithParam<MarkRow> {};
+}
+
+TEST_P (PlotMarks, StandWhereAFreshSliceWouldInTheirOwnShapeAndColour)
+{
+    const auto& row = GetParam();
+    const juce::int64 middle = plotSamples / 2;
+    const auto drawn = drawnMark (row.list, middle);
+    const auto fresh = drawnMark (&SliceMarks::cycleStarts, middle);
+
+    ASSERT_FALSE (drawn.bounds.isEmpty()) << "nothing drawn";
+    EXPECT_NEAR (drawn.bounds.getCentreX(), fresh.bounds.getCentreX(), 1);
+    EXPECT_GE (drawn.runs, row.minRuns);
+    EXPECT_LE (drawn.runs, row.maxRuns);
+    EXPECT_GE (drawn.bounds.getHeight(), row.minHeight);
+    EXPECT_LE (drawn.bounds.getHeight(), row.maxHeight);
+    EXPECT_TRUE (drawn.inLegend) << "no legend entry in " << drawn.colour.toDisplayString (true);
+
+    // A later sample, further right.
+    EXPECT_GT (drawnMark (row.list, middle + plotSamples / 4).bounds.getX(), drawn.bounds.getRight());
+
+    for (const auto& other : markRows)
+    {
+        if (other.list != row.list)
+        {
+            EXPECT_NE (drawnMark (other.list, middle).colour, drawn.colour) << "the same colour as " << other.name;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P (Renderer, PlotMarks, ::testing::ValuesIn (markRows),
+                          [] (const auto& row) { return std::string (row.param.name); });
+
+TEST (Renderer, ASkippedCyclesTickStandsAboveTheOutputNotOverIt)
+{
+    // Over the lane the skipped cycle's stretch is shaded as passing input;
+    // the tick stays clear of the waveform, above where the repeats' lines begin.
+    const auto tick = drawnMark (&SliceMarks::skippedCycles, plotSamples / 2);
+    const auto repeat = drawnMark (&SliceMarks::repeatStarts, plotSamples / 2);
+    EXPECT_LE (tick.bounds.getBottom(), repeat.bounds.getY());
+    EXPECT_GE (tick.bounds.getBottom(), repeat.bounds.getY() - 6);
 }
 
 //==============================================================================

@@ -134,56 +134,24 @@ namespace
         RefusedValueEcho echo { *this };
     };
 
-    /** How a float parameter shows its value. */
+    /** How a float parameter shows its value. The note divisions' names live
+        in the engine, which is built after the parameters: they are read only
+        when a text is asked for, never during construction. */
     juce::AudioParameterFloatAttributes textAttributes (const ParameterSpec& spec, const StutterEngine* engine)
     {
-        using namespace ParameterTextFunctions;
-        auto attributes = juce::AudioParameterFloatAttributes();
-
-        switch (spec.text)
+        return juce::AudioParameterFloatAttributes().withStringFromValueFunction ([engine, kind = spec.text] (float v, int)
         {
-            case ParameterText::wholeNumber:
-                return attributes.withStringFromValueFunction ([] (float v, int) { return wholeNumberText (v); });
-            case ParameterText::twoDecimals:
-                return attributes.withStringFromValueFunction ([] (float v, int) { return twoDecimalsText (v); });
-            case ParameterText::frequency:
-                return attributes.withStringFromValueFunction ([] (float v, int) { return frequencyText (v); });
-            case ParameterText::noteDivision:
-                // The names live in the engine, which is built after the parameters:
-                // they are read only when a text is asked for, never during construction.
-                return attributes.withStringFromValueFunction ([engine] (float v, int) { return noteDivisionText (engine->noteNames, v); });
-            case ParameterText::sixteenths:
-                return attributes.withStringFromValueFunction ([] (float v, int) { return sixteenthsText (v); });
-            case ParameterText::percent:
-                return attributes.withStringFromValueFunction ([] (float v, int) { return percentText (v); });
-            case ParameterText::onOff:
-                break;
-        }
-
-        return attributes;
+            return ParameterTextFunctions::shownText (kind, engine->noteNames, v);
+        });
     }
 
     /** How a float parameter reads a typed text. */
     GuardedParameterFloat::TextReader textReader (const ParameterSpec& spec, const StutterEngine* engine)
     {
-        using namespace ParameterTextFunctions;
-
-        switch (spec.text)
+        return [engine, kind = spec.text] (const juce::String& t)
         {
-            case ParameterText::frequency:
-                return frequencyValue;
-            case ParameterText::noteDivision:
-                return [engine] (const juce::String& t) { return noteDivisionValue (engine->noteNames, t); };
-            case ParameterText::sixteenths:
-                return sixteenthsValue;
-            case ParameterText::percent:
-            case ParameterText::wholeNumber:
-            case ParameterText::twoDecimals:
-            case ParameterText::onOff:
-                break;
-        }
-
-        return leadingNumberValue;
+            return ParameterTextFunctions::typedValue (kind, engine->noteNames, t);
+        };
     }
 
     std::unique_ptr<juce::RangedAudioParameter> makeParameter (const ParameterSpec& spec, const StutterEngine* engine)

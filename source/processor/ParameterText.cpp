@@ -49,6 +49,22 @@ juce::String noteDivisionText (const NoteNames& names, float value)
     return names[(size_t) index];
 }
 
+juce::String shownText (ParameterText kind, const NoteNames& names, float value)
+{
+    switch (kind)
+    {
+        case ParameterText::wholeNumber:  return wholeNumberText (value);
+        case ParameterText::twoDecimals:  return twoDecimalsText (value);
+        case ParameterText::frequency:    return frequencyText (value);
+        case ParameterText::noteDivision: return noteDivisionText (names, value);
+        case ParameterText::sixteenths:   return sixteenthsText (value);
+        case ParameterText::percent:      return percentText (value);
+        case ParameterText::onOff:        break;
+    }
+
+    return value >= 0.5f ? "On" : "Off";
+}
+
 namespace
 {
     /** JUCE's number reader gathers an exponent's digits in an int with no
@@ -188,6 +204,22 @@ std::optional<float> noteDivisionValue (const NoteNames& names, const juce::Stri
         return asValue (reading.value);
 
     return std::nullopt;
+}
+
+std::optional<float> typedValue (ParameterText kind, const NoteNames& names, const juce::String& text)
+{
+    switch (kind)
+    {
+        case ParameterText::frequency:    return frequencyValue (text);
+        case ParameterText::noteDivision: return noteDivisionValue (names, text);
+        case ParameterText::sixteenths:   return sixteenthsValue (text);
+        case ParameterText::percent:
+        case ParameterText::wholeNumber:
+        case ParameterText::twoDecimals:
+        case ParameterText::onOff:        break;
+    }
+
+    return leadingNumberValue (text);
 }
 
 } // namespace ParameterTextFunctions

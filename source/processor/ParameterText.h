@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ParameterIds.h"
+
 #include <juce_core/juce_core.h>
 
 #include <array>
@@ -29,6 +31,10 @@ namespace ParameterTextFunctions
     /** The name of the note division at the value's (truncated) index. */
     juce::String noteDivisionText (const NoteNames& names, float value);
 
+    /** The text a parameter of this kind shows for a value, as above; a
+        switch's is "On" or "Off". */
+    juce::String shownText (ParameterText kind, const NoteNames& names, float value);
+
     // Typed text to a value. Nothing (no value at all) means the text reads as
     // no number ("nan", "abc", ""): the parameter then keeps the value it has.
 
@@ -47,4 +53,9 @@ namespace ParameterTextFunctions
         spaces around ("1/8 d" gives 11), or a plain number taken as the index
         ("13"); nothing for any other text. */
     std::optional<float> noteDivisionValue (const NoteNames& names, const juce::String& text);
+
+    /** A typed text read as a parameter of this kind reads it, by one of the
+        readers above: the leading number for plain numbers, percentages and
+        switches. Nothing when the text reads as no number. */
+    std::optional<float> typedValue (ParameterText kind, const NoteNames& names, const juce::String& text);
 }

@@ -1,6 +1,6 @@
 #include "Plot.h"
 
-#include <juce_graphics/juce_graphics.h>
+#include <cmath>
 
 namespace brakkle::render
 {
@@ -10,6 +10,7 @@ namespace
     const juce::Colour background { 0xff15171a }, lane { 0xff1d2024 }, grid { 0xff30343a }, text { 0xffc8ccd2 };
     const juce::Colour inputWave { 0xff7f8c99 }, outputWave { 0xfff0a030 };
     const juce::Colour refreshMark { 0xffe04848 }, repeatMark { 0xff3fa0c8 }, stoppedShade { 0x30ffffff };
+    const juce::Colour gateMark { 0xff5cc878 }, skippedMark { 0xffb58cf0 };
 
     constexpr int left = 70, right = 20, top = 70, laneGap = 50, bottom = 60;
 
@@ -51,15 +52,108 @@ namespace
     {
         return (float) area.getX() + (float) area.getWidth() * (float) sample / (float) juce::jmax ((juce::int64) 1, total);
     }
+
+    // The marks, each drawn at x from y0 down to y1 (in the legend as in the lanes).
+
+    /** A fresh slice: a bar two pixels wide. */
+    void drawCycleStart (juce::Graphics& g, float x, float y0, float y1)
+    {
+        g.setColour (refreshMark);
+        g.fillRect (juce::Rectangle<float> (x - 1.0f, y0, 2.0f, y1 - y0));
+    }
+
+    /** A repeat: a thin line. */
+    void drawRepeatStart (juce::Graphics& g, float x, float y0, float y1)
+    {
+        g.setColour (repeatMark);
+        g.drawVerticalLine ((int) x, y0, y1);
+    }
+
+    /** The end of a cycle's gate: a dashed line, as wide as a fresh slice's. */
+    void drawGateEnd (juce::Graphics& g, float x, float y0, float y1)
+    {
+        constexpr float dash = 6.0f, gap = 4.0f;
+        g.setColour (gateMark);
+        for (float y = y0; y < y1; y += dash + gap)
+            g.fillRect (juce::Rectangle<float> ((float) (int) x - 1.0f, y, 2.0f, juce::jmin (dash, y1 - y)));
+    }
+
+    /** A cycle that chance skips: a short tick down from the top. */
+    void drawSkippedCycle (juce::Graphics& g, float x, float y0, float)
+    {
+        g.setColour (skippedMark);
+        g.fillRect (juce::Rectangle<float> ((float) (int) x - 1.0f, y0, 2.0f, 10.0f));
+    }
+
+    /** Where the input passes: a lighter stretch. */
+    void drawPassing (juce::Graphics& g, float x0, float x1, juce::Rectangle<int> area)
+    {
+        g.setColour (stoppedShade);
+        g.fillRect (juce::Rectangle<float> (x0, (float) area.getY(), x1 - x0, (float) area.getHeight()));
+    }
+
+    using MarkDrawer = void (*) (juce::Graphics&, float x, float y0, float y1);
+
+    /** Every sample of a list marked over the output lane, from `above` pixels over its top. */
+    void drawMarks (juce::Graphics& g, const std::vector<juce::int64>& samples, juce::int64 total, juce::Rectangle<int> area,
+                    float above, MarkDrawer draw)
+    {
+        for (auto s : samples)
+            draw (g, xFor (s, total, area), (float) area.getY() - above, (float) area.getBottom());
+    }
+
+    /** One line of the legend at the bottom right: each entry's mark and its name. */
+    void drawLegend (juce::Graphics& g)
+    {
+        struct Entry
+        {
+            MarkDrawer draw;   // none: the passing shade
+            juce::String name;
+            juce::Colour colour;
+        };
+        const Entry entries[] = {
+            { nullptr,          "input passes",           text },
+            { drawCycleStart,   "new slice (refresh)",    refreshMark },
+            { drawRepeatStart,  "slice repeats",          repeatMark },
+            { drawGateEnd,      "gate ends",              gateMark },
+            { drawSkippedCycle, "cycle skipped (chance)", skippedMark },
+        };
+
+        constexpr float symbolWidth = 12.0f, nameGap = 4.0f, spacing = 24.0f;
+        const float y = (float) plotHeight - 22.0f, height = 14.0f;
+        const auto nameWidth = [&g] (const Entry& entry) { return juce::GlyphArrangement::getStringWidth (g.getCurrentFont(), entry.name); };
+
+        float x = (float) (plotWidth - right);
+        for (const auto& entry : entries)
+            x -= symbolWidth + nameGap + nameWidth (entry) + spacing;
+
+        for (const auto& entry : entries)
+        {
+            x = std::round (x + spacing);   // whole pixels: the marks' colours unblended
+            if (entry.draw == nullptr)
+            {
+                g.setColour (stoppedShade.withMultipliedAlpha (2.0f));
+                g.fillRect (juce::Rectangle<float> (x, y + 2.0f, 10.0f, 10.0f));
+            }
+            else
+            {
+                entry.draw (g, x + symbolWidth * 0.5f, y, y + height);
+            }
+
+            const auto width = nameWidth (entry);
+            g.setColour (entry.colour);
+            g.drawText (entry.name, juce::Rectangle<float> (x + symbolWidth + nameGap, y - 2.0f, width + 2.0f, 18.0f),
+                        juce::Justification::centredLeft);
+            x += symbolWidth + nameGap + width;
+        }
+    }
 }
 
-bool writePlot (const juce::File& file,
-                const juce::AudioBuffer<float>& input,
-                const juce::AudioBuffer<float>& output,
-                double sampleRate,
-                const SliceMarks& marks,
-                const juce::String& title,
-                juce::String& errorMessage)
+juce::Image drawPlot (const juce::AudioBuffer<float>& input,
+                      const juce::AudioBuffer<float>& output,
+                      double sampleRate,
+                      const SliceMarks& marks,
+                      const juce::String& title)
 {
     juce::Image image (juce::Image::RGB, plotWidth, plotHeight, true);
     juce::Graphics g (image);
@@ -80,11 +174,7 @@ bool writePlot (const juce::File& file,
         g.fillRect (l.area);
 
         for (const auto& [from, to] : marks.stopped)
-        {
-            g.setColour (stoppedShade);
-            const float x0 = xFor (from, total, l.area), x1 = xFor (to, total, l.area);
-            g.fillRect (juce::Rectangle<float> (x0, (float) l.area.getY(), x1 - x0, (float) l.area.getHeight()));
-        }
+            drawPassing (g, xFor (from, total, l.area), xFor (to, total, l.area), l.area);
 
         // Beat and bar lines only where the song position reaches them: none
         // through a stopped transport or a position that stands still.
@@ -103,18 +193,13 @@ bool writePlot (const juce::File& file,
     drawWave (g, input, lanes[0].area, inputWave);
     drawWave (g, output, lanes[1].area, outputWave);
 
-    // Slice starts over the output.
+    // Slice starts, gate ends and skipped cycles over the output; a skipped
+    // cycle's tick stands just above the lane, where its shaded stretch begins.
     const auto& out = lanes[1].area;
-    for (auto s : marks.repeatStarts)
-    {
-        g.setColour (repeatMark);
-        g.drawVerticalLine ((int) xFor (s, total, out), (float) out.getY(), (float) out.getBottom());
-    }
-    for (auto s : marks.cycleStarts)
-    {
-        g.setColour (refreshMark);
-        g.fillRect (juce::Rectangle<float> (xFor (s, total, out) - 1.0f, (float) out.getY() - 6.0f, 2.0f, (float) out.getHeight() + 6.0f));
-    }
+    drawMarks (g, marks.repeatStarts, total, out, 0.0f, drawRepeatStart);
+    drawMarks (g, marks.gateEnds, total, out, 0.0f, drawGateEnd);
+    drawMarks (g, marks.cycleStarts, total, out, 6.0f, drawCycleStart);
+    drawMarks (g, marks.skippedCycles, total, out, 12.0f, drawSkippedCycle);
 
     // Labels: lane names, seconds below, bars and beats above.
     g.setFont (juce::FontOptions (13.0f));
@@ -145,14 +230,19 @@ bool writePlot (const juce::File& file,
         g.drawText ("bar " + juce::String (marks.barNumbers[b]), (int) x - 30, top - 24, 60, 18, juce::Justification::centred);
     }
 
-    g.setColour (stoppedShade.withMultipliedAlpha (2.0f));
-    g.fillRect (plotWidth - 640, plotHeight - 20, 10, 10);
-    g.setColour (text);
-    g.drawText ("input passes", plotWidth - 624, plotHeight - 24, 190, 18, juce::Justification::centredLeft);
-    g.setColour (refreshMark);
-    g.drawText ("| new slice (refresh)", plotWidth - 420, plotHeight - 24, 200, 18, juce::Justification::centredLeft);
-    g.setColour (repeatMark);
-    g.drawText ("| slice repeats", plotWidth - 210, plotHeight - 24, 190, 18, juce::Justification::centredLeft);
+    drawLegend (g);
+    return image;
+}
+
+bool writePlot (const juce::File& file,
+                const juce::AudioBuffer<float>& input,
+                const juce::AudioBuffer<float>& output,
+                double sampleRate,
+                const SliceMarks& marks,
+                const juce::String& title,
+                juce::String& errorMessage)
+{
+    const auto image = drawPlot (input, output, sampleRate, marks, title);
 
     file.deleteFile();
     juce::FileOutputStream stream (file);

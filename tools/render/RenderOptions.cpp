@@ -2,9 +2,12 @@
 
 #include "engine/NoteDivisions.h"
 #include "processor/ParameterIds.h"
+#include "processor/ParameterText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 
 namespace brakkle::render
 {
@@ -67,30 +70,82 @@ namespace
         return ids.joinIntoString (", ");
     }
 
-    bool parseSwitch (const juce::String& text, double& value)
+    /** "Parameters: " and every ID, in lines of at most 80 characters. */
+    juce::String wrappedIds()
     {
-        const auto word = text.trim().toLowerCase();
-        if (word == "on" || word == "true" || word == "1")  { value = 1.0; return true; }
-        if (word == "off" || word == "false" || word == "0") { value = 0.0; return true; }
-        return false;
-    }
-
-    bool parseNoteName (const juce::String& text, double& value)
-    {
-        for (size_t i = 0; i < brakkle::noteDivisionNames.size(); ++i)
+        constexpr int width = 78;
+        juce::String text, line ("Parameters:");
+        for (const auto& spec : parameterTable)
         {
-            if (text.trim() == brakkle::noteDivisionNames[i])
+            if (line.length() + 1 + spec.id.length() > width)
             {
-                value = (double) i;
-                return true;
+                text << line << "\n";
+                line = spec.id;
+            }
+            else
+            {
+                line << " " << spec.id;
             }
         }
-        return false;
+        return text + line + "\n";
     }
 
+    std::optional<float> switchValue (const juce::String& text)
+    {
+        const auto word = text.trim().toLowerCase();
+        if (word == "on" || word == "true" || word == "1")
+            return 1.0f;
+        if (word == "off" || word == "false" || word == "0")
+            return 0.0f;
+        return std::nullopt;
+    }
+
+    /** The note divisions' names, as the plug-in shows them. */
+    const ParameterTextFunctions::NoteNames& noteNames()
+    {
+        static const auto names = []
+        {
+            ParameterTextFunctions::NoteNames result;
+            std::copy (brakkle::noteDivisionNames.begin(), brakkle::noteDivisionNames.end(), result.begin());
+            return result;
+        }();
+        return names;
+    }
+
+    /** A value as the plug-in reads a typed text ("12/16", "50 %", "8 kHz",
+        "1/8 D"), a switch as a word; nothing when it reads as no number. */
+    std::optional<float> readValue (const ParameterSpec& spec, const juce::String& text)
+    {
+        if (spec.isSwitch())
+            return switchValue (text);
+        return ParameterTextFunctions::typedValue (spec.text, noteNames(), text);
+    }
+
+    /** What else a value may look like, for the message about one that reads as no number. */
+    juce::String valueHint (const ParameterSpec& spec)
+    {
+        switch (spec.text)
+        {
+            case ParameterText::onOff:        return " (use on or off)";
+            case ParameterText::noteDivision: return " (a note division like 1/16 or 1/8 D also works)";
+            case ParameterText::sixteenths:   return " (a share of the refresh period like 12/16 also works)";
+            case ParameterText::percent:      return " (a percentage like 50 % also works)";
+            case ParameterText::frequency:    return " (kilohertz like 8 kHz or 8k also work)";
+            case ParameterText::wholeNumber:
+            case ParameterText::twoDecimals:  break;
+        }
+        return {};
+    }
+
+    /** "0 to 15", and for named steps what the ends are shown as: "0 to 15: 0/16 to 15/16". */
     juce::String rangeText (const ParameterSpec& spec)
     {
-        return juce::String (spec.minimum) + " to " + juce::String (spec.maximum);
+        const auto numbers = juce::String (spec.minimum) + " to " + juce::String (spec.maximum);
+        if (! spec.hasNamedSteps())
+            return numbers;
+
+        using ParameterTextFunctions::shownText;
+        return numbers + ": " + shownText (spec.text, noteNames(), spec.minimum) + " to " + shownText (spec.text, noteNames(), spec.maximum);
     }
 }
 
@@ -115,16 +170,12 @@ juce::String parseParameterSetting (const juce::String& text, ParameterSetting& 
     if (spec == nullptr)
         return "unknown parameter \"" + id + "\" (known: " + knownIds() + ")";
 
-    double value = 0.0;
-    const bool parsed = spec->isSwitch() ? parseSwitch (valueText, value)
-                      : (spec->text == ParameterText::noteDivision && parseNoteName (valueText, value))
-                            || parseNumber (valueText, value);
+    const auto read = readValue (*spec, valueText);
 
-    if (! parsed)
-        return "value of " + id + " is not a number: \"" + valueText + "\""
-               + (spec->text == ParameterText::noteDivision ? " (a note division like 1/16 or 1/8 D also works)" : "")
-               + (spec->isSwitch() ? " (use on or off)" : "");
+    if (! read)
+        return "value of " + id + " is not a number: \"" + valueText + "\"" + valueHint (*spec);
 
+    const double value = *read;
     if (value < spec->minimum || value > spec->maximum)
         return "value of " + id + " is out of range: " + valueText + " (the range is " + rangeText (*spec) + ")";
 
@@ -319,7 +370,7 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
 
 juce::String usage()
 {
-    return R"(Usage: brakkle-render --out OUT.wav [options]
+    return juce::String (R"(Usage: brakkle-render --out OUT.wav [options]
 
 Renders audio through the Brakkle VST3 or LV2 plug-in, as a host would: its play
 head reports the transport at the first sample of every block.
@@ -347,8 +398,11 @@ head reports the transport at the first sample of every block.
   --block N          block size in samples, 1 to 8192 (default 512)
   --bits N           output sample format: 16, 24 or 32 (float; default)
   --bars N           length of the synthesised loop in 4/4 bars (default 4)
-  --param ID=VALUE   set a parameter in its own units; repeatable.
-                     Note divisions also by name (stutterTimeBpm=1/16),
+  --param ID=VALUE   set a parameter, repeatable: a number in its own units
+                     or its value as the plug-in's window shows it: note
+                     divisions by name (stutterTimeBpm=1/16), shares in
+                     sixteenths (fillOffset=12/16), percentages
+                     (fillChance="50 %"), kilohertz (filterFreq=8k);
                      switches as on/off (stutterSync=off)
   --schedule FILE    timed changes, one per line: "<time> <change>", the time
                      in seconds (1.5 or 1.5s) or beats (8b), the change one of
@@ -374,10 +428,7 @@ Example schedule:
   16b   locate=8
   20b   ramp=120,4b
 
-Parameters: stutterTimeFree stutterTimeBpm stutterSync refreshTimeFree
-refreshTimeBpm refreshSync input mix output filterFreq filterMix fadeVol
-fadeMix stereoWidth stereoMix gridLock
-)";
+)") + wrappedIds();
 }
 
 } // namespace brakkle::render
