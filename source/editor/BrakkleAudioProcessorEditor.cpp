@@ -50,6 +50,43 @@ juce::Slider::SliderLayout BrakkleAudioProcessorEditor::SmallSliderLookAndFeel::
     return layout;
 }
 
+BrakkleAudioProcessorEditor::MiniSliderLookAndFeel::MiniSliderLookAndFeel()
+{
+    setKnobColours (*this);
+}
+
+juce::Slider::SliderLayout BrakkleAudioProcessorEditor::MiniSliderLookAndFeel::getSliderLayout (juce::Slider& slider)
+{
+    // The knob area is the square the dot's whole circle fills, on the face centre.
+    const auto circle = juce::roundToInt (2.0f * dotPathRadius + dotDiameter);
+
+    juce::Slider::SliderLayout layout;
+    layout.textBoxBounds = { (slider.getWidth() - valueBoxWidth) / 2, 0, valueBoxWidth, valueBoxHeight };
+    layout.sliderBounds = juce::Rectangle<int> (circle, circle).withCentre ({ slider.getWidth() / 2, faceCentreY });
+    return layout;
+}
+
+void BrakkleAudioProcessorEditor::MiniSliderLookAndFeel::drawRotarySlider (juce::Graphics& g, int x, int y, int width, int height,
+                                                                           float sliderPos, float rotaryStartAngle,
+                                                                           float rotaryEndAngle, juce::Slider& slider)
+{
+    // Only the dot: the face, its scale and its caption are in the background.
+    const auto centre = juce::Rectangle<int> (x, y, width, height).toFloat().getCentre();
+    const auto angle = rotaryStartAngle + sliderPos * (rotaryEndAngle - rotaryStartAngle);
+    const auto dot = centre.getPointOnCircumference (dotPathRadius, angle);
+
+    g.setColour (slider.findColour (juce::Slider::thumbColourId));
+    g.fillEllipse (juce::Rectangle<float> (dotDiameter, dotDiameter).withCentre (dot));
+}
+
+juce::Label* BrakkleAudioProcessorEditor::MiniSliderLookAndFeel::createSliderTextBox (juce::Slider& slider)
+{
+    // "16/16" and "100 %" fit the small box at 13 pixels without squeezing.
+    auto* box = LookAndFeel_V4::createSliderTextBox (slider);
+    box->setFont (juce::FontOptions (13.0f));
+    return box;
+}
+
 //==============================================================================
 BrakkleAudioProcessorEditor::BrakkleAudioProcessorEditor (BrakkleAudioProcessor& owner,
                                                           juce::AudioProcessorValueTreeState& state)
@@ -65,7 +102,8 @@ BrakkleAudioProcessorEditor::~BrakkleAudioProcessorEditor()
     // The look-and-feels are destroyed before the knobs: take them back first.
     for (auto* knob : { &stutterTimeFreeSlider, &stutterTimeBpmSlider, &refreshTimeFreeSlider, &refreshTimeBpmSlider,
                         &inputSlider, &mixSlider, &outputSlider, &filterFreqSlider, &filterMixSlider,
-                        &fadeVolSlider, &fadeMixSlider, &stereoWidthSlider, &stereoMixSlider })
+                        &fadeVolSlider, &fadeMixSlider, &stereoWidthSlider, &stereoMixSlider,
+                        &fillOffsetSlider, &fillGateSlider, &fillChanceSlider, &fillSeedSlider })
         knob->setLookAndFeel (nullptr);
 }
 
@@ -99,6 +137,10 @@ void BrakkleAudioProcessorEditor::resized()
     stereoWidthSlider.setBounds (547, 430, 150, 150);
     stereoMixSlider.setBounds (644, 430, 150, 150);
     gridLockButton.setBounds (362, 126, 45, 16);
+    fillOffsetSlider.setBounds (364, 20, 56, 54);
+    fillGateSlider.setBounds (422, 20, 56, 54);
+    fillChanceSlider.setBounds (480, 20, 56, 54);
+    fillSeedSlider.setBounds (538, 20, 56, 54);
 }
 
 //==============================================================================
@@ -131,8 +173,14 @@ void BrakkleAudioProcessorEditor::initializeControls()
     configureKnob (stereoWidthSlider, ParameterIds::stereoWidth, " %", smallSliderLookAndFeel, stereoWidthAttachment);
     configureKnob (stereoMixSlider, ParameterIds::stereoMix, " %", smallSliderLookAndFeel, stereoMixAttachment);
 
-    // Added last, so the fifteen controls before it keep their stacking order.
+    // Added after the fifteen controls of the first release, so they keep their stacking order.
     configureToggle (gridLockButton, ParameterIds::gridLock, gridLockAttachment, onImage, offImage);
+
+    // The fills, in the title band; added last, after the sixteen before them.
+    configureFillKnob (fillOffsetSlider, ParameterIds::fillOffset, fillOffsetAttachment);
+    configureFillKnob (fillGateSlider, ParameterIds::fillGate, fillGateAttachment);
+    configureFillKnob (fillChanceSlider, ParameterIds::fillChance, fillChanceAttachment);
+    configureFillKnob (fillSeedSlider, ParameterIds::fillSeed, fillSeedAttachment);
 }
 
 void BrakkleAudioProcessorEditor::configureKnob (juce::Slider& knob,
@@ -141,12 +189,30 @@ void BrakkleAudioProcessorEditor::configureKnob (juce::Slider& knob,
                                                  juce::LookAndFeel& knobLookAndFeel,
                                                  std::unique_ptr<SliderAttachment>& attachment)
 {
-    knob.setSliderStyle (juce::Slider::RotaryVerticalDrag);
-
     // Width 40, height 80: the height is what the inherited layout keeps free
     // above the knob area, and the look-and-feel's dot circles depend on it. The
     // look-and-feel then puts the real 80 x 20 box above the face.
     knob.setTextBoxStyle (juce::Slider::TextBoxAbove, false, 40, 80);
+    attachKnob (knob, parameterId, suffix, knobLookAndFeel, attachment);
+}
+
+void BrakkleAudioProcessorEditor::configureFillKnob (juce::Slider& knob,
+                                                     const juce::String& parameterId,
+                                                     std::unique_ptr<SliderAttachment>& attachment)
+{
+    // The box's real size; the parameters' own texts carry their units ("12/16", "50 %").
+    knob.setTextBoxStyle (juce::Slider::TextBoxAbove, false,
+                          MiniSliderLookAndFeel::valueBoxWidth, MiniSliderLookAndFeel::valueBoxHeight);
+    attachKnob (knob, parameterId, {}, miniSliderLookAndFeel, attachment);
+}
+
+void BrakkleAudioProcessorEditor::attachKnob (juce::Slider& knob,
+                                              const juce::String& parameterId,
+                                              const juce::String& suffix,
+                                              juce::LookAndFeel& knobLookAndFeel,
+                                              std::unique_ptr<SliderAttachment>& attachment)
+{
+    knob.setSliderStyle (juce::Slider::RotaryVerticalDrag);
 
     // Before the attachment, so that the first value text already has it.
     knob.setTextValueSuffix (suffix);

@@ -7,10 +7,11 @@
 class BrakkleAudioProcessor;
 
 /** The plug-in's window: a fixed 800 x 600 panel drawn from one background
-    picture, with thirteen rotary knobs, two sync toggles and the Grid Lock
-    toggle bound to the parameters. Of the two knobs that share each time
-    position (milliseconds and note value) only the one matching the pair's
-    sync switch is visible. */
+    picture, with thirteen rotary knobs, two sync toggles, the Grid Lock toggle
+    and, in the title band, four mini knobs for the fills (Offset, Gate, Chance,
+    Seed): twenty controls bound to the parameters. Of the two knobs that share
+    each time position (milliseconds and note value) only the one matching the
+    pair's sync switch is visible. */
 class BrakkleAudioProcessorEditor : public juce::AudioProcessorEditor
 {
 public:
@@ -38,6 +39,23 @@ public:
         juce::Slider::SliderLayout getSliderLayout (juce::Slider& slider) override;
     };
 
+    /** Look-and-feel of the four 56 x 54 fill knobs: a 48 x 16 value box across
+        the top in a smaller type, under it a 6 pixel white dot that circles the
+        painted face 8 pixels from its centre. */
+    class MiniSliderLookAndFeel : public juce::LookAndFeel_V4
+    {
+    public:
+        static constexpr int valueBoxWidth = 48, valueBoxHeight = 16;
+        static constexpr int faceCentreY = 38;
+        static constexpr float dotPathRadius = 8.0f, dotDiameter = 6.0f;
+
+        MiniSliderLookAndFeel();
+        juce::Slider::SliderLayout getSliderLayout (juce::Slider& slider) override;
+        void drawRotarySlider (juce::Graphics& g, int x, int y, int width, int height, float sliderPos,
+                               float rotaryStartAngle, float rotaryEndAngle, juce::Slider& slider) override;
+        juce::Label* createSliderTextBox (juce::Slider& slider) override;
+    };
+
 private:
     using SliderAttachment = juce::AudioProcessorValueTreeState::SliderAttachment;
     using ButtonAttachment = juce::AudioProcessorValueTreeState::ButtonAttachment;
@@ -49,6 +67,16 @@ private:
                         const juce::String& suffix,
                         juce::LookAndFeel& knobLookAndFeel,
                         std::unique_ptr<SliderAttachment>& attachment);
+
+    void configureFillKnob (juce::Slider& knob,
+                            const juce::String& parameterId,
+                            std::unique_ptr<SliderAttachment>& attachment);
+
+    void attachKnob (juce::Slider& knob,
+                     const juce::String& parameterId,
+                     const juce::String& suffix,
+                     juce::LookAndFeel& knobLookAndFeel,
+                     std::unique_ptr<SliderAttachment>& attachment);
 
     void configureToggle (juce::ImageButton& toggle,
                           const juce::String& parameterId,
@@ -105,10 +133,21 @@ private:
     juce::ImageButton gridLockButton { juce::String() };
     std::unique_ptr<ButtonAttachment> gridLockAttachment;
 
+    juce::Slider fillOffsetSlider,
+                 fillGateSlider,
+                 fillChanceSlider,
+                 fillSeedSlider;
+
+    std::unique_ptr<SliderAttachment> fillOffsetAttachment,
+                                      fillGateAttachment,
+                                      fillChanceAttachment,
+                                      fillSeedAttachment;
+
     juce::AudioProcessorValueTreeState& valueTreeState;
 
     LargeSliderLookAndFeel largeSliderLookAndFeel;
     SmallSliderLookAndFeel smallSliderLookAndFeel;
+    MiniSliderLookAndFeel miniSliderLookAndFeel;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrakkleAudioProcessorEditor)
 };

@@ -63,25 +63,33 @@ const SwitchRow switchRows[] = {
 
 void PrintTo (const SwitchRow& row, std::ostream* os) { *os << row.name; }
 
-/** Moves a toggle's switch from one of the places a change comes from. */
+/** Moves a toggle's switch, or any parameter, from one of the places a change comes from. */
 class SwitchFixture : public PairFixture
 {
 protected:
     void switchFrom (Source source, Child toggleChild, const juce::String& id, bool on)
     {
-        const auto value = on ? 1.0f : 0.0f;
+        if (source != Source::click)
+        {
+            changeFrom (source, id, on ? 1.0f : 0.0f);
+            return;
+        }
 
+        auto& b = toggle (toggleChild);
+        ASSERT_NE (b.getToggleState(), on);
+        b.triggerClick();
+        deliverPendingMessages();
+        b.setState (juce::Button::buttonNormal);   // the click's flash would end here
+    }
+
+    /** A change that does not come from the window: a host, a restored project or the audio thread. */
+    void changeFrom (Source source, const juce::String& id, float value)
+    {
         switch (source)
         {
             case Source::click:
-            {
-                auto& b = toggle (toggleChild);
-                ASSERT_NE (b.getToggleState(), on);
-                b.triggerClick();
-                deliverPendingMessages();
-                b.setState (juce::Button::buttonNormal);   // the click's flash would end here
+                ADD_FAILURE() << "a click comes from the window";
                 break;
-            }
 
             case Source::hostOnMessageThread:
                 setParameter (id, value);
@@ -89,7 +97,7 @@ protected:
 
             case Source::restoredState:
             {
-                // A saved project in which only this switch differs.
+                // A saved project in which only this parameter differs.
                 BrakkleAudioProcessor saved;
                 juce::MemoryBlock blob;
                 processor->getStateInformation (blob);
@@ -193,6 +201,101 @@ INSTANTIATE_TEST_SUITE_P (FromEverySource, GridLockSwitch,
                                              Source::restoredState, Source::audioThread),
                           [] (const auto& row) { return std::string (sourceName (row.param)); });
 
+//==============================================================================
+// The four fill knobs: their parameter's own text in the box, and bound both
+// ways to their parameter.
+
+struct FillRow
+{
+    Child knob;
+    float value;
+    const char* text;
+};
+
+/** A value of each fill away from its default, and how its box shows it. */
+const FillRow fillRows[] = {
+    { fillOffset, 12.0f, "12/16" },
+    { fillGate, 4.0f, "4/16" },
+    { fillChance, 50.0f, "50 %" },
+    { fillSeed, 7.0f, "7" },
+};
+
+class FillKnobChange : public SwitchFixture, public ::testing::WithParamInterface<Source> {};
+
+TEST_P (FillKnobChange, MovesTheKnobAndItsBoxAndNothingElse)
+{
+    for (const auto& row : fillRows)
+    {
+        const auto& id = knobRow (row.knob).parameterId;
+        SCOPED_TRACE (id.toStdString());
+
+        changeFrom (GetParam(), id, row.value);
+
+        EXPECT_EQ (knob (row.knob).getValue(), (double) row.value);
+        EXPECT_EQ (valueBox (knob (row.knob))->getText(), juce::String (row.text));
+        EXPECT_EQ (rawValue (id), row.value);
+    }
+
+    // Each change reached only its own knob: all four hold their own value.
+    for (const auto& row : fillRows)
+        EXPECT_EQ (knob (row.knob).getValue(), (double) row.value) << (int) row.knob;
+
+    for (const auto& pair : pairTable())
+        expectPair (pair, true);
+}
+
+INSTANTIATE_TEST_SUITE_P (FromEverySource, FillKnobChange,
+                          ::testing::Values (Source::hostOnMessageThread, Source::restoredState, Source::audioThread),
+                          [] (const auto& row) { return std::string (sourceName (row.param)); });
+
+TEST_F (EditorFixture, MovingAFillKnobSetsItsParameter)
+{
+    for (const auto& row : fillRows)
+    {
+        const auto& id = knobRow (row.knob).parameterId;
+        knob (row.knob).setValue (row.value, juce::sendNotificationSync);
+
+        EXPECT_EQ (rawValue (id), row.value) << id;
+        EXPECT_EQ (parameter (id).getCurrentValueAsText(), juce::String (row.text)) << id;
+    }
+}
+
+TEST_F (EditorFixture, TypingIntoAFillBoxTakesTheParametersOwnForms)
+{
+    struct Row { Child knob; float before; const char* typed; float expected; const char* shown; };
+    const Row rows[] = {
+        { fillOffset, 0.0f, "12/16", 12.0f, "12/16" },
+        { fillOffset, 0.0f, "3/4", 12.0f, "12/16" },
+        { fillOffset, 0.0f, "12", 12.0f, "12/16" },
+        { fillOffset, 3.0f, "zzz", 3.0f, "3/16" },
+        { fillGate, 16.0f, "4/16", 4.0f, "4/16" },
+        { fillGate, 16.0f, "3/4", 12.0f, "12/16" },
+        { fillGate, 9.0f, "zzz", 9.0f, "9/16" },
+        { fillChance, 100.0f, "50 %", 50.0f, "50 %" },
+        { fillChance, 100.0f, "50", 50.0f, "50 %" },
+        { fillChance, 30.0f, "zzz", 30.0f, "30 %" },
+        { fillSeed, 1.0f, "7", 7.0f, "7" },
+        { fillSeed, 20.0f, "zzz", 20.0f, "20" },
+    };
+
+    for (const auto& row : rows)
+    {
+        auto& s = knob (row.knob);
+        const auto& id = knobRow (row.knob).parameterId;
+        SCOPED_TRACE (id.toStdString() + " typed " + row.typed);
+
+        setParameter (id, row.before);
+        ASSERT_EQ (s.getValue(), (double) row.before);
+
+        // Typed and committed in the box, as a user does.
+        valueBox (s)->setText (row.typed, juce::sendNotificationSync);
+
+        EXPECT_EQ (rawValue (id), row.expected);
+        EXPECT_EQ (s.getValue(), (double) row.expected);
+        EXPECT_EQ (valueBox (s)->getText(), juce::String (row.shown));
+    }
+}
+
 /** Why the pair rule follows the toggle and not the tree's stored value: with a
     message-thread change JUCE notifies the attachment (and so the toggle) before
     the tree's own copy of the value moves. If this ever stops being true the
@@ -266,12 +369,13 @@ TEST_F (EditorFixture, FreshValueBoxesReadTheDefaults)
         { filterFreq, "8.00 kHz" }, { filterMix, "0 %" },
         { fadeVol, "-12.00 dB" }, { fadeMix, "0 %" },
         { stereoWidth, "100.00 %" }, { stereoMix, "0 %" },
+        { fillOffset, "0/16" }, { fillGate, "16/16" }, { fillChance, "100 %" }, { fillSeed, "1" },
     };
 
     int shown = 0;
     for (const auto& row : knobTable())
         shown += knob (row.child).isVisible() ? 1 : 0;
-    EXPECT_EQ (shown, 11);
+    EXPECT_EQ (shown, 15);
 
     for (const auto& row : visible)
     {
@@ -300,6 +404,9 @@ TEST_F (EditorFixture, ValueBoxesAddOnlyTheirSuffix)
         { stutterTimeBpm, 0.0f, "1/64 T" },         { refreshTimeBpm, 19.0f, "2 BARS" },
         { filterFreq, 500.0f, "500 Hz" },           { filterFreq, 12000.0f, "12.00 kHz" },
         { input, -24.0f, "-24.00 dB" },             { filterMix, -50.0f, "-50.00 %" },
+        // The fills add none: their parameters' texts carry the unit.
+        { fillOffset, 15.0f, "15/16" },             { fillGate, 1.0f, "1/16" },
+        { fillChance, 0.0f, "0 %" },                { fillSeed, 128.0f, "128" },
     };
 
     for (const auto& row : rows)
@@ -430,6 +537,7 @@ TEST_F (EditorFixture, ClosingAndReopeningShowsTheSameKnobsAndValues)
     setParameter (ParameterIds::refreshTimeFree, 375.0f);
     setParameter (ParameterIds::fadeMix, -40.0f);
     setParameter (ParameterIds::gridLock, 1.0f);
+    setParameter (ParameterIds::fillGate, 4.0f);
 
     const auto describe = [this]
     {
@@ -450,6 +558,7 @@ TEST_F (EditorFixture, ClosingAndReopeningShowsTheSameKnobsAndValues)
     EXPECT_TRUE (before.contains ("refreshTimeFree shown 375 ms"));
     EXPECT_TRUE (before.contains ("fadeMix shown -40.00 %"));
     EXPECT_TRUE (before.contains ("grid lock on"));
+    EXPECT_TRUE (before.contains ("fillGate shown 4/16"));
 }
 
 /** Watches one knob while its window is destroyed: a knob that lets go of the

@@ -81,6 +81,40 @@ TEST_F (EditorFixture, GridLockToggleOverlapsNoOtherControl)
     EXPECT_EQ (editor->getComponentAt (grid.bounds.getCentre()), &child (gridLock));
 }
 
+TEST_F (EditorFixture, FillKnobsLieInTheWindowAndOverlapNoOtherControl)
+{
+    // In the title band, clear of every other control and of each other: each
+    // takes the mouse over its whole place (a window shown by a host is visible).
+    editor->setVisible (true);
+    const auto fills = knobsOfSize (KnobSize::mini);
+    ASSERT_EQ (fills.size(), 4u);
+
+    for (const auto& fill : fills)
+    {
+        SCOPED_TRACE (fill.parameterId.toStdString());
+        EXPECT_TRUE (editor->getLocalBounds().contains (fill.bounds)) << fill.bounds.toString();
+
+        for (const auto& row : knobTable())
+        {
+            if (row.child != fill.child)
+            {
+                EXPECT_FALSE (row.bounds.intersects (fill.bounds)) << row.parameterId;
+            }
+        }
+
+        for (const auto& row : toggleTable())
+            EXPECT_FALSE (row.bounds.intersects (fill.bounds)) << row.name;
+
+        for (auto corner : { fill.bounds.getTopLeft(), fill.bounds.getBottomRight() - juce::Point<int> (1, 1), fill.bounds.getCentre() })
+        {
+            auto* hit = editor->getComponentAt (corner);
+            while (hit != nullptr && hit->getParentComponent() != editor.get())
+                hit = hit->getParentComponent();
+            EXPECT_EQ (hit, &child (fill.child)) << "at " << corner.toString();
+        }
+    }
+}
+
 TEST_F (EditorFixture, LayoutIgnoresTheWindowSize)
 {
     for (auto size : { juce::Point<int> (400, 300), juce::Point<int> (1200, 900), juce::Point<int> (800, 600) })
@@ -103,74 +137,131 @@ TEST_F (EditorFixture, KnobsUseTheLookAndFeelOfTheirSize)
         auto& lf = knob (row.child).getLookAndFeel();
         const bool isLarge = dynamic_cast<Editor::LargeSliderLookAndFeel*> (&lf) != nullptr;
         const bool isSmall = dynamic_cast<Editor::SmallSliderLookAndFeel*> (&lf) != nullptr;
-        EXPECT_EQ (isLarge, row.large) << row.parameterId;
-        EXPECT_EQ (isSmall, ! row.large) << row.parameterId;
+        const bool isMini = dynamic_cast<Editor::MiniSliderLookAndFeel*> (&lf) != nullptr;
+        EXPECT_EQ (isLarge, row.size == KnobSize::large) << row.parameterId;
+        EXPECT_EQ (isSmall, row.size == KnobSize::small) << row.parameterId;
+        EXPECT_EQ (isMini, row.size == KnobSize::mini) << row.parameterId;
     }
 }
+
+//==============================================================================
+// The three look-and-feels on their own.
+
+struct LayoutRow
+{
+    const char* name;
+    KnobSize size;
+    int width, height;
+    int textBoxWidth, textBoxHeight;   // as the window sets them
+    juce::Rectangle<int> knobArea, valueBox;
+    juce::Point<float> dotPathCentre;
+    float dotPathRadius, dotDiameter;
+};
+
+const LayoutRow layoutRows[] = {
+    { "large 235", KnobSize::large, 235, 235, 40, 80, { -5, 40, 235, 155 }, { 72, 4, 80, 20 }, { 112.5f, 117.5f }, 63.5f, 16.0f },
+    { "small 150", KnobSize::small, 150, 150, 40, 80, { -5, 40, 150, 70 },  { 29, 20, 80, 20 }, { 70.0f, 75.0f }, 21.0f, 16.0f },
+    // The fill knob's face is 38 below its place's top, centred across it: the
+    // knob area is the 22 pixel square that the dot's circle (8 out, 6 across) fills.
+    { "mini 56 x 54", KnobSize::mini, 56, 54, 48, 16, { 17, 27, 22, 22 }, { 4, 0, 48, 16 }, { 28.0f, 38.0f }, 8.0f, 6.0f },
+};
+
+const LayoutRow& layoutOf (KnobSize size)
+{
+    for (const auto& row : layoutRows)
+        if (row.size == size)
+            return row;
+
+    ADD_FAILURE() << "no layout row for knob size " << (int) size;
+    return layoutRows[0];
+}
+
+void PrintTo (const LayoutRow& row, std::ostream* os) { *os << row.name; }
 
 TEST_F (EditorFixture, KnobsAreVerticalDragRotariesWithEditableBoxesAndNoOutline)
 {
     for (const auto& row : knobTable())
     {
         auto& s = knob (row.child);
+        const auto& look = layoutOf (row.size);
         SCOPED_TRACE (row.parameterId.toStdString());
 
         EXPECT_EQ (s.getSliderStyle(), juce::Slider::RotaryVerticalDrag);
         EXPECT_EQ (s.getTextBoxPosition(), juce::Slider::TextBoxAbove);
         EXPECT_TRUE (s.isTextBoxEditable());
-        EXPECT_EQ (s.getTextBoxWidth(), 40);
-        EXPECT_EQ (s.getTextBoxHeight(), 80);
+        EXPECT_EQ (s.getTextBoxWidth(), look.textBoxWidth);
+        EXPECT_EQ (s.getTextBoxHeight(), look.textBoxHeight);
         EXPECT_EQ (s.findColour (juce::Slider::textBoxOutlineColourId).getARGB(), 0x00ffffffu);
 
         // The value box really lands where the look-and-feel says.
         auto* box = EditorFixture::valueBox (s);
         ASSERT_NE (box, nullptr);
-        EXPECT_EQ (box->getBounds(), row.large ? juce::Rectangle<int> (72, 4, 80, 20)
-                                               : juce::Rectangle<int> (29, 20, 80, 20));
+        EXPECT_EQ (box->getBounds(), look.valueBox);
     }
 }
 
-//==============================================================================
-// The two look-and-feels on their own.
-
-struct LayoutRow
+TEST_F (EditorFixture, FillBoxesShowTheirWidestTextsUnsqueezed)
 {
-    const char* name;
-    bool large;
-    int size;
-    juce::Rectangle<int> knobArea, valueBox;
-    juce::Point<float> dotPathCentre;
-    float dotPathRadius;
-};
+    // The widest text each fill can show fits its box's text area in the box's
+    // own type; a wider one JUCE would squeeze sideways.
+    struct Row { Child knob; float value; const char* text; };
+    const Row widest[] = {
+        { fillOffset, 15.0f, "15/16" }, { fillGate, 16.0f, "16/16" },
+        { fillChance, 100.0f, "100 %" }, { fillSeed, 128.0f, "128" },
+    };
 
-const LayoutRow layoutRows[] = {
-    { "large 235", true,  235, { -5, 40, 235, 155 }, { 72, 4, 80, 20 }, { 112.5f, 117.5f }, 63.5f },
-    { "small 150", false, 150, { -5, 40, 150, 70 },  { 29, 20, 80, 20 }, { 70.0f, 75.0f }, 21.0f },
-};
+    for (const auto& row : widest)
+    {
+        setParameter (knobRow (row.knob).parameterId, row.value);
+        auto* box = valueBox (knob (row.knob));
+        ASSERT_NE (box, nullptr);
+        ASSERT_EQ (box->getText(), juce::String (row.text));
 
-void PrintTo (const LayoutRow& row, std::ostream* os) { *os << row.name; }
+        const auto textArea = box->getBorderSize().subtractedFrom (box->getLocalBounds());
+        const auto font = box->getLookAndFeel().getLabelFont (*box);
+        EXPECT_LE (juce::GlyphArrangement::getStringWidth (font, row.text), (float) textArea.getWidth()) << row.text;
+        EXPECT_LE (font.getHeight(), (float) textArea.getHeight()) << row.text;
+    }
+}
 
 class LookAndFeelLayout : public ::testing::TestWithParam<LayoutRow>
 {
 protected:
     void SetUp() override
     {
-        lookAndFeel = GetParam().large ? std::unique_ptr<juce::LookAndFeel_V4> (std::make_unique<Editor::LargeSliderLookAndFeel>())
-                                       : std::unique_ptr<juce::LookAndFeel_V4> (std::make_unique<Editor::SmallSliderLookAndFeel>());
+        lookAndFeel = makeLookAndFeel (GetParam().size);
         knob.setSliderStyle (juce::Slider::RotaryVerticalDrag);
-        knob.setTextBoxStyle (juce::Slider::TextBoxAbove, false, 40, 80);
+        knob.setTextBoxStyle (juce::Slider::TextBoxAbove, false, GetParam().textBoxWidth, GetParam().textBoxHeight);
         knob.setLookAndFeel (lookAndFeel.get());
         knob.setRange (0.0, 100.0, 0.5);
-        knob.setSize (GetParam().size, GetParam().size);
+        knob.setSize (GetParam().width, GetParam().height);
     }
 
     void TearDown() override { knob.setLookAndFeel (nullptr); }
+
+    static std::unique_ptr<juce::LookAndFeel_V4> makeLookAndFeel (KnobSize size)
+    {
+        switch (size)
+        {
+            case KnobSize::large: return std::make_unique<Editor::LargeSliderLookAndFeel>();
+            case KnobSize::small: return std::make_unique<Editor::SmallSliderLookAndFeel>();
+            case KnobSize::mini:  return std::make_unique<Editor::MiniSliderLookAndFeel>();
+        }
+        return nullptr;
+    }
 
     /** The part of the knob under its value box, where the box's white text can't count as dot. */
     juce::Rectangle<int> belowValueBox() const
     {
         const auto top = GetParam().valueBox.getBottom();
-        return { 0, top, GetParam().size, GetParam().size - top };
+        return { 0, top, GetParam().width, GetParam().height - top };
+    }
+
+    /** How many pixels the dot covers in full. */
+    double dotArea() const
+    {
+        const double d = GetParam().dotDiameter;
+        return d * d * juce::MathConstants<double>::pi / 4.0;
     }
 
     std::unique_ptr<juce::LookAndFeel_V4> lookAndFeel;
@@ -208,14 +299,15 @@ TEST_P (LookAndFeelLayout, DotTravelsTheCircleFromStartToEnd)
         const auto centroid = whiteCentroid (snapshot (knob), belowValueBox(), count);
         const auto expected = row.dotPathCentre.getPointOnCircumference (row.dotPathRadius, angle);
 
-        EXPECT_GT (count, 100) << "no dot at proportion " << proportion;
+        EXPECT_GT ((double) count, dotArea() / 2.0) << "no dot at proportion " << proportion;
         EXPECT_NEAR (centroid.x, expected.x, 0.3) << row.name << " at proportion " << proportion;
         EXPECT_NEAR (centroid.y, expected.y, 0.3) << row.name << " at proportion " << proportion;
     }
 }
 
-TEST_P (LookAndFeelLayout, DotAtMidTravelStandsStraightAboveTheCentreAt54)
+TEST_P (LookAndFeelLayout, DotAtMidTravelStandsStraightAboveTheCentre)
 {
+    // 54 from the top for the large and the small knob alike, 30 for the mini.
     const auto& row = GetParam();
     knob.setValue (50.0, juce::dontSendNotification);
 
@@ -223,28 +315,40 @@ TEST_P (LookAndFeelLayout, DotAtMidTravelStandsStraightAboveTheCentreAt54)
     int count = 0;
     const auto centroid = whiteCentroid (image, belowValueBox(), count);
 
-    // The 16 pixel dot: about 200 fully or partly covered pixels.
-    EXPECT_NEAR ((double) count, 16.0 * 16.0 * juce::MathConstants<double>::pi / 4.0, 40.0);
+    // The dot's fully or partly covered pixels: about 200 for a 16 pixel dot,
+    // give or take its rim (2.5 pixels of tolerance a pixel of diameter).
+    EXPECT_NEAR ((double) count, dotArea(), 2.5 * row.dotDiameter);
     EXPECT_NEAR (centroid.x, row.dotPathCentre.x, 0.3);
-    EXPECT_NEAR (centroid.y, 54.0, 0.3);
+    EXPECT_NEAR (centroid.y, row.dotPathCentre.y - row.dotPathRadius, 0.3);
 
     // And nothing else is painted between the value box and the bottom: only the dot.
     const juce::Image::BitmapData bits (image, juce::Image::BitmapData::readOnly);
-    for (int y = belowValueBox().getY(); y < row.size; ++y)
+    for (int y = belowValueBox().getY(); y < row.height; ++y)
     {
-        for (int x = 0; x < row.size; ++x)
+        for (int x = 0; x < row.width; ++x)
         {
             if (bits.getPixelColour (x, y).getAlpha() > 0)
             {
-                ASSERT_LT (juce::Point<double> (x + 0.5, y + 0.5).getDistanceFrom (centroid), 9.5)
+                ASSERT_LT (juce::Point<double> (x + 0.5, y + 0.5).getDistanceFrom (centroid), row.dotDiameter / 2.0 + 1.5)
                     << "paint outside the dot at " << x << ", " << y;
             }
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P (BothSizes, LookAndFeelLayout, ::testing::ValuesIn (layoutRows),
-                          [] (const auto& row) { return row.param.large ? std::string ("Large") : std::string ("Small"); });
+const char* sizeName (KnobSize size)
+{
+    switch (size)
+    {
+        case KnobSize::large: return "Large";
+        case KnobSize::small: return "Small";
+        case KnobSize::mini:  return "Mini";
+    }
+    return "Unknown";
+}
+
+INSTANTIATE_TEST_SUITE_P (EverySize, LookAndFeelLayout, ::testing::ValuesIn (layoutRows),
+                          [] (const auto& row) { return std::string (sizeName (row.param.size)); });
 
 //==============================================================================
 // The knobs in the window: their dots circle the centres the background's faces use.
@@ -262,21 +366,33 @@ TEST_F (EditorFixture, DotsCircleThePaintedFaceCentres)
         { filterFreq, { 84.0f, 505.0f } }, { filterMix, { 182.0f, 505.0f } },
         { fadeVol, { 351.0f, 505.0f } }, { fadeMix, { 449.0f, 505.0f } },
         { stereoWidth, { 617.0f, 505.0f } }, { stereoMix, { 714.0f, 505.0f } },
+        { fillOffset, { 392.0f, 58.0f } }, { fillGate, { 450.0f, 58.0f } },
+        { fillChance, { 508.0f, 58.0f } }, { fillSeed, { 566.0f, 58.0f } },
     };
 
     for (const auto& face : faces)
     {
         auto& s = knob (face.knob);
-        s.setValue (s.proportionOfLengthToValue (0.5), juce::sendNotificationSync);
+        const auto& look = layoutOf (knobRow (face.knob).size);
+        const int boxBottom = look.valueBox.getBottom();
+        constexpr float pi = juce::MathConstants<float>::pi;
 
-        const int boxBottom = s.getWidth() == 235 ? 24 : 40;
-        int count = 0;
-        const auto dot = whiteCentroid (snapshot (s), { 0, boxBottom, s.getWidth(), s.getHeight() - boxBottom }, count);
-        const auto inWindow = dot + s.getPosition().toDouble();
-        const double radius = s.getWidth() == 235 ? 63.5 : 21.0;
+        // Both ends and the middle of the travel. A knob of whole steps may
+        // only come near the middle (Offset has sixteen values, none straight
+        // up): the dot then stands at the share of the travel its value has.
+        for (auto proportion : { 0.5, 0.0, 1.0 })
+        {
+            s.setValue (s.proportionOfLengthToValue (proportion), juce::sendNotificationSync);
+            const auto travelled = (float) s.valueToProportionOfLength (s.getValue());
+            const auto expected = face.centre.getPointOnCircumference (look.dotPathRadius, (1.2f + 1.6f * travelled) * pi);
 
-        EXPECT_NEAR (inWindow.x, face.centre.x, 0.3) << "knob " << (int) face.knob;
-        EXPECT_NEAR (inWindow.y, face.centre.y - radius, 0.3) << "knob " << (int) face.knob;
+            int count = 0;
+            const auto dot = whiteCentroid (snapshot (s), { 0, boxBottom, s.getWidth(), s.getHeight() - boxBottom }, count);
+            const auto inWindow = dot + s.getPosition().toDouble();
+
+            EXPECT_NEAR (inWindow.x, expected.x, 0.3) << "knob " << (int) face.knob << " at proportion " << proportion;
+            EXPECT_NEAR (inWindow.y, expected.y, 0.3) << "knob " << (int) face.knob << " at proportion " << proportion;
+        }
     }
 }
 

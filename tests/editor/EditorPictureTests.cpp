@@ -3,6 +3,7 @@
 #include "EditorTestSupport.h"
 
 #include <cstring>
+#include <vector>
 
 namespace brakkle::editortest
 {
@@ -108,18 +109,26 @@ TEST (ResourcePictures, KnobFacesAreGraduatedAroundTheDotCentres)
     const auto skin = loadResourceImage ("Brakkle Skin.png");
     ASSERT_TRUE (skin.isValid());
 
-    struct Face { float x, y, scaleRadius; };
+    // Eleven graduations put one straight up; the sixteen of the Offset and
+    // Gate faces (one a step) have none there.
+    struct Face { float x, y, scaleRadius; bool graduationStraightUp; };
     const Face faces[] = {
-        { 222.5f, 237.5f, 86.0f }, { 576.5f, 237.5f, 86.0f },
-        { 61.0f, 337.0f, 34.8f }, { 400.0f, 337.0f, 34.8f }, { 739.0f, 337.0f, 34.8f },
-        { 84.0f, 505.0f, 34.8f }, { 182.0f, 505.0f, 34.8f }, { 351.0f, 505.0f, 34.8f },
-        { 449.0f, 505.0f, 34.8f }, { 617.0f, 505.0f, 34.8f }, { 714.0f, 505.0f, 34.8f },
+        { 222.5f, 237.5f, 86.0f, true }, { 576.5f, 237.5f, 86.0f, true },
+        { 61.0f, 337.0f, 34.8f, true }, { 400.0f, 337.0f, 34.8f, true }, { 739.0f, 337.0f, 34.8f, true },
+        { 84.0f, 505.0f, 34.8f, true }, { 182.0f, 505.0f, 34.8f, true }, { 351.0f, 505.0f, 34.8f, true },
+        { 449.0f, 505.0f, 34.8f, true }, { 617.0f, 505.0f, 34.8f, true }, { 714.0f, 505.0f, 34.8f, true },
+        { 392.0f, 58.0f, 14.8f, false }, { 450.0f, 58.0f, 14.8f, false },
+        { 508.0f, 58.0f, 14.8f, true }, { 566.0f, 58.0f, 14.8f, true },
     };
     constexpr float pi = juce::MathConstants<float>::pi;
 
     for (const auto& face : faces)
     {
-        for (auto angle : { 1.2f * pi, 2.0f * pi, 2.8f * pi })
+        std::vector<float> graduations { 1.2f * pi, 2.8f * pi };
+        if (face.graduationStraightUp)
+            graduations.push_back (2.0f * pi);
+
+        for (auto angle : graduations)
         {
             const auto at = juce::Point<float> (face.x, face.y).getPointOnCircumference (face.scaleRadius, angle) * 2.0f;
             const auto c = skin.getPixelAt ((int) at.x, (int) at.y);
@@ -157,6 +166,64 @@ TEST (ResourcePictures, EveryTogglePlaceHasADarkWellAndACaptionBesideIt)
 
         EXPECT_GT (lightPixels, 60) << "no caption right of " << row.bounds.toString();
     }
+}
+
+TEST (ResourcePictures, EveryFillPlaceHasAValueWellAndACaptionBelowInTheFillsFrame)
+{
+    // At twice the window's scale. Each fill knob's value box (48 x 16 across
+    // the top of its place) sits on a recessed well; under the place its caption (OFFSET, GATE, CHANCE, SEED)
+    // puts light pixels where no control lies; and the group's caption, FILLS,
+    // stands in the accent colour above the four.
+    const auto skin = loadResourceImage ("Brakkle Skin.png");
+    ASSERT_TRUE (skin.isValid());
+
+    // The brightest channel of a picture pixel.
+    const auto brightest = [&skin] (int x, int y)
+    {
+        const auto c = skin.getPixelAt (x, y);
+        return (int) juce::jmax (c.getRed(), c.getGreen(), c.getBlue());
+    };
+
+    const auto fills = knobsOfSize (KnobSize::mini);
+    ASSERT_EQ (fills.size(), 4u);
+
+    for (const auto& row : fills)
+    {
+        SCOPED_TRACE (row.parameterId.toStdString());
+        const juce::Rectangle<int> box (row.bounds.getX() + 4, row.bounds.getY(), 48, 16);
+
+        // The well's dark rim crosses the box's middle row, and inside the
+        // rim it is darker than the band just above the box.
+        int rim = 255;
+        for (int x = box.getX() * 2; x < box.getCentreX() * 2; ++x)
+            rim = juce::jmin (rim, brightest (x, box.getCentreY() * 2));
+        EXPECT_LT (rim, 16) << "no well under the value box";
+        EXPECT_LT (brightest (box.getCentreX() * 2, box.getCentreY() * 2), brightest (box.getCentreX() * 2, (box.getY() - 4) * 2));
+
+        const juce::Rectangle<int> captionStrip (row.bounds.getX(), row.bounds.getBottom() + 4, row.bounds.getWidth(), 14);
+        int lightPixels = 0;
+        for (int x = captionStrip.getX() * 2; x < captionStrip.getRight() * 2; ++x)
+            for (int y = captionStrip.getY() * 2; y < captionStrip.getBottom() * 2; ++y)
+                if (skin.getPixelAt (x, y).getBrightness() > 0.55f)
+                    ++lightPixels;
+        EXPECT_GT (lightPixels, 40) << "no caption under " << row.bounds.toString();
+
+        for (const auto& other : knobTable())
+            EXPECT_FALSE (other.bounds.intersects (captionStrip)) << other.parameterId << " covers the caption";
+        for (const auto& other : toggleTable())
+            EXPECT_FALSE (other.bounds.intersects (captionStrip)) << other.name << " covers the caption";
+    }
+
+    // FILLS, centred over the four places (x 364 to 594), above their tops.
+    int accentPixels = 0;
+    for (int x = 459 * 2; x < 499 * 2; ++x)
+        for (int y = 4 * 2; y < 17 * 2; ++y)
+        {
+            const auto c = skin.getPixelAt (x, y);
+            if (c.getRed() > 200 && c.getRed() > c.getBlue() + 100)
+                ++accentPixels;
+        }
+    EXPECT_GT (accentPixels, 60) << "no FILLS caption";
 }
 
 //==============================================================================
@@ -224,6 +291,7 @@ protected:
         const juce::Point<int> faceCentres[] = {
             { 222, 237 }, { 576, 237 }, { 61, 337 }, { 400, 337 }, { 739, 337 },
             { 84, 505 }, { 182, 505 }, { 351, 505 }, { 449, 505 }, { 617, 505 }, { 714, 505 },
+            { 392, 58 }, { 450, 58 }, { 508, 58 }, { 566, 58 },
         };
         for (auto c : faceCentres)
             EXPECT_LE (worstDifference (window, expected, juce::Rectangle<int> (5, 5).withCentre (c)), 1)

@@ -11,6 +11,7 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 namespace juce::detail
 {
@@ -39,35 +40,55 @@ enum Child
     refreshTimeFree, refreshTimeBpm, refreshSync,
     input, mix, output, filterFreq, filterMix, fadeVol, fadeMix, stereoWidth, stereoMix,
     gridLock,
+    fillOffset, fillGate, fillChance, fillSeed,
     numChildren
 };
+
+/** The three knob sizes, each with its own look-and-feel: the 235 x 235 time
+    knobs, the 150 x 150 knobs and the 56 x 54 fill knobs of the title band. */
+enum class KnobSize { large, small, mini };
 
 struct KnobRow
 {
     Child child;
     const juce::String& parameterId;
     juce::Rectangle<int> bounds;
-    bool large;
+    KnobSize size;
 };
 
-/** The thirteen knobs, in the order the window lays them out. */
-inline const std::array<KnobRow, 13>& knobTable()
+/** The seventeen knobs, in the order the window lays them out. */
+inline const std::array<KnobRow, 17>& knobTable()
 {
-    static const std::array<KnobRow, 13> rows {{
-        { stutterTimeFree, ParameterIds::stutterTimeFree, { 110, 120, 235, 235 }, true },
-        { stutterTimeBpm,  ParameterIds::stutterTimeBpm,  { 110, 120, 235, 235 }, true },
-        { refreshTimeFree, ParameterIds::refreshTimeFree, { 464, 120, 235, 235 }, true },
-        { refreshTimeBpm,  ParameterIds::refreshTimeBpm,  { 464, 120, 235, 235 }, true },
-        { input,       ParameterIds::input,       {  -9, 262, 150, 150 }, false },
-        { mix,         ParameterIds::mix,         { 330, 262, 150, 150 }, false },
-        { output,      ParameterIds::output,      { 669, 262, 150, 150 }, false },
-        { filterFreq,  ParameterIds::filterFreq,  {  14, 430, 150, 150 }, false },
-        { filterMix,   ParameterIds::filterMix,   { 112, 430, 150, 150 }, false },
-        { fadeVol,     ParameterIds::fadeVol,     { 281, 430, 150, 150 }, false },
-        { fadeMix,     ParameterIds::fadeMix,     { 379, 430, 150, 150 }, false },
-        { stereoWidth, ParameterIds::stereoWidth, { 547, 430, 150, 150 }, false },
-        { stereoMix,   ParameterIds::stereoMix,   { 644, 430, 150, 150 }, false },
+    static const std::array<KnobRow, 17> rows {{
+        { stutterTimeFree, ParameterIds::stutterTimeFree, { 110, 120, 235, 235 }, KnobSize::large },
+        { stutterTimeBpm,  ParameterIds::stutterTimeBpm,  { 110, 120, 235, 235 }, KnobSize::large },
+        { refreshTimeFree, ParameterIds::refreshTimeFree, { 464, 120, 235, 235 }, KnobSize::large },
+        { refreshTimeBpm,  ParameterIds::refreshTimeBpm,  { 464, 120, 235, 235 }, KnobSize::large },
+        { input,       ParameterIds::input,       {  -9, 262, 150, 150 }, KnobSize::small },
+        { mix,         ParameterIds::mix,         { 330, 262, 150, 150 }, KnobSize::small },
+        { output,      ParameterIds::output,      { 669, 262, 150, 150 }, KnobSize::small },
+        { filterFreq,  ParameterIds::filterFreq,  {  14, 430, 150, 150 }, KnobSize::small },
+        { filterMix,   ParameterIds::filterMix,   { 112, 430, 150, 150 }, KnobSize::small },
+        { fadeVol,     ParameterIds::fadeVol,     { 281, 430, 150, 150 }, KnobSize::small },
+        { fadeMix,     ParameterIds::fadeMix,     { 379, 430, 150, 150 }, KnobSize::small },
+        { stereoWidth, ParameterIds::stereoWidth, { 547, 430, 150, 150 }, KnobSize::small },
+        { stereoMix,   ParameterIds::stereoMix,   { 644, 430, 150, 150 }, KnobSize::small },
+        { fillOffset,  ParameterIds::fillOffset,  { 364,  20,  56,  54 }, KnobSize::mini },
+        { fillGate,    ParameterIds::fillGate,    { 422,  20,  56,  54 }, KnobSize::mini },
+        { fillChance,  ParameterIds::fillChance,  { 480,  20,  56,  54 }, KnobSize::mini },
+        { fillSeed,    ParameterIds::fillSeed,    { 538,  20,  56,  54 }, KnobSize::mini },
     }};
+    return rows;
+}
+
+/** The knobs of one size, in the table's order. */
+inline std::vector<KnobRow> knobsOfSize (KnobSize size)
+{
+    std::vector<KnobRow> rows;
+    for (const auto& row : knobTable())
+        if (row.size == size)
+            rows.push_back (row);
+
     return rows;
 }
 

@@ -262,10 +262,8 @@ void drawScrew (Graphics& g, Point<float> c)
 }
 
 /** A recessed display well behind a knob's value box. */
-void drawValueWell (Graphics& g, Rectangle<float> box)
+void drawValueWell (Graphics& g, Rectangle<float> well)
 {
-    const auto well = box.withSizeKeepingCentre (70.0f, 16.0f);
-
     g.setColour (juce::Colours::white.withAlpha (0.07f));
     g.fillRoundedRectangle (well.translated (0.0f, 0.8f), 4.0f);
 
@@ -409,6 +407,22 @@ void drawSmallKnob (Image& image, Graphics& g, const KnobFace& face)
     drawKnobCap (image, g, c, 31.5f, 2.5f, 0.0f, 9.0f);
 }
 
+/** A fill knob's place: its face, how many graduations its scale has and its caption. */
+struct MiniKnobFace
+{
+    Point<float> centre;
+    int graduations;   // one a step for the sixteenths, eleven for the others
+    const char* caption;
+};
+
+void drawMiniKnob (Image& image, Graphics& g, const MiniKnobFace& face)
+{
+    const auto c = face.centre;
+    drawDiscShadow (g, c, 12.0f, 3.0f, 2.0f);
+    drawScale (g, c, 13.5f, 16.0f, 16.0f, face.graduations, 0, 1.2f, 1.2f, 0);
+    drawKnobCap (image, g, c, 12.0f, 1.5f, 0.0f, 4.0f);
+}
+
 /** An engraved frame around a group of knobs, its caption set into the top edge. */
 void drawGroupFrame (Graphics& g, const Fonts& fonts, Rectangle<float> frame, const juce::String& caption)
 {
@@ -512,16 +526,27 @@ void drawTitleBand (Graphics& g, const Fonts& fonts)
     drawCaption (g, maker, captionColour);
     auto line2 = placedText (fonts.regular, "TEMPO-SYNCED STUTTER", 9.0f, 0.34f, 766.0f, 64.0f, Align::right);
     drawCaption (g, line2, subCaptionColour);
+}
 
-    // Ventilation slots between the name and the maker.
-    for (int i = 0; i < 12; ++i)
+/** The fills' group in the title band, between the name and the maker: four
+    mini knobs in 56 x 54 places from (364, 20), 58 apart, each with its
+    48 x 16 value box across the top of its place, its face 38 below that top
+    and its caption under the face. */
+void drawFillGroup (Image& image, Graphics& g, const Fonts& fonts)
+{
+    drawGroupFrame (g, fonts, { 358.0f, 10.0f, 242.0f, 86.0f }, "FILLS");
+
+    const MiniKnobFace faces[] = {
+        { { 392.0f, 58.0f }, 16, "OFFSET" }, { { 450.0f, 58.0f }, 16, "GATE" },
+        { { 508.0f, 58.0f }, 11, "CHANCE" }, { { 566.0f, 58.0f }, 11, "SEED" },
+    };
+
+    for (const auto& face : faces)
     {
-        const float x = 468.0f + (float) i * 11.0f;
-        const Rectangle<float> slot (x, 36.0f, 4.0f, 36.0f);
-        g.setColour (juce::Colours::white.withAlpha (0.07f));
-        g.fillRoundedRectangle (slot.translated (0.0f, 1.0f), 2.0f);
-        g.setColour (Colour (0xff0d0e10));
-        g.fillRoundedRectangle (slot, 2.0f);
+        drawValueWell (g, Rectangle<float> (face.centre.x - 24.0f, 20.0f, 48.0f, 16.0f).withSizeKeepingCentre (44.0f, 14.0f));
+        drawMiniKnob (image, g, face);
+        drawCaption (g, placedText (fonts.bold, face.caption, 8.0f, 0.25f, face.centre.x, 85.0f, Align::centre),
+                     subCaptionColour);
     }
 }
 
@@ -546,6 +571,7 @@ Image drawSkin (const Fonts& fonts)
     }
 
     drawTitleBand (g, fonts);
+    drawFillGroup (image, g, fonts);
 
     for (auto c : { Point<float> (13.0f, 13.0f), Point<float> (787.0f, 13.0f),
                     Point<float> (13.0f, 587.0f), Point<float> (787.0f, 587.0f) })
@@ -565,7 +591,7 @@ Image drawSkin (const Fonts& fonts)
         { 576.0f, 450.0f, 80.0f, 20.0f }, { 673.0f, 450.0f, 80.0f, 20.0f },
     };
     for (auto box : valueBoxes)
-        drawValueWell (g, box);
+        drawValueWell (g, box.withSizeKeepingCentre (70.0f, 16.0f));
 
     // The two time knobs, their captions and their sync toggles.
     const Point<float> stutterCentre (222.5f, 237.5f), refreshCentre (576.5f, 237.5f);
