@@ -7,8 +7,9 @@
 //       objects and both fade gains on every frame
 //   (d) the same pipeline with no engine at all (gain stages, wet copy, mix)
 //   (e) as (b), with Grid Lock on and the host reporting a musical position
+//   (f) as (e), with fills: half of each period repeats, and half the cycles by chance
 //
-// Run: build/bench/brakkle_bench [seconds of audio per run, default 20] [cases, default abcde]
+// Run: build/bench/brakkle_bench [seconds of audio per run, default 20] [cases, default abcdef]
 //      e.g. brakkle_bench 5 a   times case (a) alone (for profiling or A/B runs)
 
 #include "engine/SoftClip.h"
@@ -105,7 +106,7 @@ int main (int argc, char** argv)
     juce::ScopedJuceInitialiser_GUI juce;
     const double seconds = argc > 1 ? juce::jmax (1.0, std::atof (argv[1])) : 20.0;
     const int totalFrames = (int) (seconds * sampleRate);
-    const juce::String cases = argc > 2 ? juce::String (argv[2]) : juce::String ("abcde");
+    const juce::String cases = argc > 2 ? juce::String (argv[2]) : juce::String ("abcdef");
     auto wanted = [&cases] (int index) { return cases.containsChar ((juce::juce_wchar) ('a' + index)); };
 
     std::printf ("Brakkle benchmark: 48 kHz stereo, 1/16 slice, 1/4 refresh, %.0f s of audio per run, median of 5\n\n", seconds);
@@ -114,7 +115,7 @@ int main (int argc, char** argv)
     for (int blockSize : { 64, 512 })
     {
         brakkle::test::FakePlayHead head;
-        double timings[5] {};
+        double timings[6] {};
 
         for (int scenario = 0; scenario < 2; ++scenario)
         {
@@ -148,30 +149,42 @@ int main (int argc, char** argv)
             timings[3] = medianSeconds (blockSize, totalFrames, [&] (auto& b) { passThrough.process (b); });
         }
 
-        if (wanted (4))
+        // Grid Lock following a host that reports its position block by block.
+        const auto timeOnTheGrid = [&] (bool withFills)
         {
             BrakkleAudioProcessor processor;
             configure (processor, 100.0f);
             setPlain (processor, ParameterIds::gridLock, 1.0f);
+            if (withFills)
+            {
+                setPlain (processor, ParameterIds::fillOffset, 8.0f);
+                setPlain (processor, ParameterIds::fillGate, 8.0f);
+                setPlain (processor, ParameterIds::fillChance, 50.0f);
+            }
             brakkle::test::FakePlayHead musicalHead;
             musicalHead.timeSignature = juce::AudioPlayHead::TimeSignature { 4, 4 };
             double ppq = 0.0;
             processor.setPlayHead (&musicalHead);
             processor.prepareToPlay (sampleRate, blockSize);
             juce::MidiBuffer midi;
-            timings[4] = medianSeconds (blockSize, totalFrames, [&] (auto& b)
+            return medianSeconds (blockSize, totalFrames, [&] (auto& b)
             {
                 musicalHead.ppqPosition = ppq;
                 musicalHead.ppqPositionOfLastBarStart = std::floor (ppq / 4.0) * 4.0;
                 processor.processBlock (b, midi);
                 ppq += b.getNumSamples() * 120.0 / 60.0 / sampleRate;
             });
-        }
+        };
+
+        if (wanted (4))
+            timings[4] = timeOnTheGrid (false);
+        if (wanted (5))
+            timings[5] = timeOnTheGrid (true);
 
         const char* names[] = { "(a) processBlock, tone mixes 0", "(b) processBlock, tone mixes +-100",
                                 "(c) plain engine, new coefficients per frame", "(d) pass-through pipeline",
-                                "(e) as (b), Grid Lock on" };
-        for (int i = 0; i < 5; ++i)
+                                "(e) as (b), Grid Lock on", "(f) as (e), fills 8/16, 8/16, 50 %" };
+        for (int i = 0; i < 6; ++i)
         {
             if (! wanted (i))
                 continue;
@@ -184,6 +197,8 @@ int main (int argc, char** argv)
             std::printf ("  (a) takes %.2fx the time of (d)\n", timings[0] / timings[3]);
         if (wanted (1) && wanted (4))
             std::printf ("  (e) takes %.2fx the time of (b)\n", timings[4] / timings[1]);
+        if (wanted (4) && wanted (5))
+            std::printf ("  (f) takes %.2fx the time of (e)\n", timings[5] / timings[4]);
         std::printf ("\n");
     }
     return 0;
