@@ -412,7 +412,7 @@ TEST (Fills, TheSameFillsWhereverPlaybackStartsAndInAnyBlockSize)
 {
     // The last beat of every bar at 50 %: a start at bar 1 and one at bar 16
     // play the same samples from bar 16's first line on; so do blocks of 64
-    // and 2048, and every pass of a two-bar loop, wrapping inside blocks.
+    // and 2048, and every pass of a two-bar loop.
     const Song fromBarOne { true, oneBar, 0, sixteenth, { 12, 4, 50.0f, 9 } };
     const auto bars = [] (int n) { return samplesPerQuarter * 4 * n; };
     const auto reference = render (fromBarOne, bars (40));
@@ -448,15 +448,27 @@ TEST (Fills, TheSameFillsWhereverPlaybackStartsAndInAnyBlockSize)
         EXPECT_EQ (sameFrom (r, 0, 0, bars (40)), "") << "blocks of " << blockSize;
     }
 
-    // Bars 17 and 18 looped from bar 17's start (a line of its own), blocks of
-    // 1000 so that the wraps fall inside blocks: every pass is the first.
-    auto looped = fromBarOne;
-    looped.startPpq = Exact (64);
-    looped.blockSize = 1000;
-    looped.loop = std::make_pair (64.0, 72.0);
-    const auto passes = render (looped, bars (2) * 5);
-    for (int pass = 0; pass < 5; ++pass)
-        EXPECT_EQ (sameFrom (passes, bars (2) * pass, bars (16), bars (2)), "") << "loop pass " << pass + 1;
+    // Two bars looped from a bar's start (no line: the lines lie on the fourth
+    // beats) and ending where a roll of the last beat ends, with blocks of 1000,
+    // so that the wraps fall inside blocks, and of 1050, so that they fall on
+    // a block's start, as when a host cuts its blocks at the loop's end: every
+    // pass is the first.
+    size_t rolls = 17;
+    while (! repeats (reference, cycles[rolls], sliceSamples (fromBarOne)).value_or (false))
+        ++rolls;
+    const auto loopStart = 4 * (std::int64_t) rolls - 4;
+
+    for (const int blockSize : { 1000, 1050 })
+    {
+        auto looped = fromBarOne;
+        looped.startPpq = Exact (loopStart);
+        looped.blockSize = blockSize;
+        looped.loop = std::make_pair ((double) loopStart, (double) loopStart + 8.0);
+        const auto passes = render (looped, bars (2) * 5);
+        for (int pass = 0; pass < 5; ++pass)
+            EXPECT_EQ (sameFrom (passes, bars (2) * pass, samplesPerQuarter * loopStart, bars (2)), "")
+                << "loop pass " << pass + 1 << ", blocks of " << blockSize;
+    }
 }
 
 TEST (Fills, HandOversBetweenTheInputAndRepeatsAreClickFree)

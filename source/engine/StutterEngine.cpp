@@ -609,7 +609,12 @@ void StutterEngine::leaveGrid() noexcept
 
 void StutterEngine::steerCycleToGrid() noexcept
 {
-    // The running cycle now ends on the first line (or loop wrap) from this block on.
+    // The running cycle now ends on the first line (or loop wrap) from this block
+    // on. One that ended right at this block's start (its fade-out is over, at a
+    // loop wrap the host cut its block at, say) stays ended.
+    if (refreshCounter >= refreshPeriod)
+        return;
+
     const auto blockStart = grid.blockStart();
     setCycleEnd (blockStart - refreshCounter, blockStart);
 }

@@ -79,6 +79,10 @@ local parameterTable = {
 	stereoWidth     = { "Stereo Width", 0, 100 },
 	stereoMix       = { "Stereo Mix", -100, 100 },
 	gridLock        = { "Grid Lock", 0, 1, switch = true },
+	fillOffset      = { "Offset", 0, 15 },
+	fillGate        = { "Gate", 1, 16 },
+	fillChance      = { "Chance", 0, 100 },
+	fillSeed        = { "Seed", 1, 128 },
 }
 
 -- "id=value" as its label, normalised value, id and value in the plug-in's own
