@@ -31,6 +31,13 @@
     reports wraps where it falls, and "1 BAR" / "2 BARS" are the host's bars.
     Every hand-over between the passing input and a cycle is a crossfade.
 
+    Fills (see FillPattern) choose when cycles repeat: the offset moves each
+    period's start later (the grid's lines, or the first free cycle), the gate
+    ends the repeats early, and chance skips whole cycles by a draw tied to the
+    cycle's line on the song grid or, running free, its count since playback
+    started. Wherever a cycle does not repeat, the input passes and nothing is
+    recorded; the defaults change nothing.
+
     The parameter block below is written by the processor from any thread and
     read here on the audio thread; each field is an indivisible float. */
 class StutterEngine
