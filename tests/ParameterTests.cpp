@@ -226,6 +226,17 @@ TEST_F (Parameters, TextToValue)
         { ParameterIds::fillSeed, "0", 1.0f },
         { ParameterIds::fillSeed, "500", 128.0f },
         { ParameterIds::fillSeed, "seed", 1.0f },
+        // Switches take their names, yes and no, true and false, or a number.
+        { ParameterIds::gridLock, "On", 1.0f },
+        { ParameterIds::gridLock, "yes", 1.0f },
+        { ParameterIds::gridLock, " TRUE ", 1.0f },
+        { ParameterIds::gridLock, "1", 1.0f },
+        { ParameterIds::stutterSync, "off", 0.0f },
+        { ParameterIds::stutterSync, "No", 0.0f },
+        { ParameterIds::stutterSync, "0", 0.0f },
+        { ParameterIds::stutterSync, "zzz", 1.0f },           // neither: the current value
+        { ParameterIds::gridLock, "zzz", 0.0f },
+        { ParameterIds::refreshSync, "", 1.0f },
         { ParameterIds::mix, "nan", 100.0f },                 // no number: the current value
         { ParameterIds::fadeVol, "-NaN dB", -12.0f },
     };
@@ -236,12 +247,9 @@ TEST_F (Parameters, TextToValue)
 
 TEST_F (Parameters, TypedNotANumberKeepsTheCurrentValue)
 {
+    // Every kind of parameter, switches included (those On and those Off).
     for (const auto& spec : parameterTable)
     {
-        // Switches have no typed numbers.
-        if (spec.isSwitch())
-            continue;
-
         auto& p = parameter (spec.id);
         const float before = plainValue (spec.id);
 

@@ -113,7 +113,17 @@ namespace
     class GuardedParameterBool final : public juce::AudioParameterBool
     {
     public:
-        using AudioParameterBool::AudioParameterBool;
+        /** A typed text that reads as no switch word and no number keeps the
+            switch as it is (JUCE's own reading would turn it off). */
+        GuardedParameterBool (const juce::ParameterID& id, const juce::String& displayName, bool defaultValue)
+            : AudioParameterBool (id, displayName, defaultValue,
+                                  // Called only once the parameter exists, never while it is built.
+                                  juce::AudioParameterBoolAttributes().withValueFromStringFunction ([this] (const juce::String& text)
+                                  {
+                                      return ParameterTextFunctions::switchValue (text).value_or (lastGoodValue.load (std::memory_order_relaxed)) > 0.5f;
+                                  }))
+        {
+        }
 
     private:
         void valueChanged (bool) override

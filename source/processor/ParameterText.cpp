@@ -167,6 +167,25 @@ std::optional<float> frequencyValue (const juce::String& text)
     return asValue (kilohertz ? reading.value * 1000.0 : reading.value);
 }
 
+std::optional<float> switchValue (const juce::String& text)
+{
+    const auto word = text.trim().toLowerCase();
+
+    for (const auto* on : { "on", "yes", "true" })
+        if (word == on)
+            return 1.0f;
+
+    for (const auto* off : { "off", "no", "false" })
+        if (word == off)
+            return 0.0f;
+
+    const auto number = leadingNumberValue (word);
+    if (! number)
+        return std::nullopt;
+
+    return std::abs (*number) >= 1.0f ? 1.0f : 0.0f;   // truncated to a whole number: 0 is off
+}
+
 std::optional<float> sixteenthsValue (const juce::String& text)
 {
     constexpr double sixteenths = 16.0;
@@ -213,10 +232,10 @@ std::optional<float> typedValue (ParameterText kind, const NoteNames& names, con
         case ParameterText::frequency:    return frequencyValue (text);
         case ParameterText::noteDivision: return noteDivisionValue (names, text);
         case ParameterText::sixteenths:   return sixteenthsValue (text);
+        case ParameterText::onOff:        return switchValue (text);
         case ParameterText::percent:
         case ParameterText::wholeNumber:
-        case ParameterText::twoDecimals:
-        case ParameterText::onOff:        break;
+        case ParameterText::twoDecimals:  break;
     }
 
     return leadingNumberValue (text);

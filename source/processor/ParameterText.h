@@ -45,6 +45,11 @@ namespace ParameterTextFunctions
         "750 Hz" and "750" give 750, "9.00 kHz", "9k" and "9 KHZ" give 9000. */
     std::optional<float> frequencyValue (const juce::String& text);
 
+    /** A switch: 1 for "on", "yes" and "true", 0 for "off", "no" and "false"
+        (in any case, with spaces around), or a number: 0 (truncated) is off,
+        any other on. Nothing for any other text. */
+    std::optional<float> switchValue (const juce::String& text);
+
     /** Sixteenths: "12/16", "12" and "12 / 16" give 12, and any other
         fraction is turned into sixteenths ("3/4" gives 12, "1/2" 8). */
     std::optional<float> sixteenthsValue (const juce::String& text);

@@ -90,16 +90,6 @@ namespace
         return text + line + "\n";
     }
 
-    std::optional<float> switchValue (const juce::String& text)
-    {
-        const auto word = text.trim().toLowerCase();
-        if (word == "on" || word == "true" || word == "1")
-            return 1.0f;
-        if (word == "off" || word == "false" || word == "0")
-            return 0.0f;
-        return std::nullopt;
-    }
-
     /** The note divisions' names, as the plug-in shows them. */
     const ParameterTextFunctions::NoteNames& noteNames()
     {
@@ -113,11 +103,9 @@ namespace
     }
 
     /** A value as the plug-in reads a typed text ("12/16", "50 %", "8 kHz",
-        "1/8 D"), a switch as a word; nothing when it reads as no number. */
+        "1/8 D", "on"); nothing when it reads as no number or name. */
     std::optional<float> readValue (const ParameterSpec& spec, const juce::String& text)
     {
-        if (spec.isSwitch())
-            return switchValue (text);
         return ParameterTextFunctions::typedValue (spec.text, noteNames(), text);
     }
 
