@@ -63,6 +63,7 @@ namespace
         int numerator = 4, denominator = 4;
         int blockSize = 512;
         std::optional<std::pair<double, double>> loop {};   // announced, wrapping inside blocks
+        double resolution = 0.0;          // the host rounds its positions to this (quarters)
     };
 
     void applySettings (brakkle::host::HostedPlugin& plugin, const Song& s, bool playing)
@@ -84,6 +85,7 @@ namespace
         transport.playing = playing;
         transport.numerator = s.numerator;
         transport.denominator = s.denominator;
+        transport.positionResolution = s.resolution;
         transport.locate (s.startPpq.toDouble());
         if (s.loop)
             transport.setLoop (s.loop->first, s.loop->second, true);
@@ -446,6 +448,27 @@ TEST (Fills, TheSameFillsWhereverPlaybackStartsAndInAnyBlockSize)
         song.blockSize = blockSize;
         const auto r = render (song, bars (40));
         EXPECT_EQ (sameFrom (r, 0, 0, bars (40)), "") << "blocks of " << blockSize;
+    }
+
+    // A host that rounds its positions to 1/1920 quarter, from a start between
+    // two of its ticks, may move where a cycle takes over from the input by a
+    // few samples, never which cycles repeat. (Rounded, this start puts every
+    // line 0.97 samples before the sample it is reached at: a draw taken from
+    // the position of that sample, not the line's own, would differ.)
+    {
+        auto song = fromBarOne;
+        song.resolution = 1.0 / 1920.0;
+        song.blockSize = 1024;
+        song.startPpq = Exact (60) + Exact (2, 1920) + Exact (1, 100000);
+        const auto r = render (song, bars (24));
+        const auto rounded = expectedCycles (song, bars (24));
+        ASSERT_GT (rounded.size(), 20u);
+        for (size_t k = 0; k + 1 < rounded.size(); ++k)
+        {
+            const auto bar = (size_t) (rounded[k].line.toDouble() / 4.0);
+            EXPECT_EQ (repeats (r, rounded[k], sliceSamples (song)), repeats (reference, cycles[bar], sliceSamples (song)))
+                << "bar " << bar + 1 << ", positions rounded";
+        }
     }
 
     // Two bars looped from a bar's start (no line: the lines lie on the fourth
