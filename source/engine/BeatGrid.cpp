@@ -378,12 +378,6 @@ bool BeatGrid::startsOnLine (const MusicalPosition& host, Period period) noexcep
     return true;
 }
 
-int BeatGrid::samplesToLine (std::int64_t cycleStart, std::int64_t from, Period period) const noexcept
-{
-    const auto samples = firstLineSampleFrom (from, period) - cycleStart;
-    return (int) std::clamp<std::int64_t> (samples, 1, std::numeric_limits<int>::max());
-}
-
 BeatGrid::Period BeatGrid::refreshPeriod (bool sync, int noteIndex, double freeTimeMs) const noexcept
 {
     if (sync && noteIndex >= oneBarNoteDivision)

@@ -130,10 +130,6 @@ public:
 
     Boundary nextBoundary (std::int64_t from, Period period) const noexcept;
 
-    /** Samples from `cycleStart` to the first line at or after `from`: the
-        length of a cycle that ends there, at least 1. Needs a lock. */
-    int samplesToLine (std::int64_t cycleStart, std::int64_t from, Period period) const noexcept;
-
     /** The period of a refresh setting: a note division by its index (an exact
         fraction, so triplet lines stay exact; "1 BAR" and "2 BARS" are one and
         two of the host's bars), or a free time in milliseconds at the tempo

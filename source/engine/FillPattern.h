@@ -37,7 +37,6 @@ struct FillSettings
     }
 
     bool isGated() const noexcept { return gate < sixteenths; }
-    bool isOffset() const noexcept { return offset > 0; }
 
     /** Does the cycle at this place repeat? Always at 100 %, never at 0 %. */
     bool repeats (std::uint64_t place) const noexcept

@@ -256,7 +256,7 @@ void StutterEngine::processOnGrid (juce::AudioBuffer<float>& buffer, float hostB
 
     // Fills that ran free were passing the input: it goes on passing until the first line.
     freshPlayback = false;
-    if (std::exchange (freeInputPassed, false) || freePassLeft > 0 || freeGateRest > 0)
+    if (std::exchange (freeInputPassed, false) || freeGateRest > 0)
     {
         freePassLeft = freeGateRest = 0;
         enterWait();
@@ -420,11 +420,10 @@ bool StutterEngine::beginNextGridCycle (std::int64_t now) noexcept
 
     // A cycle that ends at its gate, or before a cycle that chance skips,
     // hands over to the passing input.
-    const bool gated = cycleGated;
-    if (gated)
+    if (cycleGated)
         timing.add (TimingEvent::Kind::gateEnds, (int) (now - grid.blockStart()));
 
-    if (gated || exitsIntoInput || grid.firstLineSampleFrom (now, gridPeriod()) != now)
+    if (exitsIntoInput || grid.firstLineSampleFrom (now, gridPeriod()) != now)
     {
         enterWait();
         return false;

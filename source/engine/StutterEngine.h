@@ -135,13 +135,10 @@ public:
 
     const TimingEvents& lastBlockTiming() const noexcept { return timing; }
 
-    /** True while the input passes on the grid until its next line. */
-    bool isWaitingForLine() const noexcept { return gridWaiting || heldBlock; }
-
     /** True while the input passes until the next cycle starts: on the grid
         until its next line, or running free through a fill's lead-in, the rest
         of a gated period or a skipped cycle. */
-    bool isPassingInput() const noexcept { return isWaitingForLine() || freePassLeft > 0; }
+    bool isPassingInput() const noexcept { return gridWaiting || heldBlock || freePassLeft > 0; }
 
     /** Longest duration any slice or refresh period may take, in seconds. It only
         bites at tempos below about 8 BPM and keeps memory bounded there. */
