@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -522,5 +523,33 @@ TEST (Fills, HandOversBetweenTheInputAndRepeatsAreClickFree)
         const auto worst = ClickMeasure::largestStep (*plugin, (std::int64_t) ClickMeasure::rate * 8, 512, [] (auto&, auto) {});
         EXPECT_LT (worst.size, ClickMeasure::allowedStep()) << "at sample " << worst.at;
         std::cout << "largest step " << worst.size << " at sample " << worst.at << " (bound " << ClickMeasure::allowedStep() << ")\n";
+    }
+}
+
+TEST (Fills, HandOversStayClickFreeWhereTheHostMoves)
+{
+    // The last beat of every bar at 60 % through what hosts do, reported once
+    // a block: a loop whose wraps it does not announce, a held pre-roll that
+    // ends inside a block, and a tempo ramp.
+    using brakkle::test::ClickMeasure;
+    using Move = std::function<void (brakkle::host::Transport&)>;
+
+    const std::pair<const char*, Move> moves[] = {
+        { "an unannounced loop of a bar and a half", [] (auto& t) { t.setLoop (2.5, 8.5, false); } },
+        { "a held pre-roll of 1300 samples", [] (auto& t) { t.holdFor (1300); } },
+        { "a ramp from 120 to 150 BPM over 8 quarters", [] (auto& t) { t.rampTo (150.0, 4 * 22050); } },
+    };
+
+    for (const auto& [name, move] : moves)
+    {
+        SCOPED_TRACE (name);
+        auto plugin = loadBrakkle (1, ClickMeasure::rate, 512);
+        ASSERT_NE (plugin, nullptr);
+        applySettings (*plugin, { true, oneBar, 0, sixteenth, { 12, 4, 60.0f, 5 } }, true);
+        move (plugin->transport());
+
+        const auto worst = ClickMeasure::largestStep (*plugin, (std::int64_t) ClickMeasure::rate * 8, 512, [] (auto&, auto) {});
+        EXPECT_LT (worst.size, ClickMeasure::allowedStep()) << "at sample " << worst.at;
+        std::cout << name << ": largest step " << worst.size << " at sample " << worst.at << "\n";
     }
 }
