@@ -882,3 +882,73 @@ TEST (GridLock, ARoundedPrerollThatEndsOnABlockStartPlacesTheFirstLineExactly)
             ASSERT_EQ (outputs[1][i], outputs[0][i]) << "sample " << i;
     }
 }
+
+TEST (GridLock, CutsAndSwitchesCrossfadeWhatTheCycleWasPlaying)
+{
+    // Two hand-overs where the running cycle is cut rather than ending on its
+    // own: Grid Lock switched on while a free-running cycle with a gate
+    // repeats (the input passes until the first line), and a locate that cuts
+    // a repeat while the filter sweep and the volume fade are at work. In both
+    // the cut cycle fades out as it would have gone on, its tone stage
+    // included, while what follows fades in. Measured on the 0.5 sine at
+    // 110.3 Hz: the largest step around the cut stays within the bound the
+    // hand-overs share, or, with the tone stage at work, within what the same
+    // render gives without the cut (the tone stage's own joins).
+    using brakkle::test::ClickMeasure;
+    constexpr double rate = ClickMeasure::rate;
+    constexpr int blockSize = 512;
+    const int total = (int) rate * 4;
+    constexpr std::int64_t cutBlock = blockSize * 15;   // inside the first cycle's repeats
+    constexpr std::int64_t window = 2 * 441;
+
+    struct Case
+    {
+        const char* name;
+        bool gridLockAtStart;
+        bool toneAtWork;
+        std::function<void (brakkle::host::HostedPlugin&)> cut;
+    };
+
+    const Case cases[] = {
+        { "Grid Lock switched on during a gated free-running cycle", false, false,
+          [] (auto& p) { setPlain (p, ParameterIds::gridLock, 1.0f); } },
+        { "a locate cutting a repeat with filter and fade at full", true, true,
+          [] (auto& p) { p.transport().locate (9.3); } },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+
+        const auto render = [&] (bool withCut)
+        {
+            auto plugin = loadBrakkle (1, rate, blockSize);
+            EXPECT_NE (plugin, nullptr);
+            setPlain (*plugin, ParameterIds::gridLock, c.gridLockAtStart ? 1.0f : 0.0f);
+            setPlain (*plugin, ParameterIds::stutterTimeBpm, 7.0f);   // "1/16"
+            setPlain (*plugin, ParameterIds::refreshTimeBpm, 13.0f);  // "1/4"
+            setPlain (*plugin, ParameterIds::fillGate, 12.0f);        // "12/16": the free cycles are gated
+
+            if (c.toneAtWork)
+            {
+                setPlain (*plugin, ParameterIds::filterMix, 100.0f);
+                setPlain (*plugin, ParameterIds::filterFreq, 2000.0f);
+                setPlain (*plugin, ParameterIds::fadeMix, 100.0f);
+            }
+
+            plugin->transport().locate (c.gridLockAtStart ? 0.0 : 0.5);
+            return ClickMeasure::largestStep (*plugin, total, blockSize, [&] (auto& p, auto start) {
+                if (withCut && start == cutBlock)
+                    c.cut (p);
+            }, cutBlock - window);
+        };
+
+        const auto withoutCut = render (false);
+        const auto withCut = render (true);
+        const float allowed = juce::jmax (ClickMeasure::allowedStep(), withoutCut.size);
+
+        EXPECT_LE (withCut.size, allowed) << "at sample " << withCut.at;
+        std::cout << c.name << ": largest step " << withCut.size << " at sample " << withCut.at
+                  << ", without the cut " << withoutCut.size << " (bound " << allowed << ")\n";
+    }
+}

@@ -49,6 +49,7 @@ public:
     }
 
     bool capturedCurrent() const noexcept { return hasCurrent; }
+    int currentLength() const noexcept { return lengths[currentIndex]; }
     const float* const* current() const noexcept { return blocks[currentIndex].getArrayOfReadPointers(); }
     int numChannels() const noexcept { return blocks[0].getNumChannels(); }
 

@@ -44,6 +44,22 @@ public:
         readPos = 0;
     }
 
+    /** The same contents, positions and delay as `other`, which must have the
+        same maximum delay (nothing is allocated). */
+    void copyStateFrom (const LinearDelay& other) noexcept
+    {
+        jassert (other.totalSize == totalSize);
+        if (other.totalSize != totalSize)
+            return;
+
+        std::copy (other.buffer.begin(), other.buffer.end(), buffer.begin());
+        writePos = other.writePos;
+        readPos = other.readPos;
+        delay = other.delay;
+        delayFrac = other.delayFrac;
+        delayInt = other.delayInt;
+    }
+
     void pushSample (float sample) noexcept
     {
         buffer[(size_t) writePos] = sample;

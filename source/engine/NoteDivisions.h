@@ -48,4 +48,15 @@ inline constexpr int oneBarNoteDivision = 18;
 /** Index of the longest division ("2 BARS"). */
 inline constexpr int longestNoteDivision = numNoteDivisions - 1;
 
+/** A note-division parameter's value truncated to a valid index (0 for a
+    value that is no number or below 0). */
+inline int noteIndexOf (float value) noexcept
+{
+    if (! (value >= 0.0f))
+        return 0;
+    if (value >= (float) (numNoteDivisions - 1))
+        return numNoteDivisions - 1;
+    return (int) value;
+}
+
 } // namespace brakkle

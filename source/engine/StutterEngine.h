@@ -1,12 +1,10 @@
 #pragma once
 
-#include "BeatGrid.h"
-#include "FillPattern.h"
-#include "HandOver.h"
-#include "LinearDelay.h"
+#include "CyclePlan.h"
+#include "CycleTiming.h"
 #include "NoteDivisions.h"
-#include "PositionCache.h"
 #include "RelaxedFloat.h"
+#include "SlicePlayer.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
 #include <juce_dsp/juce_dsp.h>
@@ -37,6 +35,11 @@
     cycle's line on the song grid or, running free, its count since playback
     started. Wherever a cycle does not repeat, the input passes and nothing is
     recorded; the defaults change nothing.
+
+    The engine is two halves and the plan between them: CycleTiming decides
+    when each stretch of a block records, repeats or passes the input, and
+    SlicePlayer plays that plan (see CyclePlan.h and docs/engine.md). This
+    class owns both and wires them together for the processor.
 
     The parameter block below is written by the processor from any thread and
     read here on the audio thread; each field is an indivisible float. */
@@ -97,171 +100,32 @@ public:
     const std::array<float, brakkle::numNoteDivisions> noteBeats;
 
     /** The tempo adopted from the host, in beats per minute. */
-    float getAdoptedBpm() const noexcept { return bpm; }
+    float getAdoptedBpm() const noexcept { return timing.adoptedBpm(); }
 
     /** The current slice length and refresh period in samples. */
-    int getSliceLength() const noexcept { return sliceBuffer.getNumSamples(); }
-    int getRefreshPeriod() const noexcept { return refreshPeriod; }
+    int getSliceLength() const noexcept { return player.sliceLength(); }
+    int getRefreshPeriod() const noexcept { return timing.refreshPeriod(); }
 
     /** Where the timing of the last processed block changed, for pictures of a
-        render: a cycle's start (a fresh slice; negative frames for a cycle taken
-        up from before the block), a repeat's start, and where the input began
-        or ended passing while playing (Grid Lock waiting for a line, a fill's
-        lead-in, gate or skipped cycle); also where a cycle's gate ended and
-        where a cycle that chance skips began. At most `capacity` per block
-        are kept. */
-    struct TimingEvent
-    {
-        enum class Kind { cycleStart, repeatStart, inputPasses, inputEnds, gateEnds, cycleSkipped };
-        Kind kind;
-        int frame;
-    };
-
-    struct TimingEvents
-    {
-        static constexpr int capacity = 64;
-        std::array<TimingEvent, capacity> events {};
-        int count = 0;
-
-        void add (TimingEvent::Kind kind, int frame) noexcept
-        {
-            if (count < capacity)
-                events[(size_t) count++] = { kind, frame };
-        }
-
-        const TimingEvent* begin() const noexcept { return events.data(); }
-        const TimingEvent* end() const noexcept { return events.data() + count; }
-    };
-
-    const TimingEvents& lastBlockTiming() const noexcept { return timing; }
+        render (see brakkle::TimingEvent). */
+    using TimingEvent = brakkle::TimingEvent;
+    using TimingEvents = brakkle::TimingEvents;
+    const TimingEvents& lastBlockTiming() const noexcept { return player.marks(); }
 
     /** True while the input passes until the next cycle starts: on the grid
         until its next line, or running free through a fill's lead-in, the rest
         of a gated period or a skipped cycle. */
-    bool isPassingInput() const noexcept { return gridWaiting || heldBlock || freePassLeft > 0; }
+    bool isPassingInput() const noexcept { return timing.isPassingInput(); }
 
-    /** Longest duration any slice or refresh period may take, in seconds. It only
-        bites at tempos below about 8 BPM and keeps memory bounded there. */
-    static constexpr float maxDurationSeconds = 60.0f;
-
-    /** A second-order low-pass design: b0, b1, b2, a0 (always 1), a1, a2. */
-    using LowPassDesign = std::array<float, 6>;
+    /** Longest duration any slice or refresh period may take, in seconds. */
+    static constexpr float maxDurationSeconds = brakkle::CycleTiming::maxDurationSeconds;
 
 private:
-    using LowPass = juce::dsp::IIR::Filter<float>;
+    brakkle::TimingSettings timingSettings() const noexcept;
 
-    /** The tone settings of one frame, read once and shared by its channels. */
-    struct ToneSettings
-    {
-        float filterMix, fadeMix, stereoMix;
-        float filterShare, fadeShare, widenShare;   // the magnitudes as 0..1
-
-        /** No filter, fade or widening: the chain only limits the sample. */
-        bool isNeutral() const noexcept;
-    };
-
-    int processPlaying (juce::AudioBuffer<float>& buffer, float hostBpm, int firstFrame) noexcept;
-    void processFree (juce::AudioBuffer<float>& buffer, float hostBpm) noexcept;
-    void noteWhetherInputPasses (int frame) noexcept;
-    void processOnGrid (juce::AudioBuffer<float>& buffer, float hostBpm, const brakkle::MusicalPosition& position) noexcept;
-    void followHostChange (brakkle::BeatGrid::Change change) noexcept;
-    void followJump() noexcept;
-    int waitForLine (int frame, int numSamples) noexcept;
-    void takeUpDeferredLine (bool hostStartsOnLine) noexcept;
-    bool beginNextGridCycle (std::int64_t now) noexcept;
-    void startGridCycle (std::int64_t now, bool afterWait) noexcept;
-    bool takesUpLine (std::int64_t lineSample) const noexcept;
-    double lineStartingAt (std::int64_t sample) const noexcept;
-    bool repeatsOnLine (double ppq) const noexcept;
-    void takeUpCycle (int samplesAgo) noexcept;
-    void enterWait() noexcept;
-    void fadeOutRunningCycle() noexcept;
-    void setCycleEnd (std::int64_t cycleStart, std::int64_t from) noexcept;
-    void startCycle() noexcept;
-    void rearmGrid() noexcept;
-    void leaveGrid() noexcept;
-    void steerCycleToGrid() noexcept;
-    bool cycleRuns() const noexcept { return ! gridWaiting && ! gridFresh; }
-    int position (bool recording) const noexcept { return recording ? writePosition : playPosition; }
-    brakkle::BeatGrid::Period gridPeriod() const noexcept;
-    void restartSlice() noexcept;
-
-    brakkle::FillSettings fillSettings() const noexcept;
-    void rearmFills() noexcept;
-    void beginFreePlayback() noexcept;
-    bool beginNextFreeCycle (int frame) noexcept;
-    bool applyFreeFills (int frame) noexcept;
-    void passFreeInputFor (int samples) noexcept;
-    int passFreeInput (int frame, int numSamples) noexcept;
-    void adoptTempo (int blockTempoKey, float hostBpm) noexcept;
-    void reserveSliceStorage (int numChannelsToHold);
-
-    const ToneSettings& readToneSettings() noexcept;
-    int plainRunLength (int framesLeft, bool recording, bool neutralTone, bool shaped, int position, int sliceLength) const noexcept;
-    void copyPlainRun (float* const* io, float* const* slice, int bufferChannels, int sliceChannels,
-                       int start, int run, bool recording, bool shaped) noexcept;
-    float edgeGain (int position, int sliceLength) const noexcept;
-    float refreshGain() const noexcept { return refreshGainAt (refreshCounter); }
-    float refreshGainAt (int counter) const noexcept;
-    float inputShareAt (int counter, bool shaped) const noexcept;
-
-    /** The grid ends this cycle before its slice is fully recorded (a period
-        that starts again at a bar line): the fade before the next slice start
-        then also shapes the recording, so the cut is click-free. */
-    bool endsBeforeSliceIsFull() const noexcept { return refreshPeriod < sliceBuffer.getNumSamples(); }
-
-    void prepareToneStage (const juce::dsp::ProcessSpec& spec);
-    void updateToneStage (int position, int sliceLength, const ToneSettings& settings) noexcept;
-    float processToneStage (float s, int channel, const ToneSettings& settings) noexcept;
-    float passNeutralToneStage (float s) noexcept;
-
-    //==============================================================================
-    float sampleRate = 44100.0f;
-    int numChannels = 0;
-    float bpm = 120.0f;
-
-    juce::AudioBuffer<float> sliceBuffer;
-    int writePosition = 0;
-    int playPosition = 0;
-    int refreshPeriod = 0;
-    int refreshCounter = 0;
-    int nominalRefreshPeriod = 0;     // the refresh trio's own period; the grid may end a cycle elsewhere
-    int fadeLength = 0;
-    size_t reservedSliceBytes = 0;   // what the slice storage holds without reallocating
-
-    // Tone stage
-    LowPass riseFilterLeft, riseFilterRight, fallFilterLeft, fallFilterRight;
-    float riseGain = 1.0f;
-    float fallGain = 1.0f;
-    brakkle::LinearDelay widenDelay;   // one channel shared by all channels, 15 ms
-    float widenRamp = 0.0f;
-    ToneSettings tone { std::numeric_limits<float>::quiet_NaN(), 0.0f, 0.0f, 0.0f, 0.0f, 0.0f };
-    brakkle::PositionCache<LowPassDesign> designCache;
-    brakkle::PositionCache<float> gainCache;
-
-    // Grid Lock
-    brakkle::BeatGrid grid;
-    bool gridWaiting = false;     // locked: the input passes until the first line
-    bool gridFresh = false;       // stopped or prepared since: no cycle runs yet
-    bool cyclesRunFree = false;   // the last block played free-running cycles
-    bool heldBlock = false;       // the host's position stands still in this block
-    bool lineDeferred = false;    // a line in the last block's last samples waits for this block's report
-    bool enteredFromInput = false;  // this cycle took over from the passing input: its fade-in crossfades
-    bool exitsIntoInput = false;    // this cycle ends where the input passes: its fade-out crossfades
-    double cycleLine = 0.0;         // the song position of the line this cycle started on (NaN: none)
-    bool cycleGated = false;        // this cycle ends at its gate, before the next line
-    float barBeats = 4.0f;          // quarter notes in "1 BAR": four, or the host's bar on the grid
-    TimingEvents timing;
-    bool timingSaysWaiting = false;   // the input passed at the end of the last block's events
-    brakkle::InputHistory history;
-
-    // Fills, running free
-    int freePassLeft = 0;           // samples of input that pass before the next cycle
-    int freeGateRest = 0;           // what is left of a gated cycle's period after its gate
-    std::int64_t freeCycleCount = 0;  // cycles since playback started, repeated or not
-    bool freeInputPassed = false;   // the input passed since the last cycle started
-    bool freshPlayback = true;      // no free-running block since playback started
-    brakkle::Crossfade handOver;
+    brakkle::CycleTiming timing;
+    brakkle::SlicePlayer player;
+    brakkle::BlockPlan plan;
 
     JUCE_DECLARE_NON_COPYABLE (StutterEngine)
 };

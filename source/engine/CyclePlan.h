@@ -1,0 +1,113 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+namespace brakkle
+{
+
+/** The handshake between the two halves of the engine: CycleTiming decides
+    *when* each stretch of a block does what, SlicePlayer decides *how* it
+    sounds. The timing writes a plan for the block (or the first part of it)
+    as a short list of steps, each at a frame of the block; the player walks
+    the block, applies each step when it reaches its frame and plays the
+    frames between them. Between steps either a cycle runs (it records, then
+    repeats its slice) or the input passes unchanged.
+
+    Plain values only: no audio, no allocation. */
+
+/** One cycle, as the timing hands it to the player when it starts. */
+struct CycleSpec
+{
+    int sliceLength = 0;          // samples the slice holds
+    int period = 0;               // samples from the cycle's start to where it ends
+    int nominalPeriod = 0;        // the refresh setting's own period: a slice shorter than it is shaped
+    bool entersFromInput = false; // its first fade crossfades from the passing input
+    bool exitsIntoInput = false;  // its last fade crossfades into the passing input
+    double line = std::numeric_limits<double>::quiet_NaN();   // the song position it starts on (quarter notes); NaN off the grid
+};
+
+/** Where the timing of a block changed, for pictures of a render: a cycle's
+    start (a fresh slice; negative frames for a cycle taken up from before the
+    block), a repeat's start, where the input began or ended passing while
+    playing (Grid Lock waiting for a line, a fill's lead-in, gate or skipped
+    cycle), where a cycle's gate ended and where a cycle that chance skips
+    began. */
+struct TimingEvent
+{
+    enum class Kind : std::uint8_t { cycleStart, repeatStart, inputPasses, inputEnds, gateEnds, cycleSkipped };
+    Kind kind;
+    int frame;
+};
+
+/** At most `capacity` events a block are kept. */
+struct TimingEvents
+{
+    static constexpr int capacity = 64;
+    std::array<TimingEvent, capacity> events {};
+    int count = 0;
+
+    void add (TimingEvent::Kind kind, int frame) noexcept
+    {
+        if (count < capacity)
+            events[(std::size_t) count++] = { kind, frame };
+    }
+
+    const TimingEvent* begin() const noexcept { return events.data(); }
+    const TimingEvent* end() const noexcept { return events.data() + count; }
+};
+
+/** One thing that happens at a frame of the block. */
+struct PlanStep
+{
+    enum class Kind : std::uint8_t
+    {
+        startCycle,          // a fresh cycle (`cycle`) starts recording at this frame
+        takeUpCycle,         // the cycle that began `samplesAgo` before the block goes on from here;
+                             // what it recorded then comes from the kept input
+        retimeCycle,         // the running cycle now ends after `cycle.period` samples from its start,
+                             // with `cycle.entersFromInput` and `cycle.exitsIntoInput`
+        cutCycle,            // the running cycle stops here: what it would have played fades out
+                             // over the next frames while what follows fades in
+        crossfadeFromInput,  // the input that was passing fades out over the next frames while what follows fades in
+        dropCrossfade,       // a crossfade under way ends at once
+        passInput,           // from here the input passes unchanged
+        mark                 // a timing mark for pictures (`markKind`)
+    };
+
+    Kind kind = Kind::passInput;
+    int frame = 0;
+    CycleSpec cycle {};
+    int samplesAgo = 0;
+    TimingEvent::Kind markKind = TimingEvent::Kind::cycleStart;
+};
+
+/** The steps for frames [begin, end) of a block, in order of their frames. A
+    block with more steps than fit is planned in parts: the timing stops at a
+    frame where nothing happens and the player plays up to it. */
+struct BlockPlan
+{
+    static constexpr int capacity = 32;
+    std::array<PlanStep, capacity> steps {};
+    int count = 0;
+    int begin = 0;
+    int end = 0;
+
+    /** Starts a new part of the block at `frame`. */
+    void restartAt (int frame) noexcept { count = 0; begin = end = frame; }
+
+    /** Room for the most steps one moment of the timing writes. */
+    bool hasRoom() const noexcept { return count <= capacity - stepsPerMoment; }
+
+    void add (const PlanStep& step) noexcept
+    {
+        if (count < capacity)
+            steps[(std::size_t) count++] = step;
+    }
+
+    static constexpr int stepsPerMoment = 6;
+};
+
+} // namespace brakkle

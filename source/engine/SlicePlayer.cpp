@@ -1,0 +1,513 @@
+#include "SlicePlayer.h"
+
+#include "SoftClip.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace brakkle
+{
+
+namespace
+{
+    constexpr float edgeFadeSeconds = 0.01f;
+    constexpr float cachedSliceSeconds = 0.5f;
+
+    /** The bytes juce::AudioBuffer<float>::setSize asks for to hold this many
+        channels and samples: each channel rounded up to whole groups of four
+        samples, after the list of channel pointers (one more than the channels,
+        rounded up to 16 bytes), and 32 bytes to spare. A resize that keeps its
+        storage (avoidReallocating) reallocates only when this outgrows it. */
+    size_t sliceStorageBytes (int channels, int samples) noexcept
+    {
+        const auto samplesPerChannel = ((size_t) samples + 3) & ~(size_t) 3;
+        const auto channelList = (((size_t) channels + 1) * sizeof (float*) + 15) & ~(size_t) 15;
+        return (size_t) channels * samplesPerChannel * sizeof (float) + channelList + 32;
+    }
+}
+
+int SlicePlayer::fadeLengthAt (float rate) noexcept
+{
+    return (int) (rate * edgeFadeSeconds);
+}
+
+//==============================================================================
+void SlicePlayer::prepare (const juce::dsp::ProcessSpec& spec, int longestSlice)
+{
+    const auto rate = (float) spec.sampleRate;
+    if (std::isfinite (rate) && rate > 0.0f)
+        sampleRate = rate;
+
+    numChannels = (int) spec.numChannels;
+
+    // Kept designs and gains cover slices up to half a second: those repeat most.
+    tone.prepare (sampleRate, (int) (sampleRate * cachedSliceSeconds));
+    tailTone.prepare (sampleRate, 0);
+    reserveSliceStorage (longestSlice);
+
+    history.prepare (numChannels, (int) spec.maximumBlockSize);
+    handOver.prepare (numChannels, fadeLengthAt (sampleRate));
+    cycle.entersFromInput = cycle.exitsIntoInput = false;
+}
+
+void SlicePlayer::reserveSliceStorage (int longestSlice)
+{
+    // Room for the longest slice the timing may ask for, so that slice starts
+    // while playing never need to allocate; and never less than the slice in
+    // use, which is kept whole until its next start.
+    const int samplesNeeded = juce::jmax (longestSlice, sliceBuffer.getNumSamples());
+    const int channelsNeeded = juce::jmax (numChannels, sliceBuffer.getNumChannels());
+    const auto bytesNeeded = sliceStorageBytes (channelsNeeded, samplesNeeded);
+
+    if (bytesNeeded <= reservedSliceBytes || channelsNeeded == 0)
+        return;
+
+    // Grow the storage, sized the way the slice's own resizes size it, but keep
+    // the slice as it is.
+    juce::AudioBuffer<float> grown;
+    grown.setSize (channelsNeeded, samplesNeeded);
+    grown.clear();
+
+    for (int c = 0; c < sliceBuffer.getNumChannels(); ++c)
+        grown.copyFrom (c, 0, sliceBuffer, c, 0, sliceBuffer.getNumSamples());
+
+    grown.setSize (sliceBuffer.getNumChannels(), sliceBuffer.getNumSamples(), true, false, true);
+    sliceBuffer = std::move (grown);
+    reservedSliceBytes = bytesNeeded;
+}
+
+void SlicePlayer::stop (const CycleSpec& primed) noexcept
+{
+    handOver.cancel();
+    history.forget();
+    startCycle (primed);
+}
+
+void SlicePlayer::beginBlock (const juce::AudioBuffer<float>& input, bool keepInput) noexcept
+{
+    keptThisBlock = keepInput;
+
+    if (keepInput)
+        history.capture (input);
+    else
+        history.forget();
+}
+
+void SlicePlayer::endBlock (juce::AudioBuffer<float>& buffer) noexcept
+{
+    if (handOver.isActive())
+    {
+        if (history.capturedCurrent())
+            handOver.apply (buffer.getArrayOfWritePointers(), history.current(),
+                            juce::jmin (buffer.getNumChannels(), history.numChannels()), buffer.getNumSamples());
+        else
+            handOver.cancel();
+    }
+
+    if (keptThisBlock)
+        history.endBlock();
+}
+
+//==============================================================================
+void SlicePlayer::play (juce::AudioBuffer<float>& buffer, const BlockPlan& plan) noexcept
+{
+    int j = plan.begin;
+
+    for (int s = 0;;)
+    {
+        while (s < plan.count && plan.steps[(size_t) s].frame <= j)
+            apply (plan.steps[(size_t) s++]);
+
+        const int next = s < plan.count ? plan.steps[(size_t) s].frame : plan.end;
+
+        if (next > j && playing)
+            playFrames (buffer, j, next);
+
+        j = juce::jmax (j, next);
+
+        if (s >= plan.count && j >= plan.end)
+            return;
+    }
+}
+
+void SlicePlayer::apply (const PlanStep& step) noexcept
+{
+    using Kind = PlanStep::Kind;
+
+    switch (step.kind)
+    {
+        case Kind::startCycle:         startCycle (step.cycle); break;
+        case Kind::takeUpCycle:        takeUpCycle (step.cycle, step.samplesAgo); break;
+        case Kind::cutCycle:           cutCycle(); break;
+        case Kind::crossfadeFromInput: handOver.beginFromInput (fadeLength); break;
+        case Kind::dropCrossfade:      handOver.cancel(); break;
+        case Kind::passInput:          playing = false; break;
+        case Kind::mark:               events.add (step.markKind, step.frame); break;
+        case Kind::retimeCycle:
+            cycle.period = step.cycle.period;
+            cycle.entersFromInput = step.cycle.entersFromInput;
+            cycle.exitsIntoInput = step.cycle.exitsIntoInput;
+            break;
+    }
+}
+
+void SlicePlayer::startCycle (const CycleSpec& newCycle) noexcept
+{
+    if (numChannels > 0 && newCycle.sliceLength > 0)
+    {
+        // Reuses the reserved storage; only a slice longer than the reserve allocates.
+        sliceBuffer.setSize (numChannels, newCycle.sliceLength, false, false, true);
+        reservedSliceBytes = juce::jmax (reservedSliceBytes, sliceStorageBytes (numChannels, newCycle.sliceLength));
+    }
+
+    sliceBuffer.clear();
+    writePosition = 0;
+    playPosition = 0;
+    fadeLength = fadeLengthAt (sampleRate);
+    counter = 0;
+    cycle = newCycle;
+    playing = true;
+}
+
+void SlicePlayer::takeUpCycle (const CycleSpec& newCycle, int samplesAgo) noexcept
+{
+    // The cycle that began samplesAgo before this block: what it recorded then
+    // comes from the kept input, and it goes on from there.
+    startCycle (newCycle);
+
+    const int length = sliceBuffer.getNumSamples();
+    const int recorded = juce::jmin (samplesAgo, length);
+    const int first = history.previousLength() - samplesAgo;
+
+    for (int c = 0; c < sliceBuffer.getNumChannels(); ++c)
+        for (int k = 0; k < recorded; ++k)
+            sliceBuffer.setSample (c, k, history.previous (c, first + k));
+
+    events.add (TimingEvent::Kind::cycleStart, -samplesAgo);
+    writePosition = recorded;
+    playPosition = length > 0 && samplesAgo > length ? (samplesAgo - length) % length : 0;
+    counter = samplesAgo;
+}
+
+//==============================================================================
+void SlicePlayer::cutCycle() noexcept
+{
+    // The running cycle, cut where it was, fades out over the next frames as it
+    // would have gone on, while what follows fades in.
+    const int length = sliceBuffer.getNumSamples();
+    const bool shaped = length < cycle.nominalPeriod;
+
+    if (! playing || counter >= cycle.period)
+        return;   // nothing runs, or it ended right here, already faded out
+
+    handOver.begin (fadeLength);
+
+    if (shaped && ! tone.read().isNeutral())
+    {
+        writeTonedTail (shaped);
+        return;
+    }
+
+    int write = writePosition, play = playPosition, count = counter;
+
+    for (int i = 0; i < juce::jmin (fadeLength, handOver.capacity()); ++i, ++count)
+    {
+        if (count >= cycle.period || length == 0)
+            break;   // it would have ended here, faded out
+
+        if (play >= length)
+            play = 0;
+
+        const float share = inputShareAt (count, shaped);
+
+        if (write < length || ! shaped)
+        {
+            // Recording, or an unshaped cycle passing the input.
+            const bool faded = shaped && fadesRecordingOut();
+            const float gain = shaped ? edgeGain (write, length) : 1.0f;
+            handOver.setInputShare (i, gain * (faded ? refreshGainAt (count) : 1.0f) + share);
+            ++write;
+        }
+        else
+        {
+            const float edge = edgeGain (play, length), beforeRefresh = refreshGainAt (count);
+            for (int c = 0; c < sliceBuffer.getNumChannels(); ++c)
+                handOver.setTail (c, i, limitUnit (sliceBuffer.getSample (c, play) * edge) * beforeRefresh);
+            handOver.setInputShare (i, share);
+            ++play;
+        }
+    }
+}
+
+void SlicePlayer::writeTonedTail (bool shaped) noexcept
+{
+    // The tail of a shaped cycle with its tone stage at work goes on through a
+    // copy of that stage, so the filter, fade and widener carry on into the
+    // crossfade. Recording frames hear the block's kept input; past the block
+    // (a crossfade longer than it) they pass the input with their fades only.
+    tailTone.copyStateFrom (tone);
+    const auto& settings = tailTone.read();
+    const int length = sliceBuffer.getNumSamples();
+    const int keptLength = history.capturedCurrent() ? history.currentLength() : 0;
+    const float* const* input = history.current();
+    const int inputChannels = history.numChannels();
+    const int sliceChannels = sliceBuffer.getNumChannels();
+    const int channels = juce::jmax (1, numChannels);
+    int write = writePosition, play = playPosition, count = counter;
+
+    for (int i = 0; i < juce::jmin (fadeLength, handOver.capacity()); ++i, ++count)
+    {
+        if (count >= cycle.period || length == 0)
+            break;
+
+        if (play >= length)
+            play = 0;
+
+        const float share = inputShareAt (count, shaped);
+        const bool recording = write < length;
+
+        if (recording && i >= keptLength)
+        {
+            handOver.setInputShare (i, edgeGain (write, length) * (fadesRecordingOut() ? refreshGainAt (count) : 1.0f) + share);
+            ++write;
+            continue;
+        }
+
+        const int position = recording ? write : play;
+        tailTone.update (position, length, settings);
+        const float edge = edgeGain (position, length);
+        const float beforeRefresh = ! recording || fadesRecordingOut() ? refreshGainAt (count) : 1.0f;
+
+        for (int c = 0; c < channels; ++c)
+        {
+            const float x = recording ? (c < inputChannels ? input[c][i] : 0.0f)
+                                      : (c < sliceChannels ? sliceBuffer.getSample (c, play) : 0.0f);
+            handOver.setTail (c, i, limitUnit (tailTone.process (x, c, settings) * edge) * beforeRefresh);
+        }
+
+        handOver.setInputShare (i, share);
+        ++(recording ? write : play);
+    }
+}
+
+//==============================================================================
+void SlicePlayer::playFrames (juce::AudioBuffer<float>& buffer, int from, int to) noexcept
+{
+    const int bufferChannels = buffer.getNumChannels();
+    auto* const* io = buffer.getArrayOfWritePointers();
+    auto* const* slice = sliceBuffer.getArrayOfWritePointers();
+    const int sliceChannels = sliceBuffer.getNumChannels();
+
+    for (int j = from; j < to; ++j)
+    {
+        if (counter == 0)
+            events.add (TimingEvent::Kind::cycleStart, j);
+
+        const int length = sliceBuffer.getNumSamples();
+
+        if (playPosition >= length)
+            playPosition = 0;
+
+        if (length == 0)
+        {
+            // Never prepared with any channels: nothing to record into.
+            ++counter;
+            continue;
+        }
+
+        const bool recording = writePosition < length;
+        // Shaping follows the refresh setting's own period, not where the grid ends this cycle.
+        const bool shaped = length < cycle.nominalPeriod;
+
+        if (! recording && playPosition == 0 && shaped)
+            events.add (TimingEvent::Kind::repeatStart, j);
+
+        if (! recording && ! shaped)
+        {
+            // An unshaped cycle that the grid makes longer than its slice: the
+            // input goes on passing, nothing repeats.
+            const int run = juce::jmax (1, juce::jmin (to - j, cycle.period - counter));
+            counter += run;
+            j += run - 1;
+            continue;
+        }
+
+        const auto& frameTone = tone.read();
+        const bool neutral = frameTone.isNeutral();
+        const int position = recording ? writePosition : playPosition;
+
+        // Stretches that need no tone shaping and no fade are copied in one go.
+        if (const int run = plainRunLength (to - j, recording, shaped && neutral, shaped, position, length); run > 0)
+        {
+            copyPlainRun (io, slice, bufferChannels, sliceChannels, j, run, recording, shaped);
+            j += run - 1;
+            continue;
+        }
+
+        if (shaped && ! neutral)
+            tone.update (position, length, frameTone);
+
+        // The edge envelope: on every repeated frame, and on recorded ones while
+        // the slice is shorter than the refresh period. Gains of exactly 1 leave
+        // samples untouched, so they stand in for "no fade here". Where the
+        // input passes before or after this cycle, it crossfades with it.
+        const bool enveloped = shaped || ! recording;
+        const float edge = enveloped ? edgeGain (position, length) : 1.0f;
+        const bool fadesBeforeRefresh = ! recording || (shaped && fadesRecordingOut());
+        const float beforeRefresh = fadesBeforeRefresh ? refreshGainAt (counter) : 1.0f;
+        const float inputShare = inputShareAt (counter, shaped);
+
+        for (int c = 0; c < bufferChannels; ++c)
+        {
+            // Channels the slice does not have (after a prepare with more channels,
+            // until the next slice start) are neither written nor read: they repeat silence.
+            const bool inSlice = c < sliceChannels;
+            const float x = io[c][j];
+            float s;
+
+            if (recording)
+            {
+                s = x;
+                if (inSlice)
+                    slice[c][position] = s;
+            }
+            else
+            {
+                s = inSlice ? slice[c][position] : 0.0f;
+            }
+
+            if (shaped)
+                s = neutral ? tone.passNeutral (s) : tone.process (s, c, frameTone);
+
+            if (enveloped)
+                s = limitUnit (s * edge) * beforeRefresh;
+
+            if (inputShare > 0.0f)
+                s += inputShare * x;
+
+            io[c][j] = s;
+        }
+
+        if (recording)
+            ++writePosition;
+        else
+            ++playPosition;
+
+        ++counter;
+    }
+}
+
+int SlicePlayer::plainRunLength (int framesLeft, bool recording, bool neutralTone, bool shaped, int position, int length) const noexcept
+{
+    // A plain frame is either a recording that passes unshaped (the slice is not
+    // shorter than the refresh period), or a shaped frame whose tone stage is
+    // neutral and whose fades are all at unity.
+    if (! (neutralTone || (recording && ! shaped)))
+        return 0;
+
+    int run = juce::jmin (framesLeft, cycle.period - counter, length - position);
+
+    if (shaped || ! recording)
+    {
+        if (position < fadeLength)
+            return 0;
+        run = juce::jmin (run, length - fadeLength - position + 1);
+
+        if (! recording || fadesRecordingOut())
+            run = juce::jmin (run, cycle.period - fadeLength - counter + 1);
+
+        // The crossfade from the input at a cycle's start.
+        if (cycle.entersFromInput && counter < fadeLength)
+            return 0;
+    }
+
+    return juce::jmax (0, run);
+}
+
+void SlicePlayer::copyPlainRun (float* const* io, float* const* slice, int bufferChannels, int sliceChannels,
+                                int start, int run, bool recording, bool shaped) noexcept
+{
+    auto& position = recording ? writePosition : playPosition;
+
+    for (int c = 0; c < bufferChannels; ++c)
+    {
+        float* out = io[c] + start;
+        const bool inSlice = c < sliceChannels;
+
+        if (recording)
+        {
+            if (inSlice)
+                std::copy (out, out + run, slice[c] + position);
+        }
+        else if (inSlice)
+        {
+            std::copy (slice[c] + position, slice[c] + position + run, out);
+        }
+        else
+        {
+            // A channel the slice does not have repeats silence.
+            std::fill (out, out + run, 0.0f);
+        }
+
+        // With a neutral tone stage the chain only limits; the fades are at unity.
+        if (shaped)
+            for (int j = 0; j < run; ++j)
+                out[j] = limitUnit (out[j]);
+    }
+
+    // The widener's delay line still hears every shaped sample, in frame and channel order.
+    if (shaped)
+        tone.pushNeutralFrames (io, bufferChannels, start, run);
+
+    position += run;
+    counter += run;
+}
+
+//==============================================================================
+float SlicePlayer::edgeGain (int position, int length) const noexcept
+{
+    // The fade-in is tested first: a slice shorter than two fades steps from
+    // the fade-in straight into the later part of the fade-out.
+    const int f = fadeLength;
+
+    if (position < f)
+        return (float) position / (float) f;
+
+    if (position > length - f)
+        return 1.0f - (float) (position - (length - f)) / (float) f;
+
+    return 1.0f;
+}
+
+float SlicePlayer::refreshGainAt (int count) const noexcept
+{
+    // The last frames before the cycle's end fade toward silence.
+    const int f = fadeLength;
+    const int fadeStart = cycle.period - f;
+
+    if (count > fadeStart)
+        return 1.0f - (float) (count - fadeStart) / (float) f;
+
+    return 1.0f;
+}
+
+float SlicePlayer::inputShareAt (int count, bool shaped) const noexcept
+{
+    // How much of the passing input joins a shaped cycle's own output: it fades
+    // out while the cycle's first recording fades in after a wait, and fades in
+    // while the cycle fades out before one. Unshaped cycles are the input already.
+    if (! shaped || fadeLength <= 0)
+        return 0.0f;
+
+    float share = 0.0f;
+
+    if (cycle.entersFromInput && count < fadeLength)
+        share += 1.0f - (float) count / (float) fadeLength;
+
+    if (cycle.exitsIntoInput && count > cycle.period - fadeLength)
+        share += 1.0f - refreshGainAt (count);
+
+    return share;
+}
+
+} // namespace brakkle

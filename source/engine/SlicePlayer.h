@@ -1,0 +1,98 @@
+#pragma once
+
+#include "CyclePlan.h"
+#include "CycleTiming.h"
+#include "HandOver.h"
+#include "ToneStage.h"
+
+#include <juce_audio_basics/juce_audio_basics.h>
+#include <juce_dsp/juce_dsp.h>
+
+namespace brakkle
+{
+
+/** How a cycle sounds: records the slice, repeats it, shapes it with the edge
+    fades, the fade before the cycle's end and the tone stage, and crossfades
+    where the timing hands over between a cycle and the passing input. It plays
+    the plan CycleTiming writes (CyclePlan.h) and decides nothing about when.
+
+    Between steps it either plays the running cycle or leaves the buffer as it
+    is (the input passes). */
+class SlicePlayer
+{
+public:
+    explicit SlicePlayer (const ToneControls& toneControls) noexcept : tone (toneControls), tailTone (toneControls) {}
+
+    /** Sizes everything for the spec, with slice storage for slices up to
+        `longestSlice` samples. The running cycle is kept: a new rate or
+        channel count reaches the slice at its next start. */
+    void prepare (const juce::dsp::ProcessSpec& spec, int longestSlice);
+
+    /** Stopped: the slice is discarded, crossfades and kept input end, and
+        `primed` is ready to record on the first playing sample. */
+    void stop (const CycleSpec& primed) noexcept;
+
+    /** A block starts: its input is kept (for cycles a jump takes up and for
+        crossfades) or, running free, nothing is kept. */
+    void beginBlock (const juce::AudioBuffer<float>& input, bool keepInput) noexcept;
+    KeptInput keptInput() const noexcept { return { history.previousLength(), history.capturedCurrent() }; }
+
+    /** Plays frames [plan.begin, plan.end) of the block, applying each step at its frame. */
+    void play (juce::AudioBuffer<float>& buffer, const BlockPlan& plan) noexcept;
+
+    /** The block is over: crossfades under way are blended into its first samples. */
+    void endBlock (juce::AudioBuffer<float>& buffer) noexcept;
+
+    void clearMarks() noexcept { events.count = 0; }
+    const TimingEvents& marks() const noexcept { return events; }
+
+    int sliceLength() const noexcept { return sliceBuffer.getNumSamples(); }
+    bool isPlayingCycle() const noexcept { return playing; }
+
+    /** The length of the edge fades and the crossfades at this rate. */
+    static int fadeLengthAt (float sampleRate) noexcept;
+
+private:
+    void apply (const PlanStep& step) noexcept;
+    void startCycle (const CycleSpec& cycle) noexcept;
+    void takeUpCycle (const CycleSpec& cycle, int samplesAgo) noexcept;
+    void cutCycle() noexcept;
+    void writeTonedTail (bool shaped) noexcept;
+    void reserveSliceStorage (int longestSlice);
+
+    void playFrames (juce::AudioBuffer<float>& buffer, int from, int to) noexcept;
+    int plainRunLength (int framesLeft, bool recording, bool neutralTone, bool shaped, int position, int length) const noexcept;
+    void copyPlainRun (float* const* io, float* const* slice, int bufferChannels, int sliceChannels,
+                       int start, int run, bool recording, bool shaped) noexcept;
+
+    float edgeGain (int position, int length) const noexcept;
+    float refreshGainAt (int count) const noexcept;
+    float inputShareAt (int count, bool shaped) const noexcept;
+
+    /** The grid ends this cycle before its slice is fully recorded (a period
+        that starts again at a bar line): the fade before the next slice start
+        then also shapes the recording, so the cut is click-free. */
+    bool endsBeforeSliceIsFull() const noexcept { return cycle.period < sliceBuffer.getNumSamples(); }
+    bool fadesRecordingOut() const noexcept { return endsBeforeSliceIsFull() || cycle.exitsIntoInput; }
+
+    float sampleRate = 44100.0f;
+    int numChannels = 0;
+
+    juce::AudioBuffer<float> sliceBuffer;
+    size_t reservedSliceBytes = 0;   // what the slice storage holds without reallocating
+    CycleSpec cycle {};
+    bool playing = false;            // a cycle runs (else the input passes)
+    int writePosition = 0;
+    int playPosition = 0;
+    int counter = 0;                 // samples since the cycle started
+    int fadeLength = 0;
+
+    ToneStage tone;
+    ToneStage tailTone;              // carries the tone of a cut cycle's tail
+    InputHistory history;
+    Crossfade handOver;
+    bool keptThisBlock = false;
+    TimingEvents events;
+};
+
+} // namespace brakkle
