@@ -6,7 +6,11 @@
 #include "support/HostedBrakkle.h"
 #include "support/Signals.h"
 
+#include "processor/ParameterIds.h"
+
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 TEST (HostedRealtime, ProcessingAllocatesNothingUnderAutomationAndTransport)
 {
@@ -55,5 +59,47 @@ TEST (HostedRealtime, ProcessingAllocatesNothingUnderAutomationAndTransport)
         }
 
         EXPECT_EQ (allocations, 0);
+    }
+}
+
+TEST (HostedRealtime, SlowTemposGrowTheSliceWithoutAllocating)
+{
+    // "2 BARS" at 40 and 20 BPM is 12 and 24 s, longer than the storage an
+    // instance sets aside (8 s, "2 BARS" at 60 BPM): the first such slice is cut
+    // to what is held while a larger store is made off the audio thread, so no
+    // process call allocates. Two whole cycles at each tempo.
+    using brakkle::test::setPlain;
+
+    for (double bpm : { 40.0, 20.0 })
+    {
+        SCOPED_TRACE (bpm);
+        auto plugin = brakkle::test::loadBrakkle (2, 44100.0, 512);
+        ASSERT_NE (plugin, nullptr);
+        setPlain (*plugin, ParameterIds::stutterTimeBpm, 19.0f);   // "2 BARS"
+        setPlain (*plugin, ParameterIds::refreshTimeBpm, 19.0f);
+        plugin->transport().bpm = bpm;
+
+        const auto source = brakkle::test::noise (2, 512, 9);
+        auto block = source;
+        plugin->transport().playing = false;
+        for (int i = 0; i < 20; ++i)
+            plugin->process (block);
+        plugin->transport().playing = true;
+
+        const int blocks = (int) (2 * 8 * 60.0 / bpm * 44100.0 / 512.0) + 10;
+        long allocations = 0;
+        bool finite = true;
+
+        for (int i = 0; i < blocks; ++i)
+        {
+            block.makeCopyOf (source, true);
+            brakkle::test::ScopedAllocationCount counter;
+            plugin->process (block);
+            allocations += counter.count();
+            finite = finite && std::isfinite (block.getMagnitude (0, block.getNumSamples()));
+        }
+
+        EXPECT_EQ (allocations, 0);
+        EXPECT_TRUE (finite);
     }
 }

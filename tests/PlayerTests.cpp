@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -66,23 +67,32 @@ namespace
     float ratio (int a, int b) { return (float) a / (float) b; }
     float clampUnit (float x) { return x < -1.0f ? -1.0f : (x > 1.0f ? 1.0f : x); }
 
+    // A slice shorter than two fades fades over its halves; the fade before a
+    // cycle's end and the input's shares are no longer than that, nor than half
+    // the cycle.
+    int edgeFade (int L) { return std::min (F, L / 2); }
+    int handOverFade (const CycleSpec& c) { return std::min (edgeFade (c.sliceLength), c.period / 2); }
+
     float edge (int p, int L)
     {
-        if (p < F) return ratio (p, F);
-        if (p > L - F) return 1.0f - ratio (p - (L - F), F);
+        const int f = edgeFade (L);
+        if (p < f) return ratio (p, f);
+        if (p > L - f) return 1.0f - ratio (p - (L - f), f);
         return 1.0f;
     }
 
-    float beforeEnd (int count, int period)
+    float beforeEnd (int count, const CycleSpec& c)
     {
-        return count > period - F ? 1.0f - ratio (count - (period - F), F) : 1.0f;
+        const int f = handOverFade (c);
+        return count > c.period - f ? 1.0f - ratio (count - (c.period - f), f) : 1.0f;
     }
 
     float inputShare (int count, const CycleSpec& c)
     {
+        const int f = handOverFade (c);
         float share = 0.0f;
-        if (c.entersFromInput && count < F) share += 1.0f - ratio (count, F);
-        if (c.exitsIntoInput && count > c.period - F) share += 1.0f - beforeEnd (count, c.period);
+        if (c.entersFromInput && count < f) share += 1.0f - ratio (count, f);
+        if (c.exitsIntoInput && count > c.period - f) share += 1.0f - beforeEnd (count, c);
         return share;
     }
 
@@ -114,7 +124,7 @@ namespace
         const bool recording = count < L;
         const int p = recording ? count : (count - L) % L;
         const float s = in.getSample (ch, r.start + p);
-        const float before = ! recording || fadesRecording (c) ? beforeEnd (count, c.period) : 1.0f;
+        const float before = ! recording || fadesRecording (c) ? beforeEnd (count, c) : 1.0f;
         float out = clampUnit (toned (s, p, L, fadeMix) * edge (p, L)) * before;
         if (const float share = inputShare (count, c); share > 0.0f)
             out += share * x;
@@ -132,10 +142,10 @@ namespace
         if (! shapedCycle (c))
             return { 0.0f, 1.0f };
         if (count < L)
-            return { 0.0f, edge (count, L) * (fadesRecording (c) ? beforeEnd (count, c.period) : 1.0f) + inputShare (count, c) };
+            return { 0.0f, edge (count, L) * (fadesRecording (c) ? beforeEnd (count, c) : 1.0f) + inputShare (count, c) };
 
         const int p = (count - L) % L;
-        return { clampUnit (in.getSample (ch, r.start + p) * edge (p, L)) * beforeEnd (count, c.period), inputShare (count, c) };
+        return { clampUnit (in.getSample (ch, r.start + p) * edge (p, L)) * beforeEnd (count, c), inputShare (count, c) };
     }
 
     juce::AudioBuffer<float> expectedFor (const Row& row, const juce::AudioBuffer<float>& in)

@@ -98,6 +98,10 @@ void CycleTiming::beginBlock (const BlockReport& newReport, const TimingSettings
         return;
     }
 
+    // The host's tempo holds from the block's first sample, before any cycle starts.
+    if (report.numSamples > 0)
+        adoptTempo();
+
     if (isWaiting() || now == Situation::runningOnGrid)
         leaveGrid (plan);
 
@@ -161,11 +165,6 @@ int CycleTiming::runCycles (int first, BlockPlan& plan) noexcept
             if (grid.isLocked() ? ! beginNextGridCycle (j, plan) : ! beginNextFreeCycle (j, plan))
                 return j;
         }
-
-        // The tempo is adopted after the first frame's refresh test: a cycle
-        // that starts right there keeps the tempo adopted before.
-        if (j == first)
-            adoptTempo();
 
         const int run = std::min (numSamples - j, period - counter);
         counter += run;
@@ -255,8 +254,9 @@ void CycleTiming::retime (BlockPlan& plan, int at) const noexcept
 void CycleTiming::beginFreePlayback (BlockPlan& plan) noexcept
 {
     // armed -> runningFree or passingFree. The first cycle starts a fill's
-    // offset into the first period; until then the input passes.
-    const bool fresh = counter >= period;
+    // offset into the first period; until then the input passes. The cycle a
+    // stop made ready starts afresh, at the tempo the host plays now.
+    const bool fresh = counter >= period || counter == 0;
     if (fresh)
         resetCycle();
 

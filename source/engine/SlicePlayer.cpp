@@ -12,18 +12,6 @@ namespace
 {
     constexpr float edgeFadeSeconds = 0.01f;
     constexpr float cachedSliceSeconds = 0.5f;
-
-    /** The bytes juce::AudioBuffer<float>::setSize asks for to hold this many
-        channels and samples: each channel rounded up to whole groups of four
-        samples, after the list of channel pointers (one more than the channels,
-        rounded up to 16 bytes), and 32 bytes to spare. A resize that keeps its
-        storage (avoidReallocating) reallocates only when this outgrows it. */
-    size_t sliceStorageBytes (int channels, int samples) noexcept
-    {
-        const auto samplesPerChannel = ((size_t) samples + 3) & ~(size_t) 3;
-        const auto channelList = (((size_t) channels + 1) * sizeof (float*) + 15) & ~(size_t) 15;
-        return (size_t) channels * samplesPerChannel * sizeof (float) + channelList + 32;
-    }
 }
 
 int SlicePlayer::fadeLengthAt (float rate) noexcept
@@ -43,37 +31,14 @@ void SlicePlayer::prepare (const juce::dsp::ProcessSpec& spec, int longestSlice)
     // Kept designs and gains cover slices up to half a second: those repeat most.
     tone.prepare (sampleRate, (int) (sampleRate * cachedSliceSeconds));
     tailTone.prepare (sampleRate, 0);
-    reserveSliceStorage (longestSlice);
+    // Room for the longest slice the timing may ask for at the current tempo,
+    // so that slice starts while playing need not wait for more; the slice in
+    // use is kept whole until its next start.
+    storage.reserve (numChannels, longestSlice);
 
     history.prepare (numChannels, (int) spec.maximumBlockSize);
     handOver.prepare (numChannels, fadeLengthAt (sampleRate));
     cycle.entersFromInput = cycle.exitsIntoInput = false;
-}
-
-void SlicePlayer::reserveSliceStorage (int longestSlice)
-{
-    // Room for the longest slice the timing may ask for, so that slice starts
-    // while playing never need to allocate; and never less than the slice in
-    // use, which is kept whole until its next start.
-    const int samplesNeeded = juce::jmax (longestSlice, sliceBuffer.getNumSamples());
-    const int channelsNeeded = juce::jmax (numChannels, sliceBuffer.getNumChannels());
-    const auto bytesNeeded = sliceStorageBytes (channelsNeeded, samplesNeeded);
-
-    if (bytesNeeded <= reservedSliceBytes || channelsNeeded == 0)
-        return;
-
-    // Grow the storage, sized the way the slice's own resizes size it, but keep
-    // the slice as it is.
-    juce::AudioBuffer<float> grown;
-    grown.setSize (channelsNeeded, samplesNeeded);
-    grown.clear();
-
-    for (int c = 0; c < sliceBuffer.getNumChannels(); ++c)
-        grown.copyFrom (c, 0, sliceBuffer, c, 0, sliceBuffer.getNumSamples());
-
-    grown.setSize (sliceBuffer.getNumChannels(), sliceBuffer.getNumSamples(), true, false, true);
-    sliceBuffer = std::move (grown);
-    reservedSliceBytes = bytesNeeded;
 }
 
 void SlicePlayer::stop (const CycleSpec& primed) noexcept
@@ -153,14 +118,13 @@ void SlicePlayer::apply (const PlanStep& step) noexcept
 
 void SlicePlayer::startCycle (const CycleSpec& newCycle) noexcept
 {
+    // A slice longer than the storage holds is cut to what it holds, once: a
+    // larger store is made off the audio thread for the slices that follow.
     if (numChannels > 0 && newCycle.sliceLength > 0)
-    {
-        // Reuses the reserved storage; only a slice longer than the reserve allocates.
-        sliceBuffer.setSize (numChannels, newCycle.sliceLength, false, false, true);
-        reservedSliceBytes = juce::jmax (reservedSliceBytes, sliceStorageBytes (numChannels, newCycle.sliceLength));
-    }
+        storage.startSlice (numChannels, newCycle.sliceLength);
+    else
+        storage.slice().clear();
 
-    sliceBuffer.clear();
     writePosition = 0;
     playPosition = 0;
     fadeLength = fadeLengthAt (sampleRate);
@@ -175,13 +139,13 @@ void SlicePlayer::takeUpCycle (const CycleSpec& newCycle, int samplesAgo) noexce
     // comes from the kept input, and it goes on from there.
     startCycle (newCycle);
 
-    const int length = sliceBuffer.getNumSamples();
+    const int length = storage.slice().getNumSamples();
     const int recorded = juce::jmin (samplesAgo, length);
     const int first = history.previousLength() - samplesAgo;
 
-    for (int c = 0; c < sliceBuffer.getNumChannels(); ++c)
+    for (int c = 0; c < storage.slice().getNumChannels(); ++c)
         for (int k = 0; k < recorded; ++k)
-            sliceBuffer.setSample (c, k, history.previous (c, first + k));
+            storage.slice().setSample (c, k, history.previous (c, first + k));
 
     events.add (TimingEvent::Kind::cycleStart, -samplesAgo);
     writePosition = recorded;
@@ -194,7 +158,7 @@ void SlicePlayer::cutCycle() noexcept
 {
     // The running cycle, cut where it was, fades out over the next frames as it
     // would have gone on, while what follows fades in.
-    const int length = sliceBuffer.getNumSamples();
+    const int length = storage.slice().getNumSamples();
     const bool shaped = length < cycle.nominalPeriod;
 
     if (! playing || counter >= cycle.period)
@@ -231,8 +195,8 @@ void SlicePlayer::cutCycle() noexcept
         else
         {
             const float edge = edgeGain (play, length), beforeRefresh = refreshGainAt (count);
-            for (int c = 0; c < sliceBuffer.getNumChannels(); ++c)
-                handOver.setTail (c, i, limitUnit (sliceBuffer.getSample (c, play) * edge) * beforeRefresh);
+            for (int c = 0; c < storage.slice().getNumChannels(); ++c)
+                handOver.setTail (c, i, limitUnit (storage.slice().getSample (c, play) * edge) * beforeRefresh);
             handOver.setInputShare (i, share);
             ++play;
         }
@@ -247,11 +211,11 @@ void SlicePlayer::writeTonedTail (bool shaped) noexcept
     // (a crossfade longer than it) they pass the input with their fades only.
     tailTone.copyStateFrom (tone);
     const auto& settings = tailTone.read();
-    const int length = sliceBuffer.getNumSamples();
+    const int length = storage.slice().getNumSamples();
     const int keptLength = history.capturedCurrent() ? history.currentLength() : 0;
     const float* const* input = history.current();
     const int inputChannels = history.numChannels();
-    const int sliceChannels = sliceBuffer.getNumChannels();
+    const int sliceChannels = storage.slice().getNumChannels();
     const int channels = juce::jmax (1, numChannels);
     int write = writePosition, play = playPosition, count = counter;
 
@@ -281,7 +245,7 @@ void SlicePlayer::writeTonedTail (bool shaped) noexcept
         for (int c = 0; c < channels; ++c)
         {
             const float x = recording ? (c < inputChannels ? input[c][i] : 0.0f)
-                                      : (c < sliceChannels ? sliceBuffer.getSample (c, play) : 0.0f);
+                                      : (c < sliceChannels ? storage.slice().getSample (c, play) : 0.0f);
             handOver.setTail (c, i, limitUnit (tailTone.process (x, c, settings) * edge) * beforeRefresh);
         }
 
@@ -295,15 +259,15 @@ void SlicePlayer::playFrames (juce::AudioBuffer<float>& buffer, int from, int to
 {
     const int bufferChannels = buffer.getNumChannels();
     auto* const* io = buffer.getArrayOfWritePointers();
-    auto* const* slice = sliceBuffer.getArrayOfWritePointers();
-    const int sliceChannels = sliceBuffer.getNumChannels();
+    auto* const* slice = storage.slice().getArrayOfWritePointers();
+    const int sliceChannels = storage.slice().getNumChannels();
 
     for (int j = from; j < to; ++j)
     {
         if (counter == 0)
             events.add (TimingEvent::Kind::cycleStart, j);
 
-        const int length = sliceBuffer.getNumSamples();
+        const int length = storage.slice().getNumSamples();
 
         if (playPosition >= length)
             playPosition = 0;
@@ -409,15 +373,17 @@ int SlicePlayer::plainRunLength (int framesLeft, bool recording, bool neutralTon
 
     if (shaped || ! recording)
     {
-        if (position < fadeLength)
+        const int edge = edgeFadeLength (length), handOver = handOverLength();
+
+        if (position < edge)
             return 0;
-        run = juce::jmin (run, length - fadeLength - position + 1);
+        run = juce::jmin (run, length - edge - position + 1);
 
         if (! recording || fadesRecordingOut())
-            run = juce::jmin (run, cycle.period - fadeLength - counter + 1);
+            run = juce::jmin (run, cycle.period - handOver - counter + 1);
 
         // The crossfade from the input at a cycle's start.
-        if (cycle.entersFromInput && counter < fadeLength)
+        if (cycle.entersFromInput && counter < handOver)
             return 0;
     }
 
@@ -464,11 +430,25 @@ void SlicePlayer::copyPlainRun (float* const* io, float* const* slice, int buffe
 }
 
 //==============================================================================
+int SlicePlayer::edgeFadeLength (int length) const noexcept
+{
+    // A slice shorter than two fades fades in over its first half and out over
+    // its second, so its envelope never steps.
+    return juce::jmin (fadeLength, length / 2);
+}
+
+int SlicePlayer::handOverLength() const noexcept
+{
+    // The fade before a cycle's end, and the input's share where the cycle meets
+    // the passing input: at most half the cycle, so that its way in and its way
+    // out never overlap, and never longer than the slice's own edge fades, so
+    // that the input fades out no faster than the recording fades in.
+    return juce::jmin (edgeFadeLength (storage.slice().getNumSamples()), cycle.period / 2);
+}
+
 float SlicePlayer::edgeGain (int position, int length) const noexcept
 {
-    // The fade-in is tested first: a slice shorter than two fades steps from
-    // the fade-in straight into the later part of the fade-out.
-    const int f = fadeLength;
+    const int f = edgeFadeLength (length);
 
     if (position < f)
         return (float) position / (float) f;
@@ -482,7 +462,7 @@ float SlicePlayer::edgeGain (int position, int length) const noexcept
 float SlicePlayer::refreshGainAt (int count) const noexcept
 {
     // The last frames before the cycle's end fade toward silence.
-    const int f = fadeLength;
+    const int f = handOverLength();
     const int fadeStart = cycle.period - f;
 
     if (count > fadeStart)
@@ -496,15 +476,17 @@ float SlicePlayer::inputShareAt (int count, bool shaped) const noexcept
     // How much of the passing input joins a shaped cycle's own output: it fades
     // out while the cycle's first recording fades in after a wait, and fades in
     // while the cycle fades out before one. Unshaped cycles are the input already.
-    if (! shaped || fadeLength <= 0)
+    const int f = handOverLength();
+
+    if (! shaped || f <= 0)
         return 0.0f;
 
     float share = 0.0f;
 
-    if (cycle.entersFromInput && count < fadeLength)
-        share += 1.0f - (float) count / (float) fadeLength;
+    if (cycle.entersFromInput && count < f)
+        share += 1.0f - (float) count / (float) f;
 
-    if (cycle.exitsIntoInput && count > cycle.period - fadeLength)
+    if (cycle.exitsIntoInput && count > cycle.period - f)
         share += 1.0f - refreshGainAt (count);
 
     return share;

@@ -3,6 +3,7 @@
 #include "CyclePlan.h"
 #include "CycleTiming.h"
 #include "HandOver.h"
+#include "SliceStorage.h"
 #include "ToneStage.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
@@ -46,7 +47,10 @@ public:
     void clearMarks() noexcept { events.count = 0; }
     const TimingEvents& marks() const noexcept { return events; }
 
-    int sliceLength() const noexcept { return sliceBuffer.getNumSamples(); }
+    int sliceLength() const noexcept { return storage.slice().getNumSamples(); }
+
+    /** The bytes the slice storage holds. */
+    std::size_t sliceBytesHeld() const noexcept { return storage.bytesHeld(); }
     bool isPlayingCycle() const noexcept { return playing; }
 
     /** The length of the edge fades and the crossfades at this rate. */
@@ -58,13 +62,14 @@ private:
     void takeUpCycle (const CycleSpec& cycle, int samplesAgo) noexcept;
     void cutCycle() noexcept;
     void writeTonedTail (bool shaped) noexcept;
-    void reserveSliceStorage (int longestSlice);
 
     void playFrames (juce::AudioBuffer<float>& buffer, int from, int to) noexcept;
     int plainRunLength (int framesLeft, bool recording, bool neutralTone, bool shaped, int position, int length) const noexcept;
     void copyPlainRun (float* const* io, float* const* slice, int bufferChannels, int sliceChannels,
                        int start, int run, bool recording, bool shaped) noexcept;
 
+    int edgeFadeLength (int length) const noexcept;
+    int handOverLength() const noexcept;
     float edgeGain (int position, int length) const noexcept;
     float refreshGainAt (int count) const noexcept;
     float inputShareAt (int count, bool shaped) const noexcept;
@@ -72,14 +77,13 @@ private:
     /** The grid ends this cycle before its slice is fully recorded (a period
         that starts again at a bar line): the fade before the next slice start
         then also shapes the recording, so the cut is click-free. */
-    bool endsBeforeSliceIsFull() const noexcept { return cycle.period < sliceBuffer.getNumSamples(); }
+    bool endsBeforeSliceIsFull() const noexcept { return cycle.period < storage.slice().getNumSamples(); }
     bool fadesRecordingOut() const noexcept { return endsBeforeSliceIsFull() || cycle.exitsIntoInput; }
 
     float sampleRate = 44100.0f;
     int numChannels = 0;
 
-    juce::AudioBuffer<float> sliceBuffer;
-    size_t reservedSliceBytes = 0;   // what the slice storage holds without reallocating
+    SliceStorage storage;            // the recorded slice
     CycleSpec cycle {};
     bool playing = false;            // a cycle runs (else the input passes)
     int writePosition = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+
 // A deliberately plain beat repeater, written line by line from the behaviour
 // Brakkle promises, with no optimisation at all: every frame designs all four
 // low-pass filters as new coefficient objects and computes both fade gains.
@@ -77,6 +79,16 @@ public:
 
         const int key = (int) (hostBpm * 100.0f);
 
+        // The host's tempo holds from the block's first sample, and the cycle a
+        // stop made ready starts with it.
+        if (buffer.getNumSamples() > 0)
+        {
+            if ((int) (bpm * 100.0f) != key)
+                bpm = hostBpm;
+            if (refreshCounter == 0)
+                refreshCounter = refreshPeriod;
+        }
+
         for (int j = 0; j < buffer.getNumSamples(); ++j)
         {
             if (refreshCounter >= refreshPeriod)
@@ -89,9 +101,6 @@ public:
             const int L = slice.getNumSamples();
             if (playPosition >= L)
                 playPosition = 0;
-
-            if ((int) (bpm * 100.0f) != key)
-                bpm = hostBpm;
 
             const bool recording = writePosition < L;
             const int p = recording ? writePosition : playPosition;
@@ -116,7 +125,10 @@ public:
                 if (L < refreshPeriod)
                     s = chain (s, c);
 
-                const int F = fadeLength;
+                // Slices shorter than two fades fade over their halves; the fade
+                // before the refresh is no longer than those, nor than half the cycle.
+                const int F = std::min (fadeLength, L / 2);
+                const int G = std::min (F, refreshPeriod / 2);
                 if (! recording || L < refreshPeriod)
                 {
                     if (p < F)
@@ -125,8 +137,8 @@ public:
                         s *= 1.0f - (float) (p - (L - F)) / (float) F;
                     s = juce::jlimit (-1.0f, 1.0f, s);
                 }
-                if (! recording && refreshCounter > refreshPeriod - F)
-                    s *= 1.0f - (float) (refreshCounter - (refreshPeriod - F)) / (float) F;
+                if (! recording && refreshCounter > refreshPeriod - G)
+                    s *= 1.0f - (float) (refreshCounter - (refreshPeriod - G)) / (float) G;
 
                 buffer.setSample (c, j, s);
             }

@@ -1,0 +1,192 @@
+// Changes a producer makes while playing, through the built bundle: each must
+// keep the cycles on tempo and every join click-free. The click measure is the
+// largest step between neighbouring output samples of a 0.5 sine at 110.3 Hz
+// (support/ClickMeasure.h), against the bound the hand-over tests share.
+
+#include "support/ClickMeasure.h"
+#include "support/HostedBrakkle.h"
+#include "support/Signals.h"
+
+#include "processor/ParameterIds.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <vector>
+
+using brakkle::test::ClickMeasure;
+using brakkle::test::loadBrakkle;
+using brakkle::test::setPlain;
+
+namespace
+{
+    constexpr double rate = 44100.0;
+
+    /** Frames where the output is exactly 0 while a constant level plays: the
+        first sample of every recording and every repeat (their edge fades start
+        from nothing). */
+    std::vector<int> silentFrames (const juce::AudioBuffer<float>& out, int from, int to)
+    {
+        std::vector<int> frames;
+        for (int i = from; i < to; ++i)
+            if (out.getSample (0, i) == 0.0f)
+                frames.push_back (i);
+        return frames;
+    }
+
+    juce::AudioBuffer<float> constant (int length, float level)
+    {
+        juce::AudioBuffer<float> audio (1, length);
+        juce::FloatVectorOperations::fill (audio.getWritePointer (0), level, length);
+        return audio;
+    }
+}
+
+TEST (Transitions, TheFirstCycleHasTheHostsTempo)
+{
+    // Running free, "1/8" slices in "1/4" cycles: every cycle, the first one
+    // included, has the tempo the host plays, from a fresh instance and after
+    // the tempo changed while the transport stood still. Lengths are the
+    // single-precision note lengths: 14700 and 29400 samples at 90 BPM, 10335
+    // and 20671 at 128.
+    struct Case
+    {
+        const char* name;
+        double bpm;
+        int slice, period;
+        bool stoppedAt120First;
+    };
+
+    const Case cases[] = {
+        { "a fresh instance at 90 BPM", 90.0, 14700, 29400, false },
+        { "a fresh instance at 128 BPM", 128.0, 10335, 20671, false },
+        { "90 BPM set while stopped after playing at 120", 90.0, 14700, 29400, true },
+        { "128 BPM set while stopped after playing at 120", 128.0, 10335, 20671, true },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        auto plugin = loadBrakkle (1, rate, 512);
+        ASSERT_NE (plugin, nullptr);
+        setPlain (*plugin, ParameterIds::stutterTimeBpm, 10.0f);   // "1/8"
+        setPlain (*plugin, ParameterIds::refreshTimeBpm, 13.0f);   // "1/4"
+
+        if (c.stoppedAt120First)
+        {
+            auto before = constant (512 * 40, 0.5f);
+            plugin->transport().bpm = 120.0;
+            brakkle::test::renderInBlocks (*plugin, before, { 512 });
+            plugin->transport().playing = false;
+            auto stopped = constant (512 * 4, 0.5f);
+            brakkle::test::renderInBlocks (*plugin, stopped, { 512 });
+            plugin->transport().playing = true;
+        }
+
+        plugin->transport().bpm = c.bpm;
+        const int total = 3 * c.period + 100;
+        const auto out = brakkle::test::renderInBlocks (*plugin, constant (total, 0.5f), { 512 });
+
+        std::vector<int> expected;
+        for (int cycle = 0; cycle < 3; ++cycle)
+            for (int repeat = 0; repeat * c.slice < c.period; ++repeat)
+                expected.push_back (cycle * c.period + repeat * c.slice);
+        expected.push_back (3 * c.period);
+
+        EXPECT_EQ (silentFrames (out, 0, total), expected);
+    }
+}
+
+TEST (Transitions, ShortSlicesRepeatWithoutClicks)
+{
+    // Slices shorter than two 10 ms fades fade over their halves: every repeat's
+    // envelope is continuous, from 10 ms up to 20 ms and "1/64 T" at 160 BPM.
+    struct Case
+    {
+        const char* name;
+        float freeMs;       // the slice in free time, or
+        float noteIndex;    // a note division when freeMs is 0
+        double bpm;
+    };
+
+    const Case cases[] = {
+        { "10 ms", 10.0f, 0.0f, 120.0 },
+        { "12 ms", 12.0f, 0.0f, 120.0 },
+        { "15 ms", 15.0f, 0.0f, 120.0 },
+        { "19 ms", 19.0f, 0.0f, 120.0 },
+        { "20 ms", 20.0f, 0.0f, 120.0 },
+        { "1/64 T at 160 BPM", 0.0f, 0.0f, 160.0 },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        auto plugin = loadBrakkle (1, rate, 512);
+        ASSERT_NE (plugin, nullptr);
+        plugin->transport().bpm = c.bpm;
+        setPlain (*plugin, ParameterIds::refreshTimeBpm, 13.0f);   // "1/4"
+
+        if (c.freeMs > 0.0f)
+        {
+            setPlain (*plugin, ParameterIds::stutterSync, 0.0f);
+            setPlain (*plugin, ParameterIds::stutterTimeFree, c.freeMs);
+        }
+        else
+        {
+            setPlain (*plugin, ParameterIds::stutterTimeBpm, c.noteIndex);
+        }
+
+        const auto worst = ClickMeasure::largestStep (*plugin, (std::int64_t) rate * 2, 512, [] (auto&, auto) {});
+        EXPECT_LT (worst.size, ClickMeasure::allowedStep()) << "at sample " << worst.at;
+        std::cout << c.name << ": largest step " << worst.size << " (bound " << ClickMeasure::allowedStep() << ")\n";
+    }
+}
+
+TEST (Transitions, NeverLouderThanTheInput)
+{
+    // A constant level through the shortest cycles, every gate (a gated cycle
+    // hands over to the input on both sides) and both clocks: the output never
+    // rises above what the input gives passing through (the stopped transport's
+    // level), however much the cycle's way in and way out overlap.
+    const float level = 0.5f;
+    auto reference = loadBrakkle (1, rate, 512);
+    ASSERT_NE (reference, nullptr);
+    reference->transport().playing = false;
+    auto passing = constant (512, level);
+    reference->process (passing);
+    const float inputLevel = passing.getSample (0, 100);
+
+    float loudest = 0.0f;
+    const char* loudestCase = "";
+
+    for (float refresh : { 0.0f, 1.0f, 4.0f, 7.0f })   // "1/64 T", "1/64", "1/32", "1/16"
+    {
+        for (int gate = 1; gate <= 16; ++gate)
+        {
+            for (bool grid : { false, true })
+            {
+                auto plugin = loadBrakkle (1, rate, 512);
+                ASSERT_NE (plugin, nullptr);
+                setPlain (*plugin, ParameterIds::stutterSync, 0.0f);
+                setPlain (*plugin, ParameterIds::stutterTimeFree, 10.0f);
+                setPlain (*plugin, ParameterIds::refreshTimeBpm, refresh);
+                setPlain (*plugin, ParameterIds::fillGate, (float) gate);
+                setPlain (*plugin, ParameterIds::gridLock, grid ? 1.0f : 0.0f);
+
+                const auto out = brakkle::test::renderInBlocks (*plugin, constant (22050, level), { 512 });
+                const auto peak = out.getMagnitude (0, 0, out.getNumSamples());
+
+                if (peak > loudest)
+                {
+                    loudest = peak;
+                    loudestCase = grid ? "on the grid" : "running free";
+                }
+
+                EXPECT_LE (peak, inputLevel + 1.0e-6f) << "refresh index " << refresh << ", gate " << gate << "/16, "
+                                                       << (grid ? "Grid Lock on" : "Grid Lock off");
+            }
+        }
+    }
+
+    std::cout << "loudest " << loudest << " (" << loudestCase << "), input passing " << inputLevel << "\n";
+}
