@@ -342,9 +342,11 @@ TEST (HostedPlugin, TextsThatReadAsNoNumberGiveTheHostTheCurrentValue)
 TEST (HostedPlugin, BypassLeavesTheEngineAsAStoppedTransportDoes)
 {
     // A "1/16" slice every "1/4" at 120 BPM (5512 and 22050 samples). The host
-    // bypasses the plug-in in the middle of a cycle: the bypassed blocks pass the
-    // input unchanged, and the first block after it starts a fresh cycle, as
-    // after a stopped transport, instead of repeating a slice recorded before.
+    // bypasses the plug-in in the middle of a cycle: once the 10 ms (441-sample)
+    // crossfade into the bypass is over, the bypassed blocks pass the input
+    // unchanged, and the first block after it starts a fresh cycle, as after a
+    // stopped transport, instead of repeating a slice recorded before (heard in
+    // full once the crossfade out of the bypass is over).
     auto bypassed = loadBrakkle (2, 44100.0, 512);
     auto stopped = loadBrakkle (2, 44100.0, 512);
     ASSERT_NE (bypassed, nullptr);
@@ -371,12 +373,14 @@ TEST (HostedPlugin, BypassLeavesTheEngineAsAStoppedTransportDoes)
         stopped->transport().playing = ! isQuiet (start);
     });
 
+    const int fade = 441;
+
     for (int c = 0; c < 2; ++c)
-        for (int i = firstQuiet; i < firstBack; ++i)
+        for (int i = firstQuiet + fade; i < firstBack; ++i)
             ASSERT_EQ (output.getSample (c, i), input.getSample (c, i)) << "bypassed: channel " << c << " sample " << i;
 
     for (int c = 0; c < 2; ++c)
-        for (int i = firstBack; i < input.getNumSamples(); ++i)
+        for (int i = firstBack + fade; i < input.getNumSamples(); ++i)
             ASSERT_EQ (output.getSample (c, i), expected.getSample (c, i)) << "after the bypass: channel " << c << " sample " << i;
 
     // And before it, both played the same.

@@ -45,6 +45,8 @@ void BrakkleAudioProcessor::prepareToPlay (double sampleRate, int maximumExpecte
     // Room for the largest block the host announced, so processing never allocates.
     wetBuffer.setSize (juce::jmax (numChannels, getTotalNumInputChannels()),
                        juce::jmax (0, maximumExpectedSamplesPerBlock), false, false, true);
+    bypassFadeBuffer.setSize (wetBuffer.getNumChannels(), wetBuffer.getNumSamples(), false, false, true);
+    bypassFade.prepare (sampleRate);
 
     updateEngineParameters();
 }
@@ -59,25 +61,60 @@ void BrakkleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
     for (auto c = getTotalNumInputChannels(); c < numOutputs; ++c)
         buffer.clear (c, 0, numSamples);
 
+    if (bypassFade.restsAt (false, numSamples))
+    {
+        processPipeline (buffer, numOutputs);
+        return;
+    }
+
+    // Out of a bypass: from the dry input, as the bypass passed it, into the output.
+    bypassFadeBuffer.makeCopyOf (buffer, true);
+    processPipeline (buffer, numOutputs);
+
+    juce::ScopedNoDenormals noDenormals;
+    bypassFade.apply (false, buffer.getArrayOfWritePointers(), buffer.getArrayOfReadPointers(),
+                      bypassFadeBuffer.getArrayOfReadPointers(), numOutputs, numSamples);
+}
+
+void BrakkleAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages)
+{
+    // The audio passes as JUCE passes it for any bypassed plug-in.
+    AudioProcessor::processBlockBypassed (buffer, midiMessages);
+
+    const auto numSamples = buffer.getNumSamples();
+
+    if (! bypassFade.restsAt (true, numSamples))
+    {
+        // Into the bypass: from what the plug-in plays, made from a copy of the
+        // input while the engine runs on, into the dry input.
+        const auto numOutputs = juce::jmin (getTotalNumOutputChannels(), buffer.getNumChannels());
+        bypassFadeBuffer.makeCopyOf (buffer, true);
+        processPipeline (bypassFadeBuffer, numOutputs);
+
+        juce::ScopedNoDenormals noDenormals;
+        bypassFade.apply (true, buffer.getArrayOfWritePointers(), bypassFadeBuffer.getArrayOfReadPointers(),
+                          buffer.getArrayOfReadPointers(), numOutputs, numSamples);
+    }
+
+    // Once the output is the dry input, the engine is left as a stopped
+    // transport leaves it, so that the first block after the bypass starts a
+    // fresh cycle instead of repeating a slice from before it.
+    if (bypassFade.restsAt (true, numSamples))
+        stutterEngine.stop();
+}
+
+void BrakkleAudioProcessor::processPipeline (juce::AudioBuffer<float>& buffer, int numChannels)
+{
     juce::ScopedNoDenormals noDenormals;
 
     const auto transport = readTransport();
-    applyInputStage (buffer, numOutputs);
+    applyInputStage (buffer, numChannels);
 
     wetBuffer.makeCopyOf (buffer, true);
     stutterEngine.process (wetBuffer, (float) transport.bpm, transport.playing,
                            transport.musicalPosition ? &*transport.musicalPosition : nullptr);
 
-    applyMixAndOutputStage (buffer, numOutputs);
-}
-
-void BrakkleAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages)
-{
-    // The audio passes as JUCE passes it for any bypassed plug-in; the engine is
-    // left as a stopped transport leaves it, so that the first block after the
-    // bypass starts a fresh cycle instead of repeating a slice from before it.
-    AudioProcessor::processBlockBypassed (buffer, midiMessages);
-    stutterEngine.stop();
+    applyMixAndOutputStage (buffer, numChannels);
 }
 
 brakkle::HostTransport BrakkleAudioProcessor::readTransport() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BypassFade.h"
 #include "HostTransport.h"
 #include "ParameterIds.h"
 #include "engine/StutterEngine.h"
@@ -64,10 +65,18 @@ private:
     /** What the host's play head says for this block, read once. */
     brakkle::HostTransport readTransport() const;
 
+    /** The whole pipeline on one block in place, as every unbypassed block goes. */
+    void processPipeline (juce::AudioBuffer<float>& buffer, int numChannels);
+
     void applyInputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept;
     void applyMixAndOutputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept;
 
     juce::AudioBuffer<float> wetBuffer;
+
+    /** The other side of a bypass crossfade: the dry input while the output
+        fades out of the bypass, the plug-in's output while it fades into it. */
+    juce::AudioBuffer<float> bypassFadeBuffer;
+    BypassFade bypassFade;
 
     /** Where the parameter tree keeps each plain value, in the table's order;
         looked up once so that parameter changes on the audio thread stay cheap. */
