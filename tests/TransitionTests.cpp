@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <iostream>
 #include <vector>
 
@@ -189,4 +190,53 @@ TEST (Transitions, NeverLouderThanTheInput)
     }
 
     std::cout << "loudest " << loudest << " (" << loudestCase << "), input passing " << inputLevel << "\n";
+}
+
+TEST (Transitions, StopsAndSwitchesFadeWhatWasPlaying)
+{
+    // Changes that end what was playing: the transport stopped while a slice
+    // repeats (both clocks), and Grid Lock switched off a block after a locate
+    // cut a repeat (its crossfade must play to its end). The largest step
+    // between neighbouring samples stays within the hand-overs' bound.
+    constexpr int blockSize = 256;
+    constexpr std::int64_t change = blockSize * 30;   // inside the first cycle's repeats
+
+    struct Case
+    {
+        const char* name;
+        bool gridLock;
+        std::function<void (brakkle::host::HostedPlugin&, std::int64_t)> beforeBlock;
+    };
+
+    const Case cases[] = {
+        { "the transport stopped during a repeat, running free", false, [] (auto& p, auto start) {
+              if (start == change)
+                  p.transport().playing = false;
+          } },
+        { "the transport stopped during a repeat, on the grid", true, [] (auto& p, auto start) {
+              if (start == change)
+                  p.transport().playing = false;
+          } },
+        { "Grid Lock off a block after a locate cut a repeat", true, [] (auto& p, auto start) {
+              if (start == change)
+                  p.transport().locate (9.3);
+              if (start == change + blockSize)
+                  setPlain (p, ParameterIds::gridLock, 0.0f);
+          } },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        auto plugin = loadBrakkle (1, rate, blockSize);
+        ASSERT_NE (plugin, nullptr);
+        setPlain (*plugin, ParameterIds::gridLock, c.gridLock ? 1.0f : 0.0f);
+        setPlain (*plugin, ParameterIds::stutterTimeBpm, 7.0f);   // "1/16"
+        setPlain (*plugin, ParameterIds::refreshTimeBpm, 13.0f);  // "1/4"
+
+        const auto worst = ClickMeasure::largestStep (*plugin, (std::int64_t) rate * 2, blockSize, c.beforeBlock);
+        EXPECT_LT (worst.size, ClickMeasure::allowedStep()) << "at sample " << worst.at;
+        std::cout << c.name << ": largest step " << worst.size << " at sample " << worst.at
+                  << " (bound " << ClickMeasure::allowedStep() << ")\n";
+    }
 }

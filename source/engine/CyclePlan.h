@@ -72,7 +72,6 @@ struct PlanStep
         cutCycle,            // the running cycle stops here: what it would have played fades out
                              // over the next frames while what follows fades in
         crossfadeFromInput,  // the input that was passing fades out over the next frames while what follows fades in
-        dropCrossfade,       // a crossfade under way ends at once
         passInput,           // from here the input passes unchanged
         mark                 // a timing mark for pictures (`markKind`)
     };

@@ -129,11 +129,11 @@ void CycleTiming::leaveGrid (BlockPlan& plan) noexcept
 {
     // -> runningFree: Grid Lock switched off or the host's position gone. A
     // running cycle ends where it was heading and free-running cycles follow;
-    // a wait ends at once, its input crossfading into a fresh cycle.
+    // a wait ends at once, its input crossfading into a fresh cycle. A
+    // crossfade under way (a hand-over just before) plays to its end.
     grid.unlock();
     barBeats = noteDivisionBeats[oneBarNoteDivision];
     exitsIntoInput = false;
-    add (plan, PlanStep::Kind::dropCrossfade, 0);
 
     if (isWaiting())
     {

@@ -48,6 +48,24 @@ void SlicePlayer::stop (const CycleSpec& primed) noexcept
     startCycle (primed);
 }
 
+void SlicePlayer::fadeOutAtStop (juce::AudioBuffer<float>& buffer) noexcept
+{
+    const bool heard = playing && counter > 0 && counter < cycle.period;
+
+    if (! heard && ! handOver.isActive())
+        return;
+
+    beginBlock (buffer, true);
+    if (heard)
+        cutCycle();
+    playing = false;
+    endBlock (buffer);
+
+    // Once faded, nothing before the stop is taken up when playback starts again.
+    if (! handOver.isActive())
+        history.forget();
+}
+
 void SlicePlayer::beginBlock (const juce::AudioBuffer<float>& input, bool keepInput) noexcept
 {
     keptThisBlock = keepInput;
@@ -105,7 +123,6 @@ void SlicePlayer::apply (const PlanStep& step) noexcept
         case Kind::takeUpCycle:        takeUpCycle (step.cycle, step.samplesAgo); break;
         case Kind::cutCycle:           cutCycle(); break;
         case Kind::crossfadeFromInput: handOver.beginFromInput (fadeLength); break;
-        case Kind::dropCrossfade:      handOver.cancel(); break;
         case Kind::passInput:          playing = false; break;
         case Kind::mark:               events.add (step.markKind, step.frame); break;
         case Kind::retimeCycle:
@@ -161,8 +178,8 @@ void SlicePlayer::cutCycle() noexcept
     const int length = storage.slice().getNumSamples();
     const bool shaped = length < cycle.nominalPeriod;
 
-    if (! playing || counter >= cycle.period)
-        return;   // nothing runs, or it ended right here, already faded out
+    if (! playing || counter == 0 || counter >= cycle.period)
+        return;   // nothing runs or has been heard yet, or it ended right here, already faded out
 
     handOver.begin (fadeLength);
 

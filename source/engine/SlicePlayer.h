@@ -33,6 +33,15 @@ public:
         `primed` is ready to record on the first playing sample. */
     void stop (const CycleSpec& primed) noexcept;
 
+    /** A block with the transport stopped: a cycle that was playing fades out
+        into the input over the block's first samples (and the next blocks' if
+        they are short); otherwise the block is left as it is. */
+    void fadeOutAtStop (juce::AudioBuffer<float>& buffer) noexcept;
+
+    /** `primed` is ready to record on the first playing sample; a fade-out
+        under way goes on. */
+    void prime (const CycleSpec& primed) noexcept { startCycle (primed); }
+
     /** A block starts: its input is kept (for cycles a jump takes up and for
         crossfades) or, running free, nothing is kept. */
     void beginBlock (const juce::AudioBuffer<float>& input, bool keepInput) noexcept;

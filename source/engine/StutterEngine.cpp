@@ -56,15 +56,17 @@ void StutterEngine::process (juce::AudioBuffer<float>& buffer, float hostBpm, bo
 
     if (! isPlaying)
     {
-        stop();   // the audio passes untouched
+        // The audio passes untouched, once what was playing has faded into it.
+        player.fadeOutAtStop (buffer);
+        player.prime (timing.stop (timingSettings()));
         return;
     }
 
     const auto settings = timingSettings();
     brakkle::BlockReport report { buffer.getNumSamples(), hostBpm, position, {} };
 
-    // On the grid the input is kept, for cycles a jump takes up and for crossfades.
-    player.beginBlock (buffer, brakkle::CycleTiming::followsGrid (report, settings));
+    // The input is kept, for cycles a jump takes up and for crossfades.
+    player.beginBlock (buffer, true);
     report.kept = player.keptInput();
 
     // The timing plans the block, part by part; the player plays each part.
