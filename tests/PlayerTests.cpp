@@ -2,7 +2,8 @@
 // host. Each row lays a few steps over a noise input; the test works out every
 // output sample itself (the edge fades, the fade before a cycle's end, the
 // share of the passing input, the volume fade of the tone stage and the
-// crossfade of a cut cycle's tail) in single precision, gain by gain as the
+// crossfade of a cut cycle's tail, the input fading in after a cycle that
+// faded to silence) in single precision, gain by gain as the
 // player multiplies, and wants exactly those samples back. The same rows played
 // with each block's plan split in two must give the same samples as whole plans.
 
@@ -154,20 +155,47 @@ namespace
         std::optional<Running> running;
         std::vector<std::pair<Running, int>> cuts;
         size_t s = 0;
+        bool passing = false;   // the input passes since a passInput step
+        int fadeInFrom = -1;    // where the input began fading in after silence
 
         for (int j = 0; j < row.length; ++j)
         {
             for (; s < row.steps.size() && row.steps[s].frame == j; ++s)
             {
                 const auto& step = row.steps[s];
-                if (step.kind == Kind::startCycle) running = Running { step.cycle, j };
-                if (step.kind == Kind::passInput) running.reset();
+
+                // Where the output stands as the running cycle reaches its end.
+                const bool ended = running && j - running->start >= running->c.period;
+                const bool atSilence = ended && shapedCycle (running->c) && ! running->c.exitsIntoInput;
+                const bool atInput = (ended && ! atSilence) || (! running && passing);
+
+                if (step.kind == Kind::startCycle)
+                {
+                    running = Running { step.cycle, j };
+                    passing = false;
+                    fadeInFrom = -1;
+                    if (atInput && shapedCycle (step.cycle))
+                        running->c.entersFromInput = true;   // it takes over from the input
+                    else if (atSilence && ! shapedCycle (step.cycle))
+                        fadeInFrom = j;                      // the input fades in after silence
+                }
+                if (step.kind == Kind::passInput)
+                {
+                    if (atSilence)
+                        fadeInFrom = j;
+                    running.reset();
+                    passing = true;
+                }
                 if (step.kind == Kind::cutCycle && running && j - running->start < running->c.period)
                     cuts.push_back ({ *running, j });
             }
 
             for (int ch = 0; running && ch < 2; ++ch)
                 out.setSample (ch, j, cycleSample (*running, in, ch, j, row.fadeMix));
+
+            if (fadeInFrom >= 0 && j - fadeInFrom < F)
+                for (int ch = 0; ch < 2; ++ch)
+                    out.setSample (ch, j, out.getSample (ch, j) * ratio (j - fadeInFrom + 1, F));
         }
 
         // The tail fades out over whatever follows: out + (tail + share * input - out) * w.

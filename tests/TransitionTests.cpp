@@ -7,6 +7,7 @@
 #include "support/HostedBrakkle.h"
 #include "support/Signals.h"
 
+#include "engine/FillPattern.h"
 #include "processor/ParameterIds.h"
 
 #include <gtest/gtest.h>
@@ -235,6 +236,64 @@ TEST (Transitions, StopsAndSwitchesFadeWhatWasPlaying)
         setPlain (*plugin, ParameterIds::refreshTimeBpm, 13.0f);  // "1/4"
 
         const auto worst = ClickMeasure::largestStep (*plugin, (std::int64_t) rate * 2, blockSize, c.beforeBlock);
+        EXPECT_LT (worst.size, ClickMeasure::allowedStep()) << "at sample " << worst.at;
+        std::cout << c.name << ": largest step " << worst.size << " at sample " << worst.at
+                  << " (bound " << ClickMeasure::allowedStep() << ")\n";
+    }
+}
+
+TEST (Transitions, AutomatingTheStutterOrChanceKeepsEveryJoinClickFree)
+{
+    // Automation while a cycle plays, taken up at the next cycle: a stutter as
+    // long as its "1/4" cycle (the input passes) swept to "1/16" and back, both
+    // clocks; and, running free, chance moved to 0 % (the next cycle passes
+    // the input after a cycle that faded to silence) or from 50 % to 100 %
+    // (the next cycle repeats after one that faded into the input).
+    constexpr int blockSize = 512;
+    constexpr std::int64_t change = blockSize * 15;   // inside the first "1/4" cycle
+
+    // A seed whose first cycle repeats at 50 % and whose second does not.
+    int seed = 1;
+    while (! (brakkle::FillSettings::fromValues (0, 16, 50, (float) seed).repeats (0)
+              && ! brakkle::FillSettings::fromValues (0, 16, 50, (float) seed).repeats (1)))
+        ++seed;
+
+    struct Case
+    {
+        const char* name;
+        bool gridLock;
+        float stutterFrom, stutterTo;
+        float chanceFrom, chanceTo;
+    };
+
+    const Case cases[] = {
+        { "stutter 1/4 to 1/16, running free", false, 13.0f, 7.0f, 100.0f, 100.0f },
+        { "stutter 1/16 to 1/4, running free", false, 7.0f, 13.0f, 100.0f, 100.0f },
+        { "stutter 1/4 to 1/16, on the grid", true, 13.0f, 7.0f, 100.0f, 100.0f },
+        { "stutter 1/16 to 1/4, on the grid", true, 7.0f, 13.0f, 100.0f, 100.0f },
+        { "chance 100 % to 0 %, running free", false, 7.0f, 7.0f, 100.0f, 0.0f },
+        { "chance 50 % to 100 %, running free", false, 7.0f, 7.0f, 50.0f, 100.0f },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        auto plugin = loadBrakkle (1, rate, blockSize);
+        ASSERT_NE (plugin, nullptr);
+        setPlain (*plugin, ParameterIds::gridLock, c.gridLock ? 1.0f : 0.0f);
+        setPlain (*plugin, ParameterIds::stutterTimeBpm, c.stutterFrom);
+        setPlain (*plugin, ParameterIds::refreshTimeBpm, 13.0f);   // "1/4"
+        setPlain (*plugin, ParameterIds::fillChance, c.chanceFrom);
+        setPlain (*plugin, ParameterIds::fillSeed, (float) seed);
+
+        const auto worst = ClickMeasure::largestStep (*plugin, (std::int64_t) rate * 3, blockSize, [&] (auto& p, auto start) {
+            if (start == change)
+            {
+                setPlain (p, ParameterIds::stutterTimeBpm, c.stutterTo);
+                setPlain (p, ParameterIds::fillChance, c.chanceTo);
+            }
+        });
+
         EXPECT_LT (worst.size, ClickMeasure::allowedStep()) << "at sample " << worst.at;
         std::cout << c.name << ": largest step " << worst.size << " at sample " << worst.at
                   << " (bound " << ClickMeasure::allowedStep() << ")\n";

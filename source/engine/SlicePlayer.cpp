@@ -106,6 +106,9 @@ void SlicePlayer::play (juce::AudioBuffer<float>& buffer, const BlockPlan& plan)
         if (next > j && playing)
             playFrames (buffer, j, next);
 
+        if (next > j && inputFadeDone < inputFadeLength)
+            fadeInputIn (buffer, j, next);
+
         j = juce::jmax (j, next);
 
         if (s >= plan.count && j >= plan.end)
@@ -119,11 +122,11 @@ void SlicePlayer::apply (const PlanStep& step) noexcept
 
     switch (step.kind)
     {
-        case Kind::startCycle:         startCycle (step.cycle); break;
+        case Kind::startCycle:         startAfter (endingLevel(), step.cycle); break;
         case Kind::takeUpCycle:        takeUpCycle (step.cycle, step.samplesAgo); break;
         case Kind::cutCycle:           cutCycle(); break;
         case Kind::crossfadeFromInput: handOver.beginFromInput (fadeLength); break;
-        case Kind::passInput:          playing = false; break;
+        case Kind::passInput:          passAfter (endingLevel()); break;
         case Kind::mark:               events.add (step.markKind, step.frame); break;
         case Kind::retimeCycle:
             cycle.period = step.cycle.period;
@@ -148,6 +151,68 @@ void SlicePlayer::startCycle (const CycleSpec& newCycle) noexcept
     counter = 0;
     cycle = newCycle;
     playing = true;
+    passingInput = false;
+    inputFadeDone = inputFadeLength = 0;
+}
+
+SlicePlayer::Level SlicePlayer::endingLevel() const noexcept
+{
+    // Where the output stands as a cycle reaches its end: a shaped cycle has
+    // faded to silence, or into the input when it said it would; an unshaped
+    // one is the input. A cycle cut short says nothing (a crossfade covers it).
+    if (! playing)
+        return passingInput ? Level::input : Level::unknown;
+
+    if (counter < cycle.period)
+        return Level::unknown;
+
+    const bool shaped = storage.slice().getNumSamples() < cycle.nominalPeriod;
+    return shaped && ! cycle.exitsIntoInput ? Level::silence : Level::input;
+}
+
+void SlicePlayer::startAfter (Level ending, const CycleSpec& next) noexcept
+{
+    // Every join meets itself: a shaped cycle that follows the input takes over
+    // from it with its own crossfade, and an unshaped one (the input itself)
+    // that follows silence fades the input in.
+    startCycle (next);
+    const bool shaped = storage.slice().getNumSamples() < cycle.nominalPeriod;
+
+    if (ending == Level::input && shaped)
+        cycle.entersFromInput = true;
+    else if (ending == Level::silence && ! shaped)
+        beginInputFadeIn();
+}
+
+void SlicePlayer::passAfter (Level ending) noexcept
+{
+    playing = false;
+    passingInput = true;
+
+    // The input passes from here: after a cycle that faded to silence it fades in.
+    if (ending == Level::silence)
+        beginInputFadeIn();
+}
+
+void SlicePlayer::beginInputFadeIn() noexcept
+{
+    inputFadeLength = fadeLength;
+    inputFadeDone = 0;
+}
+
+void SlicePlayer::fadeInputIn (juce::AudioBuffer<float>& buffer, int from, int to) noexcept
+{
+    const int n = juce::jmin (to - from, inputFadeLength - inputFadeDone);
+
+    for (int i = 0; i < n; ++i)
+    {
+        // From just above silence (no sample of exactly 0 where no slice starts) to the full input.
+        const float gain = (float) (inputFadeDone + i + 1) / (float) inputFadeLength;
+        for (int c = 0; c < buffer.getNumChannels(); ++c)
+            buffer.getWritePointer (c)[from + i] *= gain;
+    }
+
+    inputFadeDone += n;
 }
 
 void SlicePlayer::takeUpCycle (const CycleSpec& newCycle, int samplesAgo) noexcept

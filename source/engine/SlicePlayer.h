@@ -66,7 +66,15 @@ public:
     static int fadeLengthAt (float sampleRate) noexcept;
 
 private:
+    /** Where the output stands as the running cycle reaches its end. */
+    enum class Level { unknown, silence, input };
+
     void apply (const PlanStep& step) noexcept;
+    Level endingLevel() const noexcept;
+    void startAfter (Level ending, const CycleSpec& next) noexcept;
+    void passAfter (Level ending) noexcept;
+    void beginInputFadeIn() noexcept;
+    void fadeInputIn (juce::AudioBuffer<float>& buffer, int from, int to) noexcept;
     void startCycle (const CycleSpec& cycle) noexcept;
     void takeUpCycle (const CycleSpec& cycle, int samplesAgo) noexcept;
     void cutCycle() noexcept;
@@ -95,10 +103,13 @@ private:
     SliceStorage storage;            // the recorded slice
     CycleSpec cycle {};
     bool playing = false;            // a cycle runs (else the input passes)
+    bool passingInput = false;       // the timing said the input passes (not: nothing played yet)
     int writePosition = 0;
     int playPosition = 0;
     int counter = 0;                 // samples since the cycle started
     int fadeLength = 0;
+    int inputFadeLength = 0;         // the input fading in after a cycle that faded to silence
+    int inputFadeDone = 0;
 
     ToneStage tone;
     ToneStage tailTone;              // carries the tone of a cut cycle's tail

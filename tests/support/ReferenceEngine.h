@@ -71,6 +71,8 @@ public:
     {
         if (! isPlaying)
         {
+            cycleHeard = entering = false;
+            fadeInCount = -1;
             restartSlice();
             refreshPeriod = durationInSamples (refreshSync, refreshTimeBpm, refreshTimeFree);
             refreshCounter = 0;
@@ -93,9 +95,17 @@ public:
         {
             if (refreshCounter >= refreshPeriod)
             {
+                // Joins meet themselves: after a cycle as long as its period (the
+                // input itself) a shorter one takes over from the input, and
+                // after a shorter one (faded to silence) a long one fades the
+                // input in. The first cycle after a stop does neither.
+                const bool wasShaped = slice.getNumSamples() < refreshPeriod;
                 restartSlice();
                 refreshPeriod = durationInSamples (refreshSync, refreshTimeBpm, refreshTimeFree);
                 refreshCounter = 0;
+                const bool shaped = slice.getNumSamples() < refreshPeriod;
+                entering = cycleHeard && ! wasShaped && shaped;
+                fadeInCount = cycleHeard && wasShaped && ! shaped ? 0 : -1;
             }
 
             const int L = slice.getNumSamples();
@@ -139,6 +149,10 @@ public:
                 }
                 if (! recording && refreshCounter > refreshPeriod - G)
                     s *= 1.0f - (float) (refreshCounter - (refreshPeriod - G)) / (float) G;
+                if (entering && L < refreshPeriod && refreshCounter < G)
+                    s += (1.0f - (float) refreshCounter / (float) G) * x;
+                if (fadeInCount >= 0 && fadeInCount < fadeLength)
+                    s *= (float) (fadeInCount + 1) / (float) fadeLength;
 
                 buffer.setSample (c, j, s);
             }
@@ -148,6 +162,9 @@ public:
             else
                 ++playPosition;
             ++refreshCounter;
+            cycleHeard = true;
+            if (fadeInCount >= 0)
+                ++fadeInCount;
         }
     }
 
@@ -228,6 +245,8 @@ private:
     int numChannels = 0;
     juce::AudioBuffer<float> slice;
     int writePosition = 0, playPosition = 0, refreshPeriod = 0, refreshCounter = 0, fadeLength = 0;
+    bool cycleHeard = false, entering = false;
+    int fadeInCount = -1;
     juce::dsp::IIR::Filter<float> riseFilterLeft, riseFilterRight, fallFilterLeft, fallFilterRight;
     float riseGain = 1, fallGain = 1, widenRamp = 0;
     juce::dsp::DelayLine<float, juce::dsp::DelayLineInterpolationTypes::Linear> widenDelay;
