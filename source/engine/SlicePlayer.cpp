@@ -48,24 +48,6 @@ void SlicePlayer::stop (const CycleSpec& primed) noexcept
     startCycle (primed);
 }
 
-void SlicePlayer::fadeOutAtStop (juce::AudioBuffer<float>& buffer) noexcept
-{
-    const bool heard = playing && counter > 0 && counter < cycle.period;
-
-    if (! heard && ! handOver.isActive())
-        return;
-
-    beginBlock (buffer, true);
-    if (heard)
-        cutCycle();
-    playing = false;
-    endBlock (buffer);
-
-    // Once faded, nothing before the stop is taken up when playback starts again.
-    if (! handOver.isActive())
-        history.forget();
-}
-
 void SlicePlayer::beginBlock (const juce::AudioBuffer<float>& input, bool keepInput) noexcept
 {
     keptThisBlock = keepInput;
@@ -155,66 +137,6 @@ void SlicePlayer::startCycle (const CycleSpec& newCycle) noexcept
     inputFadeDone = inputFadeLength = 0;
 }
 
-SlicePlayer::Level SlicePlayer::endingLevel() const noexcept
-{
-    // Where the output stands as a cycle reaches its end: a shaped cycle has
-    // faded to silence, or into the input when it said it would; an unshaped
-    // one is the input. A cycle cut short says nothing (a crossfade covers it).
-    if (! playing)
-        return passingInput ? Level::input : Level::unknown;
-
-    if (counter < cycle.period)
-        return Level::unknown;
-
-    const bool shaped = storage.slice().getNumSamples() < cycle.nominalPeriod;
-    return shaped && ! cycle.exitsIntoInput ? Level::silence : Level::input;
-}
-
-void SlicePlayer::startAfter (Level ending, const CycleSpec& next) noexcept
-{
-    // Every join meets itself: a shaped cycle that follows the input takes over
-    // from it with its own crossfade, and an unshaped one (the input itself)
-    // that follows silence fades the input in.
-    startCycle (next);
-    const bool shaped = storage.slice().getNumSamples() < cycle.nominalPeriod;
-
-    if (ending == Level::input && shaped)
-        cycle.entersFromInput = true;
-    else if (ending == Level::silence && ! shaped)
-        beginInputFadeIn();
-}
-
-void SlicePlayer::passAfter (Level ending) noexcept
-{
-    playing = false;
-    passingInput = true;
-
-    // The input passes from here: after a cycle that faded to silence it fades in.
-    if (ending == Level::silence)
-        beginInputFadeIn();
-}
-
-void SlicePlayer::beginInputFadeIn() noexcept
-{
-    inputFadeLength = fadeLength;
-    inputFadeDone = 0;
-}
-
-void SlicePlayer::fadeInputIn (juce::AudioBuffer<float>& buffer, int from, int to) noexcept
-{
-    const int n = juce::jmin (to - from, inputFadeLength - inputFadeDone);
-
-    for (int i = 0; i < n; ++i)
-    {
-        // From just above silence (no sample of exactly 0 where no slice starts) to the full input.
-        const float gain = (float) (inputFadeDone + i + 1) / (float) inputFadeLength;
-        for (int c = 0; c < buffer.getNumChannels(); ++c)
-            buffer.getWritePointer (c)[from + i] *= gain;
-    }
-
-    inputFadeDone += n;
-}
-
 void SlicePlayer::takeUpCycle (const CycleSpec& newCycle, int samplesAgo) noexcept
 {
     // The cycle that began samplesAgo before this block: what it recorded then
@@ -236,106 +158,6 @@ void SlicePlayer::takeUpCycle (const CycleSpec& newCycle, int samplesAgo) noexce
 }
 
 //==============================================================================
-void SlicePlayer::cutCycle() noexcept
-{
-    // The running cycle, cut where it was, fades out over the next frames as it
-    // would have gone on, while what follows fades in.
-    const int length = storage.slice().getNumSamples();
-    const bool shaped = length < cycle.nominalPeriod;
-
-    if (! playing || counter == 0 || counter >= cycle.period)
-        return;   // nothing runs or has been heard yet, or it ended right here, already faded out
-
-    handOver.begin (fadeLength);
-
-    if (shaped && ! tone.read().isNeutral())
-    {
-        writeTonedTail (shaped);
-        return;
-    }
-
-    int write = writePosition, play = playPosition, count = counter;
-
-    for (int i = 0; i < juce::jmin (fadeLength, handOver.capacity()); ++i, ++count)
-    {
-        if (count >= cycle.period || length == 0)
-            break;   // it would have ended here, faded out
-
-        if (play >= length)
-            play = 0;
-
-        const float share = inputShareAt (count, shaped);
-
-        if (write < length || ! shaped)
-        {
-            // Recording, or an unshaped cycle passing the input.
-            const bool faded = shaped && fadesRecordingOut();
-            const float gain = shaped ? edgeGain (write, length) : 1.0f;
-            handOver.setInputShare (i, gain * (faded ? refreshGainAt (count) : 1.0f) + share);
-            ++write;
-        }
-        else
-        {
-            const float edge = edgeGain (play, length), beforeRefresh = refreshGainAt (count);
-            for (int c = 0; c < storage.slice().getNumChannels(); ++c)
-                handOver.setTail (c, i, limitUnit (storage.slice().getSample (c, play) * edge) * beforeRefresh);
-            handOver.setInputShare (i, share);
-            ++play;
-        }
-    }
-}
-
-void SlicePlayer::writeTonedTail (bool shaped) noexcept
-{
-    // The tail of a shaped cycle with its tone stage at work goes on through a
-    // copy of that stage, so the filter, fade and widener carry on into the
-    // crossfade. Recording frames hear the block's kept input; past the block
-    // (a crossfade longer than it) they pass the input with their fades only.
-    tailTone.copyStateFrom (tone);
-    const auto& settings = tailTone.read();
-    const int length = storage.slice().getNumSamples();
-    const int keptLength = history.capturedCurrent() ? history.currentLength() : 0;
-    const float* const* input = history.current();
-    const int inputChannels = history.numChannels();
-    const int sliceChannels = storage.slice().getNumChannels();
-    const int channels = juce::jmax (1, numChannels);
-    int write = writePosition, play = playPosition, count = counter;
-
-    for (int i = 0; i < juce::jmin (fadeLength, handOver.capacity()); ++i, ++count)
-    {
-        if (count >= cycle.period || length == 0)
-            break;
-
-        if (play >= length)
-            play = 0;
-
-        const float share = inputShareAt (count, shaped);
-        const bool recording = write < length;
-
-        if (recording && i >= keptLength)
-        {
-            handOver.setInputShare (i, edgeGain (write, length) * (fadesRecordingOut() ? refreshGainAt (count) : 1.0f) + share);
-            ++write;
-            continue;
-        }
-
-        const int position = recording ? write : play;
-        tailTone.update (position, length, settings);
-        const float edge = edgeGain (position, length);
-        const float beforeRefresh = ! recording || fadesRecordingOut() ? refreshGainAt (count) : 1.0f;
-
-        for (int c = 0; c < channels; ++c)
-        {
-            const float x = recording ? (c < inputChannels ? input[c][i] : 0.0f)
-                                      : (c < sliceChannels ? storage.slice().getSample (c, play) : 0.0f);
-            handOver.setTail (c, i, limitUnit (tailTone.process (x, c, settings) * edge) * beforeRefresh);
-        }
-
-        handOver.setInputShare (i, share);
-        ++(recording ? write : play);
-    }
-}
-
 //==============================================================================
 void SlicePlayer::playFrames (juce::AudioBuffer<float>& buffer, int from, int to) noexcept
 {
@@ -455,17 +277,17 @@ int SlicePlayer::plainRunLength (int framesLeft, bool recording, bool neutralTon
 
     if (shaped || ! recording)
     {
-        const int edge = edgeFadeLength (length), handOver = handOverLength();
+        const int edge = edgeFadeLength (length), join = handOverLength();
 
         if (position < edge)
             return 0;
         run = juce::jmin (run, length - edge - position + 1);
 
         if (! recording || fadesRecordingOut())
-            run = juce::jmin (run, cycle.period - handOver - counter + 1);
+            run = juce::jmin (run, cycle.period - join - counter + 1);
 
         // The crossfade from the input at a cycle's start.
-        if (cycle.entersFromInput && counter < handOver)
+        if (cycle.entersFromInput && counter < join)
             return 0;
     }
 
