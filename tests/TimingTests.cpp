@@ -267,7 +267,9 @@ TEST (Timing, HostMovesLeadToTheirTransitions)
         for (const auto& s : seen)
         {
             if (s.step.kind == PlanStep::Kind::startCycle && s.at == at (5))
+            {
                 EXPECT_TRUE (s.step.cycle.entersFromInput);
+            }
         }
         EXPECT_EQ (marksOf (seen, TimingEvent::Kind::inputEnds), std::vector<std::int64_t> { at (5) });
     }

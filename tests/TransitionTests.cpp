@@ -31,7 +31,7 @@ namespace
     {
         std::vector<int> frames;
         for (int i = from; i < to; ++i)
-            if (out.getSample (0, i) == 0.0f)
+            if (juce::exactlyEqual (out.getSample (0, i), 0.0f))
                 frames.push_back (i);
         return frames;
     }
