@@ -236,7 +236,7 @@ namespace
             const int n = juce::jmin (row.blockSize, row.length - b0);
             const int split = splitAt > 0 && splitAt < n ? splitAt : n;
             juce::AudioBuffer<float> block (out.getArrayOfWritePointers(), 2, b0, n);
-            player.beginBlock (block, true);
+            player.beginBlock (block);
 
             for (const auto& [from, to] : { std::pair { 0, split }, std::pair { split, n } })
             {

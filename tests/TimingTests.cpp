@@ -71,9 +71,9 @@ namespace
             position.hasBarStart = true;
             position.barStartPpq = 4.0 * std::floor (position.ppq / 4.0);
 
-            brakkle::BlockReport report { host.blockSize, (float) host.bpm, host.reportsPosition ? &position : nullptr, {} };
-            const bool kept = CycleTiming::followsGrid (report, settings);
-            report.kept = { kept ? keptBefore : 0, kept };
+            // The player keeps every playing block's input.
+            const brakkle::BlockReport report { host.blockSize, (float) host.bpm, host.reportsPosition ? &position : nullptr,
+                                                { keptBefore, true } };
 
             timing.beginBlock (report, settings, plan);
             for (bool done = false; ! done; plan.restartAt (plan.end))
@@ -84,7 +84,7 @@ namespace
             }
 
             timing.endBlock();
-            keptBefore = kept ? host.blockSize : 0;
+            keptBefore = host.blockSize;
 
             if (host.moving)
                 host.ppq = host.ppq + Exact (host.blockSize * (std::int64_t) std::llround (host.bpm), 60 * (std::int64_t) rate);

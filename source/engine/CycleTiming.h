@@ -75,10 +75,6 @@ public:
         the next playing sample starts. */
     CycleSpec stop (const TimingSettings& settings) noexcept;
 
-    /** Whether a block with this report and these settings plays on the grid
-        (its input is then kept for the cycles a jump takes up). */
-    static bool followsGrid (const BlockReport& report, const TimingSettings& settings) noexcept;
-
     /** Takes the host's report and plans what happens at the block's start. */
     void beginBlock (const BlockReport& report, const TimingSettings& settings, BlockPlan& plan) noexcept;
 
@@ -98,7 +94,6 @@ public:
 
     float adoptedBpm() const noexcept { return bpm; }
     int refreshPeriod() const noexcept { return period; }
-    Situation situation() const noexcept { return now; }
 
     /** True while the input passes until the next cycle starts. */
     bool isPassingInput() const noexcept;
@@ -109,6 +104,7 @@ public:
 
 private:
     // Block start
+    static bool followsGrid (const BlockReport& report, const TimingSettings& settings) noexcept;
     void beginGridBlock (const MusicalPosition& position, BlockPlan& plan) noexcept;
     void followHostChange (BeatGrid::Change change, bool cameFromFree, BlockPlan& plan) noexcept;
     void followJump (BlockPlan& plan) noexcept;

@@ -48,16 +48,6 @@ void SlicePlayer::stop (const CycleSpec& primed) noexcept
     startCycle (primed);
 }
 
-void SlicePlayer::beginBlock (const juce::AudioBuffer<float>& input, bool keepInput) noexcept
-{
-    keptThisBlock = keepInput;
-
-    if (keepInput)
-        history.capture (input);
-    else
-        history.forget();
-}
-
 void SlicePlayer::endBlock (juce::AudioBuffer<float>& buffer) noexcept
 {
     if (handOver.isActive())
@@ -69,8 +59,7 @@ void SlicePlayer::endBlock (juce::AudioBuffer<float>& buffer) noexcept
             handOver.cancel();
     }
 
-    if (keptThisBlock)
-        history.endBlock();
+    history.endBlock();
 }
 
 //==============================================================================

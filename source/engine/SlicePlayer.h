@@ -24,7 +24,7 @@ class SlicePlayer
 public:
     explicit SlicePlayer (const ToneControls& toneControls) noexcept : tone (toneControls), tailTone (toneControls) {}
 
-    /** Sizes everything for the spec, with slice storage for slices up to
+    /** Sizes everything for the rate, block size and channels, with slice storage for slices up to
         `longestSlice` samples. The running cycle is kept: a new rate or
         channel count reaches the slice at its next start. */
     void prepare (const juce::dsp::ProcessSpec& spec, int longestSlice);
@@ -42,9 +42,9 @@ public:
         under way goes on. */
     void prime (const CycleSpec& primed) noexcept { startCycle (primed); }
 
-    /** A block starts: its input is kept (for cycles a jump takes up and for
-        crossfades) or, running free, nothing is kept. */
-    void beginBlock (const juce::AudioBuffer<float>& input, bool keepInput) noexcept;
+    /** A block starts: its input is kept, for cycles a jump takes up and for
+        crossfades. */
+    void beginBlock (const juce::AudioBuffer<float>& input) noexcept { history.capture (input); }
     KeptInput keptInput() const noexcept { return { history.previousLength(), history.capturedCurrent() }; }
 
     /** Plays frames [plan.begin, plan.end) of the block, applying each step at its frame. */
@@ -57,10 +57,6 @@ public:
     const TimingEvents& marks() const noexcept { return events; }
 
     int sliceLength() const noexcept { return storage.slice().getNumSamples(); }
-
-    /** The bytes the slice storage holds. */
-    std::size_t sliceBytesHeld() const noexcept { return storage.bytesHeld(); }
-    bool isPlayingCycle() const noexcept { return playing; }
 
     /** The length of the edge fades and the crossfades at this rate. */
     static int fadeLengthAt (float sampleRate) noexcept;
@@ -115,7 +111,6 @@ private:
     ToneStage tailTone;              // carries the tone of a cut cycle's tail
     InputHistory history;
     Crossfade handOver;
-    bool keptThisBlock = false;
     TimingEvents events;
 };
 

@@ -16,7 +16,7 @@ void SlicePlayer::fadeOutAtStop (juce::AudioBuffer<float>& buffer) noexcept
     if (! heard && ! handOver.isActive())
         return;
 
-    beginBlock (buffer, true);
+    beginBlock (buffer);
     if (heard)
         cutCycle();
     playing = false;

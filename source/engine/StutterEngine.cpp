@@ -66,7 +66,7 @@ void StutterEngine::process (juce::AudioBuffer<float>& buffer, float hostBpm, bo
     brakkle::BlockReport report { buffer.getNumSamples(), hostBpm, position, {} };
 
     // The input is kept, for cycles a jump takes up and for crossfades.
-    player.beginBlock (buffer, true);
+    player.beginBlock (buffer);
     report.kept = player.keptInput();
 
     // The timing plans the block, part by part; the player plays each part.

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "engine/SlicePlayer.h"
+
 #include <juce_core/juce_core.h>
 
 #include <cmath>
 
 /** The crossfade a host's bypass switch makes between what the plug-in plays
-    and the dry input, 10 ms long either way.
+    and the dry input, as long as the engine's own crossfades (10 ms) either way.
 
     The fade has a position from 0 (the plug-in's output) to its length (the
     dry input) that moves one step a sample towards the side the switch stands
@@ -20,7 +22,7 @@ public:
     void prepare (double sampleRate) noexcept
     {
         const auto rate = (float) sampleRate;
-        length = std::isfinite (rate) && rate > 0.0f ? juce::jmax (1, (int) (rate * fadeSeconds)) : 1;
+        length = std::isfinite (rate) && rate > 0.0f ? juce::jmax (1, brakkle::SlicePlayer::fadeLengthAt (rate)) : 1;
         position = notStarted;
     }
 
@@ -77,7 +79,6 @@ public:
     }
 
 private:
-    static constexpr float fadeSeconds = 0.01f;
     static constexpr int notStarted = -1;
 
     int endFor (bool bypassed) const noexcept { return bypassed ? length : 0; }
