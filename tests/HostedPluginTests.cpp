@@ -34,14 +34,14 @@ namespace
     }
 }
 
-TEST (HostedPlugin, ListsTwentyParametersInOrderWithFreshTexts)
+TEST (HostedPlugin, ListsEveryParameterInOrderWithFreshTexts)
 {
     auto plugin = loadBrakkle();
     ASSERT_NE (plugin, nullptr);
 
     const char* freshTexts[] = { "200", "1/8 D", "On", "200", "1/4", "On", "0", "100.00", "0",
                                  "8.00 kHz", "0", "-12.00", "0", "100.00", "0", "Off",
-                                 "0/16", "16/16", "100 %", "1" };
+                                 "0/16", "16/16", "100 %", "1", "Off", "0 %", "0 st", "0 %", "Off" };
     static_assert (std::size (freshTexts) == parameterTable.size());
 
     juce::Array<juce::AudioProcessorParameter*> automatable;

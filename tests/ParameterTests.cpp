@@ -39,6 +39,11 @@ namespace
         { "fillGate", "Gate", 1.0f, 16.0f, 1.0f, 16.0f, "16/16", 3 },
         { "fillChance", "Chance", 0.0f, 100.0f, 1.0f, 100.0f, "100 %", 3 },
         { "fillSeed", "Seed", 1.0f, 128.0f, 1.0f, 1.0f, "1", 3 },
+        { "repeatHold", "Repeat", 0.0f, 1.0f, 1.0f, 0.0f, "Off", 4 },
+        { "variation", "Variation", 0.0f, 100.0f, 1.0f, 0.0f, "0 %", 5 },
+        { "pitch", "Pitch", -24.0f, 0.0f, 1.0f, 0.0f, "0 st", 5 },
+        { "pitchDecay", "Pitch Decay", 0.0f, 100.0f, 1.0f, 0.0f, "0 %", 5 },
+        { "reverse", "Reverse", 0.0f, 2.0f, 1.0f, 0.0f, "Off", 5 },
     };
 
     class Parameters : public ::testing::Test
@@ -75,7 +80,7 @@ namespace
 TEST_F (Parameters, ListInOrderWithNamesRangesDefaultsAndTexts)
 {
     const auto& list = processor.getParameters();
-    ASSERT_EQ (list.size(), 20);
+    ASSERT_EQ (list.size(), 25);
 
     for (int i = 0; i < list.size(); ++i)
     {
@@ -107,6 +112,7 @@ TEST_F (Parameters, ListInOrderWithNamesRangesDefaultsAndTexts)
     EXPECT_NE (dynamic_cast<juce::AudioParameterBool*> (list[2]), nullptr);
     EXPECT_NE (dynamic_cast<juce::AudioParameterBool*> (list[5]), nullptr);
     EXPECT_NE (dynamic_cast<juce::AudioParameterBool*> (list[15]), nullptr);
+    EXPECT_NE (dynamic_cast<juce::AudioParameterBool*> (list[20]), nullptr);
 }
 
 TEST_F (Parameters, ValueToText)

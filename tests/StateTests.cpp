@@ -23,7 +23,7 @@ namespace
     }
 
 
-    const std::vector<float> nonDefaults { 321, 4, 0, 777, 17, 0, -6.5f, 42.25f, 3.5f, 1234, -55.5f, -30, 66.6f, 12.34f, -99, 1, 12, 4, 50, 7 };
+    const std::vector<float> nonDefaults { 321, 4, 0, 777, 17, 0, -6.5f, 42.25f, 3.5f, 1234, -55.5f, -30, 66.6f, 12.34f, -99, 1, 12, 4, 50, 7, 1, 35, -7, 40, 2 };
 }
 
 TEST (State, RoundTripRestoresEveryParameterAndTheEngine)
@@ -148,12 +148,17 @@ TEST (State, ProjectSavedBeforeLaterParametersOpensWithTheirDefaults)
     // Projects from before a release added parameters hold the older ones only.
     // They open into an instance that has the newer ones away from their
     // defaults: those come back to their defaults, the rest as saved.
-    const std::vector<juce::String> fills { ParameterIds::fillOffset, ParameterIds::fillGate,
-                                            ParameterIds::fillChance, ParameterIds::fillSeed };
-    auto beforeGridLock = fills;
+    const std::vector<juce::String> beforeShape { ParameterIds::variation, ParameterIds::pitch,
+                                                  ParameterIds::pitchDecay, ParameterIds::reverse };
+    auto beforeRepeat = beforeShape;
+    beforeRepeat.push_back (ParameterIds::repeatHold);
+    auto beforeFills = beforeRepeat;
+    for (const auto& id : { ParameterIds::fillOffset, ParameterIds::fillGate, ParameterIds::fillChance, ParameterIds::fillSeed })
+        beforeFills.push_back (id);
+    auto beforeGridLock = beforeFills;
     beforeGridLock.push_back (ParameterIds::gridLock);
 
-    for (const auto& missing : { beforeGridLock, fills })
+    for (const auto& missing : { beforeGridLock, beforeFills, beforeRepeat, beforeShape })
     {
         SCOPED_TRACE (juce::String (missing.size()) + " parameters missing");
         BrakkleAudioProcessor source;

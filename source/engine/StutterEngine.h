@@ -92,6 +92,11 @@ public:
     brakkle::RelaxedFloat fillGate { 16.0f };     // sixteenths of a period that repeat
     brakkle::RelaxedFloat fillChance { 100.0f };  // percent of cycles that repeat at all
     brakkle::RelaxedFloat fillSeed { 1.0f };      // which sequence of chance draws
+    brakkle::RelaxedFloat repeatHold { 0.0f };    // on: one slice repeats for as long as it is held
+    brakkle::RelaxedFloat variation { 0.0f };     // percent of cycles that play a half or quarter slice
+    brakkle::RelaxedFloat pitch { 0.0f };         // semitones the repeats play below the recording (0 to -24)
+    brakkle::RelaxedFloat pitchDecay { 0.0f };    // percent of a semitone each repeat falls below the one before
+    brakkle::RelaxedFloat reverse { 0.0f };       // 0 forward, 1 backwards, 2 every second repeat backwards
 
     /** Names of the note divisions, by index; never changed after construction. */
     const std::array<juce::String, brakkle::numNoteDivisions> noteNames;

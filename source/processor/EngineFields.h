@@ -16,5 +16,7 @@ inline std::array<brakkle::RelaxedFloat*, parameterTable.size()> engineFields (S
              &e.filterFreq, &e.filterMix, &e.fadeVol, &e.fadeMix,
              &e.stereoWidth, &e.stereoMix,
              &e.gridLock,
-             &e.fillOffset, &e.fillGate, &e.fillChance, &e.fillSeed };
+             &e.fillOffset, &e.fillGate, &e.fillChance, &e.fillSeed,
+             &e.repeatHold,
+             &e.variation, &e.pitch, &e.pitchDecay, &e.reverse };
 }

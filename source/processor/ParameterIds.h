@@ -28,6 +28,11 @@ namespace ParameterIds
     inline const juce::String fillGate { "fillGate" };
     inline const juce::String fillChance { "fillChance" };
     inline const juce::String fillSeed { "fillSeed" };
+    inline const juce::String repeatHold { "repeatHold" };
+    inline const juce::String variation { "variation" };
+    inline const juce::String pitch { "pitch" };
+    inline const juce::String pitchDecay { "pitchDecay" };
+    inline const juce::String reverse { "reverse" };
 }
 
 /** The names hosts show for the parameters. */
@@ -53,6 +58,11 @@ namespace ParameterNames
     inline const juce::String fillGate { "Gate" };
     inline const juce::String fillChance { "Chance" };
     inline const juce::String fillSeed { "Seed" };
+    inline const juce::String repeatHold { "Repeat" };
+    inline const juce::String variation { "Variation" };
+    inline const juce::String pitch { "Pitch" };
+    inline const juce::String pitchDecay { "Pitch Decay" };
+    inline const juce::String reverse { "Reverse" };
 }
 
 /** How a parameter's value is shown and typed. */
@@ -64,7 +74,9 @@ enum class ParameterText
     frequency,        // "500 Hz", "8.00 kHz"
     onOff,            // a switch: "On" / "Off"
     sixteenths,       // a share of the refresh period: "12/16"
-    percent           // "50 %"
+    percent,          // "50 %"
+    semitones,        // "-12 st"
+    reverseMode       // "Off", "On", "Alternate"
 };
 
 /** One row of the parameter table: everything a parameter is made from. */
@@ -82,12 +94,15 @@ struct ParameterSpec
     bool isSwitch() const noexcept { return text == ParameterText::onOff; }
 
     /** Takes only its whole steps, each with a name hosts may list ("1/8 D", "12/16"). */
-    bool hasNamedSteps() const noexcept { return text == ParameterText::noteDivision || text == ParameterText::sixteenths; }
+    bool hasNamedSteps() const noexcept
+    {
+        return text == ParameterText::noteDivision || text == ParameterText::sixteenths || text == ParameterText::reverseMode;
+    }
 };
 
 /** The parameter table, in the order hosts list the parameters. New parameters
     are only ever appended. */
-inline const std::array<ParameterSpec, 20> parameterTable {{
+inline const std::array<ParameterSpec, 25> parameterTable {{
     { ParameterIds::stutterTimeFree, ParameterNames::stutterTimeFree, ParameterText::wholeNumber,  10.0f, 1000.0f, 1.0f,   200.0f },
     { ParameterIds::stutterTimeBpm,  ParameterNames::stutterTimeBpm,  ParameterText::noteDivision,  0.0f,   19.0f, 1.0f,    11.0f },
     { ParameterIds::stutterSync,     ParameterNames::stutterSync,     ParameterText::onOff,         0.0f,    1.0f, 1.0f,     1.0f },
@@ -108,4 +123,9 @@ inline const std::array<ParameterSpec, 20> parameterTable {{
     { ParameterIds::fillGate,        ParameterNames::fillGate,        ParameterText::sixteenths,    1.0f,   16.0f, 1.0f,    16.0f, 3 },
     { ParameterIds::fillChance,      ParameterNames::fillChance,      ParameterText::percent,       0.0f,  100.0f, 1.0f,   100.0f, 3 },
     { ParameterIds::fillSeed,        ParameterNames::fillSeed,        ParameterText::wholeNumber,   1.0f,  128.0f, 1.0f,     1.0f, 3 },
+    { ParameterIds::repeatHold,      ParameterNames::repeatHold,      ParameterText::onOff,         0.0f,    1.0f, 1.0f,     0.0f, 4 },
+    { ParameterIds::variation,       ParameterNames::variation,       ParameterText::percent,       0.0f,  100.0f, 1.0f,     0.0f, 5 },
+    { ParameterIds::pitch,           ParameterNames::pitch,           ParameterText::semitones,   -24.0f,    0.0f, 1.0f,     0.0f, 5 },
+    { ParameterIds::pitchDecay,      ParameterNames::pitchDecay,      ParameterText::percent,       0.0f,  100.0f, 1.0f,     0.0f, 5 },
+    { ParameterIds::reverse,         ParameterNames::reverse,         ParameterText::reverseMode,   0.0f,    2.0f, 1.0f,     0.0f, 5 },
 }};

@@ -15,12 +15,13 @@ namespace
         return juce::PluginHostType::getPluginLoadedAs() == juce::AudioProcessor::wrapperType_LV2;
     }
 
-    /** The fill shares list their sixteen steps in every format. Note divisions
+    /** The fill shares and the reverse setting list their steps in every format. Note divisions
         list theirs only in LV2: VST3 hosts have always seen them as continuous,
         and their projects and automation lanes stay as they were. */
     bool listsItsSteps (const ParameterSpec& spec)
     {
         return spec.text == ParameterText::sixteenths
+            || spec.text == ParameterText::reverseMode
             || (spec.text == ParameterText::noteDivision && listsStepsToHosts());
     }
 

@@ -40,6 +40,18 @@ juce::String percentText (float value)
     return juce::String (value, 0) + " %";
 }
 
+juce::String semitonesText (float value)
+{
+    // Whole semitones, and never "-0 st". The parameter has already clamped the value.
+    return juce::String ((int) std::lround (value)) + " st";
+}
+
+juce::String reverseModeText (float value)
+{
+    const int index = value >= 0.0f ? (int) juce::jmin (value, (float) (reverseModeNames.size() - 1)) : 0;
+    return reverseModeNames[(size_t) index];
+}
+
 juce::String noteDivisionText (const NoteNames& names, float value)
 {
     // The parameter has already clamped and snapped the value to 0..19;
@@ -59,6 +71,8 @@ juce::String shownText (ParameterText kind, const NoteNames& names, float value)
         case ParameterText::noteDivision: return noteDivisionText (names, value);
         case ParameterText::sixteenths:   return sixteenthsText (value);
         case ParameterText::percent:      return percentText (value);
+        case ParameterText::semitones:    return semitonesText (value);
+        case ParameterText::reverseMode:  return reverseModeText (value);
         case ParameterText::onOff:        break;
     }
 
@@ -225,6 +239,26 @@ std::optional<float> noteDivisionValue (const NoteNames& names, const juce::Stri
     return std::nullopt;
 }
 
+std::optional<float> reverseModeValue (const juce::String& text)
+{
+    const auto typed = text.trim();
+
+    for (size_t i = 0; i < reverseModeNames.size(); ++i)
+        if (typed.equalsIgnoreCase (reverseModeNames[i]))
+            return (float) i;
+
+    // The switch words read as the first two ("yes" is On); a number is the index.
+    if (const auto onOff = switchValue (typed); onOff && ! readLeadingNumber (typed).found)
+        return onOff;
+
+    const auto reading = readLeadingNumber (typed);
+
+    if (reading.found && reading.rest.trim().isEmpty())
+        return asValue (reading.value);
+
+    return std::nullopt;
+}
+
 std::optional<float> typedValue (ParameterText kind, const NoteNames& names, const juce::String& text)
 {
     switch (kind)
@@ -233,6 +267,8 @@ std::optional<float> typedValue (ParameterText kind, const NoteNames& names, con
         case ParameterText::noteDivision: return noteDivisionValue (names, text);
         case ParameterText::sixteenths:   return sixteenthsValue (text);
         case ParameterText::onOff:        return switchValue (text);
+        case ParameterText::reverseMode:  return reverseModeValue (text);
+        case ParameterText::semitones:
         case ParameterText::percent:
         case ParameterText::wholeNumber:
         case ParameterText::twoDecimals:  break;

@@ -13,6 +13,9 @@ namespace ParameterTextFunctions
 {
     using NoteNames = std::array<juce::String, 20>;
 
+    /** The reverse switch's three settings, by value. */
+    inline const std::array<juce::String, 3> reverseModeNames { "Off", "On", "Alternate" };
+
     /** "200", "1000": the plain whole number. */
     juce::String wholeNumberText (float value);
 
@@ -27,6 +30,12 @@ namespace ParameterTextFunctions
 
     /** A whole percentage: "50 %". */
     juce::String percentText (float value);
+
+    /** Whole semitones: "-12 st", "0 st". */
+    juce::String semitonesText (float value);
+
+    /** "Off", "On" or "Alternate". */
+    juce::String reverseModeText (float value);
 
     /** The name of the note division at the value's (truncated) index. */
     juce::String noteDivisionText (const NoteNames& names, float value);
@@ -58,6 +67,10 @@ namespace ParameterTextFunctions
         spaces around ("1/8 d" gives 11), or a plain number taken as the index
         ("13"); nothing for any other text. */
     std::optional<float> noteDivisionValue (const NoteNames& names, const juce::String& text);
+
+    /** The reverse setting a text names ("alternate", "On", "off" in any case),
+        or a plain number taken as the index; nothing for any other text. */
+    std::optional<float> reverseModeValue (const juce::String& text);
 
     /** A typed text read as a parameter of this kind reads it, by one of the
         readers above: the leading number for plain numbers, percentages and

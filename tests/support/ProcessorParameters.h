@@ -46,7 +46,8 @@ inline std::vector<float> engineValues (const StutterEngine& e)
 {
     return { e.stutterTimeFree, e.stutterTimeBpm, e.stutterSync, e.refreshTimeFree, e.refreshTimeBpm, e.refreshSync,
              e.input, e.mix, e.output, e.filterFreq, e.filterMix, e.fadeVol, e.fadeMix, e.stereoWidth, e.stereoMix,
-             e.gridLock, e.fillOffset, e.fillGate, e.fillChance, e.fillSeed };
+             e.gridLock, e.fillOffset, e.fillGate, e.fillChance, e.fillSeed,
+             e.repeatHold, e.variation, e.pitch, e.pitchDecay, e.reverse };
 }
 
 } // namespace brakkle::test

@@ -26,6 +26,7 @@ inline juce::StringArray stepTexts (const ParameterSpec& spec)
     {
         case ParameterText::noteDivision: return noteDivisionNames();
         case ParameterText::onOff:        return { "Off", "On" };
+        case ParameterText::reverseMode:  return { "Off", "On", "Alternate" };
         case ParameterText::sixteenths:
         {
             juce::StringArray texts;
@@ -34,6 +35,7 @@ inline juce::StringArray stepTexts (const ParameterSpec& spec)
             return texts;
         }
         case ParameterText::percent:
+        case ParameterText::semitones:
         case ParameterText::wholeNumber:
         case ParameterText::twoDecimals:
         case ParameterText::frequency:    break;

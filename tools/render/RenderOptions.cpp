@@ -119,6 +119,8 @@ namespace
             case ParameterText::sixteenths:   return " (a share of the refresh period like 12/16 also works)";
             case ParameterText::percent:      return " (a percentage like 50 % also works)";
             case ParameterText::frequency:    return " (kilohertz like 8 kHz or 8k also work)";
+            case ParameterText::semitones:    return " (semitones like -12 st also work)";
+            case ParameterText::reverseMode:  return " (use off, on or alternate)";
             case ParameterText::wholeNumber:
             case ParameterText::twoDecimals:  break;
         }
