@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -55,6 +57,7 @@ namespace
     Step start (int frame, CycleSpec c) { return { Kind::startCycle, frame, c }; }
     Step pass (int frame) { return { Kind::passInput, frame }; }
     Step cut (int frame) { return { Kind::cutCycle, frame }; }
+    Step retime (int frame, int period, bool exits = false) { return { Kind::retimeCycle, frame, cycleOf (0, period, 0, false, exits) }; }
 
     juce::AudioBuffer<float> inputFor (const Row& row)
     {
@@ -139,7 +142,7 @@ namespace
         const auto& c = r.c;
         const int L = c.sliceLength, count = cutFrame - r.start + i;
         if (count >= c.period)
-            return { 0.0f, 0.0f };
+            return { 0.0f, shapedCycle (c) && ! c.exitsIntoInput ? 0.0f : 1.0f };   // where its end leads
         if (! shapedCycle (c))
             return { 0.0f, 1.0f };
         if (count < L)
@@ -188,6 +191,24 @@ namespace
                 }
                 if (step.kind == Kind::cutCycle && running && j - running->start < running->c.period)
                     cuts.push_back ({ *running, j });
+                if (step.kind == Kind::retimeCycle && running)
+                {
+                    // A fade toward the end that has begun, under the old end or
+                    // the new one, goes on as it began in a cut's tail.
+                    const auto fading = [&] (const CycleSpec& c) {
+                        const int count = j - running->start;
+                        return count > 0 && count < c.period && count > c.period - handOverFade (c);
+                    };
+                    auto retimed = running->c;
+                    retimed.period = step.cycle.period;
+                    retimed.exitsIntoInput = step.cycle.exitsIntoInput;
+                    const bool moves = retimed.period != running->c.period || retimed.exitsIntoInput != running->c.exitsIntoInput;
+                    if (moves && fading (running->c))
+                        cuts.push_back ({ *running, j });
+                    else if (moves && fading (retimed))
+                        cuts.push_back ({ Running { retimed, running->start }, j });
+                    running->c = retimed;
+                }
             }
 
             for (int ch = 0; running && ch < 2; ++ch)
@@ -198,16 +219,33 @@ namespace
                     out.setSample (ch, j, out.getSample (ch, j) * ratio (j - fadeInFrom + 1, F));
         }
 
-        // The tail fades out over whatever follows: out + (tail + share * input - out) * w.
-        for (const auto& [cycle, at] : cuts)
-            for (int i = 0; i < F && at + i < row.length; ++i)
+        // The tail fades out over whatever follows: out + (old - out) * w, where
+        // old = tail + share * input. A cut inside the crossfade of the one
+        // before starts from what is heard: its old path is blended with that
+        // crossfade's old path by that crossfade's weight.
+        const std::function<float (size_t, int, int)> oldPath = [&] (size_t k, int ch, int frame) {
+            const auto& [cycle, at] = cuts[k];
+            const auto [tail, share] = tailAt (cycle, in, ch, at, frame - at);
+            float old = tail + share * in.getSample (ch, frame);
+            if (k > 0 && frame < cuts[k - 1].second + F)
+            {
+                const int i = frame - cuts[k - 1].second;
+                old = old + (oldPath (k - 1, ch, frame) - old) * (1.0f - ratio (i, F));
+            }
+            return old;
+        };
+
+        for (size_t k = 0; k < cuts.size(); ++k)
+        {
+            const int at = cuts[k].second;
+            const int until = k + 1 < cuts.size() ? std::min (at + F, cuts[k + 1].second) : at + F;
+            for (int frame = at; frame < until && frame < row.length; ++frame)
                 for (int ch = 0; ch < 2; ++ch)
                 {
-                    const auto [tail, share] = tailAt (cycle, in, ch, at, i);
-                    const float now = out.getSample (ch, at + i);
-                    const float old = tail + share * in.getSample (ch, at + i);
-                    out.setSample (ch, at + i, now + (old - now) * (1.0f - ratio (i, F)));
+                    const float now = out.getSample (ch, frame);
+                    out.setSample (ch, frame, now + (oldPath (k, ch, frame) - now) * (1.0f - ratio (frame - at, F)));
                 }
+        }
 
         return out;
     }
@@ -293,6 +331,23 @@ namespace
               { start (0, cycleOf (500, 2000, 4000, false, true)), cut (1792), pass (1792) } },
             { "cut after the cycle's end: nothing to fade", 512, 3000,
               { start (0, cycleOf (800, 1024, 1024)), cut (1024), pass (1024) } },
+            { "cut near the end of a gate's exit: past its end the tail is the input", 256, 3000,
+              { start (0, cycleOf (500, 2000, 4000, false, true)), cut (1792), start (1792, cycleOf (600, 3000, 3000)) } },
+            { "cut inside the crossfade of a cut before it", 256, 4000,
+              { start (100, cycleOf (1000, 8000, 8000)), cut (2048), start (2048, cycleOf (700, 5000, 5000)),
+                cut (2304), start (2304, cycleOf (600, 5000, 5000)), pass (3800) } },
+            { "the end moved later while fading toward it", 256, 5000,
+              { start (0, cycleOf (500, 2000, 2000)), retime (1792, 2600), start (2600, cycleOf (500, 2000, 2000)), pass (4600) } },
+            { "the end moved closer while fading toward it", 256, 5000,
+              { start (0, cycleOf (500, 2000, 2000)), retime (1792, 1900), start (1900, cycleOf (500, 2000, 2000)), pass (3900) } },
+            { "the end moved into the frames already past its fade's start", 256, 5000,
+              { start (0, cycleOf (500, 3000, 3000)), retime (1792, 2000), start (2000, cycleOf (500, 2000, 2000)), pass (4000) } },
+            { "the next line passes the input while fading toward it", 256, 5000,
+              { start (0, cycleOf (500, 2000, 2000)), retime (1792, 2000, true), pass (2000) } },
+            { "the end moved later while fading into the input", 256, 5000,
+              { start (0, cycleOf (500, 2000, 4000, false, true)), retime (1792, 2600), start (2600, cycleOf (500, 2000, 2000)), pass (4600) } },
+            { "a move of a few samples before the fade leaves the cycle alone", 256, 5000,
+              { start (0, cycleOf (500, 2000, 2000)), retime (1280, 2010), start (2010, cycleOf (500, 2000, 2000)), pass (4010) } },
         };
     }
 

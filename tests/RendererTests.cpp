@@ -530,7 +530,9 @@ namespace
           { 1024, 120.0, true }, { 0, 948 } },
         // 100 to 140 BPM over 8 beats in blocks of 2048: no line lost, each cycle within 1 ms
         // of its line (the slices follow the tempo: their repeats are checked against the bundle).
-        { "ARampKeepsEveryLineWithinAMillisecond", 0, 0.0, 4, 4, { 0, 1, 2, 3, 4, 5 }, {}, { 0 }, { 0, 0 }, "",
+        // A block that moves a line while the cycle before it fades out lets that fade run on
+        // as it began, across the next cycle's start (beat 5 here).
+        { "ARampKeepsEveryLineWithinAMillisecond", 0, 0.0, 4, 4, { 0, 1, 2, 3, 4, 5 }, {}, { 0, 5 }, { 0, 0 }, "",
           { 2048, 100.0, false, 0.0, 0.0, true, true, 140.0 } },
         // A host at 90 BPM that reports no tempo, from beat 0.5: Grid Lock acts as off, and
         // cycles run from the first sample at the plug-in's 120 BPM.

@@ -74,14 +74,21 @@ private:
     a change that is noticed only at a block's start (a jump, a held position):
     over its length the old path (the "tail") fades out while the new one takes
     over. The tail is a stored part plus a share of the live input, so a path
-    that was passing the input simply keeps passing it as it fades. */
+    that was passing the input simply keeps passing it as it fades.
+
+    A crossfade that begins while another is under way starts from what is
+    heard: the earlier one's remaining blend becomes part of the new tail, so
+    changes that follow each other closely (a press and a release, a cut
+    inside a crossfade, a line moved twice) never step. */
 class Crossfade
 {
 public:
     void prepare (int numChannels, int maxLength)
     {
-        tail.setSize (juce::jmax (1, numChannels), juce::jmax (1, maxLength));
-        inputShare.assign ((size_t) juce::jmax (1, maxLength), 0.0f);
+        for (auto* part : { &tail, &earlier })
+            part->setSize (juce::jmax (1, numChannels), juce::jmax (1, maxLength));
+        for (auto* shares : { &inputShare, &earlierShare, &earlierWeight })
+            shares->assign ((size_t) juce::jmax (1, maxLength), 0.0f);
         cancel();
     }
 
@@ -91,6 +98,7 @@ public:
         next: tailSample (channel, i) and setInputShare (i). */
     void begin (int newLength) noexcept
     {
+        keepWhatIsHeard();
         length = juce::jlimit (0, capacity(), newLength);
         done = 0;
         tail.clear();
@@ -112,7 +120,7 @@ public:
 
     void setInputShare (int index, float share) noexcept { inputShare[(size_t) index] = share; }
 
-    void cancel() noexcept { length = done = 0; }
+    void cancel() noexcept { length = done = earlierLength = 0; }
     bool isActive() const noexcept { return done < length; }
 
     /** Blends the block's first samples: out = new + (tail - new) * w, with w
@@ -125,13 +133,21 @@ public:
         for (int i = 0; i < n; ++i)
         {
             const int k = done + i;
-            const float w = 1.0f - (float) k / (float) length;
+            const float w = weightAt (k);
             const float share = inputShare[(size_t) k];
 
             for (int c = 0; c < numChannels; ++c)
             {
                 const float stored = c < tail.getNumChannels() ? tail.getSample (c, k) : 0.0f;
-                const float old = stored + share * input[c][i];
+                float old = stored + share * input[c][i];
+
+                if (k < earlierLength)
+                {
+                    const float before = (c < earlier.getNumChannels() ? earlier.getSample (c, k) : 0.0f)
+                                       + earlierShare[(size_t) k] * input[c][i];
+                    old = old + (before - old) * earlierWeight[(size_t) k];
+                }
+
                 io[c][i] = io[c][i] + (old - io[c][i]) * w;
             }
         }
@@ -140,9 +156,40 @@ public:
     }
 
 private:
-    juce::AudioBuffer<float> tail;
-    std::vector<float> inputShare;
-    int length = 0, done = 0;
+    float weightAt (int k) const noexcept { return 1.0f - (float) k / (float) length; }
+
+    /** Before a new crossfade: the rest of the one under way (its tail, already
+        blended with any it began over) is kept with its weights, to be blended
+        into the new tail as it is played. */
+    void keepWhatIsHeard() noexcept
+    {
+        const int rest = isActive() ? length - done : 0;
+
+        for (int k = 0; k < rest; ++k)
+        {
+            const int from = done + k;
+            const bool overEarlier = from < earlierLength;
+            const float earlierW = overEarlier ? earlierWeight[(size_t) from] : 0.0f;
+
+            for (int c = 0; c < tail.getNumChannels(); ++c)
+            {
+                const float stored = tail.getSample (c, from);
+                const float before = overEarlier ? earlier.getSample (c, from) : stored;
+                earlier.setSample (c, k, stored + (before - stored) * earlierW);
+            }
+
+            const float share = inputShare[(size_t) from];
+            const float shareBefore = overEarlier ? earlierShare[(size_t) from] : share;
+            earlierShare[(size_t) k] = share + (shareBefore - share) * earlierW;
+            earlierWeight[(size_t) k] = weightAt (from);
+        }
+
+        earlierLength = rest;
+    }
+
+    juce::AudioBuffer<float> tail, earlier;
+    std::vector<float> inputShare, earlierShare, earlierWeight;
+    int length = 0, done = 0, earlierLength = 0;
 };
 
 } // namespace brakkle

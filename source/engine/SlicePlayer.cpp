@@ -99,11 +99,7 @@ void SlicePlayer::apply (const PlanStep& step) noexcept
         case Kind::crossfadeFromInput: handOver.beginFromInput (fadeLength); break;
         case Kind::passInput:          passAfter (endingLevel()); break;
         case Kind::mark:               events.add (step.markKind, step.frame); break;
-        case Kind::retimeCycle:
-            cycle.period = step.cycle.period;
-            cycle.entersFromInput = step.cycle.entersFromInput;
-            cycle.exitsIntoInput = step.cycle.exitsIntoInput;
-            break;
+        case Kind::retimeCycle:        retimeCycle (step.cycle); break;
     }
 }
 

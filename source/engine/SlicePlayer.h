@@ -74,6 +74,9 @@ private:
     void startCycle (const CycleSpec& cycle) noexcept;
     void takeUpCycle (const CycleSpec& cycle, int samplesAgo) noexcept;
     void cutCycle() noexcept;
+    void retimeCycle (const CycleSpec& retimed) noexcept;
+    void continueTailAfterEnd (int from) noexcept;
+    bool isFadingOut() const noexcept;
     void writeTonedTail (bool shaped) noexcept;
 
     void playFrames (juce::AudioBuffer<float>& buffer, int from, int to) noexcept;

@@ -110,7 +110,10 @@ void SlicePlayer::cutCycle() noexcept
     for (int i = 0; i < juce::jmin (fadeLength, handOver.capacity()); ++i, ++count)
     {
         if (count >= cycle.period || length == 0)
-            break;   // it would have ended here, faded out
+        {
+            continueTailAfterEnd (i);
+            break;
+        }
 
         if (play >= length)
             play = 0;
@@ -136,6 +139,47 @@ void SlicePlayer::cutCycle() noexcept
     }
 }
 
+void SlicePlayer::continueTailAfterEnd (int from) noexcept
+{
+    // Past the cycle's end the tail is where that end leads: the input, for a
+    // cycle that fades into it or that is the input itself, else silence.
+    const bool shaped = storage.slice().getNumSamples() < cycle.nominalPeriod;
+
+    if (playing && shaped && ! cycle.exitsIntoInput)
+        return;
+
+    for (int i = from; i < juce::jmin (fadeLength, handOver.capacity()); ++i)
+        handOver.setInputShare (i, 1.0f);
+}
+
+void SlicePlayer::retimeCycle (const CycleSpec& retimed) noexcept
+{
+    // The cycle's end moved (a tempo, the meter, the refresh, the offset, the
+    // gate or chance changed). A fade toward the old end that has begun, or
+    // that the new end would begin at once, is not re-timed mid-way: it goes
+    // on as it began in a tail, and the cycle, heading for its new end, takes
+    // over across the crossfade.
+    const bool moves = retimed.period != cycle.period || retimed.exitsIntoInput != cycle.exitsIntoInput;
+    const bool wasFading = isFadingOut();
+
+    if (moves && wasFading)
+        cutCycle();
+
+    cycle.period = retimed.period;
+    cycle.entersFromInput = retimed.entersFromInput;
+    cycle.exitsIntoInput = retimed.exitsIntoInput;
+
+    if (moves && ! wasFading && isFadingOut())
+        cutCycle();
+}
+
+bool SlicePlayer::isFadingOut() const noexcept
+{
+    // Past the first frame of the fade before the cycle's end (its gain below 1
+    // or, into the input, the input's share above 0).
+    return playing && counter > 0 && counter < cycle.period && counter > cycle.period - handOverLength();
+}
+
 void SlicePlayer::writeTonedTail (bool shaped) noexcept
 {
     // The tail of a shaped cycle with its tone stage at work goes on through a
@@ -155,7 +199,10 @@ void SlicePlayer::writeTonedTail (bool shaped) noexcept
     for (int i = 0; i < juce::jmin (fadeLength, handOver.capacity()); ++i, ++count)
     {
         if (count >= cycle.period || length == 0)
+        {
+            continueTailAfterEnd (i);
             break;
+        }
 
         if (play >= length)
             play = 0;

@@ -53,7 +53,41 @@ void BrakkleAudioProcessor::prepareToPlay (double sampleRate, int maximumExpecte
 
 void BrakkleAudioProcessor::releaseResources() {}
 
+template <typename PlayPart>
+void BrakkleAudioProcessor::inPreparedParts (juce::AudioBuffer<float>& buffer, PlayPart&& playPart)
+{
+    const int numSamples = buffer.getNumSamples();
+    const int partLength = juce::jmax (1, wetBuffer.getNumSamples());
+
+    if (numSamples <= partLength)
+    {
+        playPart (buffer, 0);
+        return;
+    }
+
+    for (int start = 0; start < numSamples; start += partLength)
+    {
+        // Refers to the host's channels (no copy, nothing allocated).
+        juce::AudioBuffer<float> part (buffer.getArrayOfWritePointers(), buffer.getNumChannels(),
+                                       start, juce::jmin (partLength, numSamples - start));
+        playPart (part, start);
+    }
+}
+
 void BrakkleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
+{
+    inPreparedParts (buffer, [this] (auto& part, int offset) { processPart (part, offset); });
+}
+
+void BrakkleAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages)
+{
+    // The audio passes as JUCE passes it for any bypassed plug-in.
+    AudioProcessor::processBlockBypassed (buffer, midiMessages);
+
+    inPreparedParts (buffer, [this] (auto& part, int offset) { processPartBypassed (part, offset); });
+}
+
+void BrakkleAudioProcessor::processPart (juce::AudioBuffer<float>& buffer, int samplesIntoBlock)
 {
     const auto numSamples = buffer.getNumSamples();
     const auto numOutputs = juce::jmin (getTotalNumOutputChannels(), buffer.getNumChannels());
@@ -63,24 +97,21 @@ void BrakkleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
 
     if (bypassFade.restsAt (false, numSamples))
     {
-        processPipeline (buffer, numOutputs);
+        processPipeline (buffer, numOutputs, samplesIntoBlock);
         return;
     }
 
     // Out of a bypass: from the dry input, as the bypass passed it, into the output.
     bypassFadeBuffer.makeCopyOf (buffer, true);
-    processPipeline (buffer, numOutputs);
+    processPipeline (buffer, numOutputs, samplesIntoBlock);
 
     juce::ScopedNoDenormals noDenormals;
     bypassFade.apply (false, buffer.getArrayOfWritePointers(), buffer.getArrayOfReadPointers(),
                       bypassFadeBuffer.getArrayOfReadPointers(), numOutputs, numSamples);
 }
 
-void BrakkleAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages)
+void BrakkleAudioProcessor::processPartBypassed (juce::AudioBuffer<float>& buffer, int samplesIntoBlock)
 {
-    // The audio passes as JUCE passes it for any bypassed plug-in.
-    AudioProcessor::processBlockBypassed (buffer, midiMessages);
-
     const auto numSamples = buffer.getNumSamples();
 
     if (! bypassFade.restsAt (true, numSamples))
@@ -89,7 +120,7 @@ void BrakkleAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buff
         // input while the engine runs on, into the dry input.
         const auto numOutputs = juce::jmin (getTotalNumOutputChannels(), buffer.getNumChannels());
         bypassFadeBuffer.makeCopyOf (buffer, true);
-        processPipeline (bypassFadeBuffer, numOutputs);
+        processPipeline (bypassFadeBuffer, numOutputs, samplesIntoBlock);
 
         juce::ScopedNoDenormals noDenormals;
         bypassFade.apply (true, buffer.getArrayOfWritePointers(), bypassFadeBuffer.getArrayOfReadPointers(),
@@ -103,11 +134,11 @@ void BrakkleAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buff
         stutterEngine.stop();
 }
 
-void BrakkleAudioProcessor::processPipeline (juce::AudioBuffer<float>& buffer, int numChannels)
+void BrakkleAudioProcessor::processPipeline (juce::AudioBuffer<float>& buffer, int numChannels, int samplesIntoBlock)
 {
     juce::ScopedNoDenormals noDenormals;
 
-    const auto transport = readTransport();
+    const auto transport = readTransport (samplesIntoBlock);
     applyInputStage (buffer, numChannels);
 
     wetBuffer.makeCopyOf (buffer, true);
@@ -117,11 +148,12 @@ void BrakkleAudioProcessor::processPipeline (juce::AudioBuffer<float>& buffer, i
     applyMixAndOutputStage (buffer, numChannels);
 }
 
-brakkle::HostTransport BrakkleAudioProcessor::readTransport() const
+brakkle::HostTransport BrakkleAudioProcessor::readTransport (int samplesIntoBlock) const
 {
     auto* head = getPlayHead();
-    return brakkle::readHostTransport (head != nullptr ? head->getPosition() : juce::Optional<juce::AudioPlayHead::PositionInfo>(),
-                                       getSampleRate());
+    const auto reported = brakkle::readHostTransport (head != nullptr ? head->getPosition() : juce::Optional<juce::AudioPlayHead::PositionInfo>(),
+                                                      getSampleRate());
+    return brakkle::advancedBy (reported, samplesIntoBlock, getSampleRate());
 }
 
 void BrakkleAudioProcessor::applyInputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept

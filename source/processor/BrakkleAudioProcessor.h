@@ -63,10 +63,19 @@ private:
     void updateEngineParameters() noexcept;
 
     /** What the host's play head says for this block, read once. */
-    brakkle::HostTransport readTransport() const;
+    brakkle::HostTransport readTransport (int samplesIntoBlock) const;
 
     /** The whole pipeline on one block in place, as every unbypassed block goes. */
-    void processPipeline (juce::AudioBuffer<float>& buffer, int numChannels);
+    void processPipeline (juce::AudioBuffer<float>& buffer, int numChannels, int samplesIntoBlock);
+
+    /** A host block longer than the prepared size is played in parts that fit,
+        each with the transport where it falls, so nothing is reallocated and
+        the engine keeps its input and crossfades. */
+    template <typename PlayPart>
+    void inPreparedParts (juce::AudioBuffer<float>& buffer, PlayPart&& playPart);
+
+    void processPart (juce::AudioBuffer<float>& buffer, int samplesIntoBlock);
+    void processPartBypassed (juce::AudioBuffer<float>& buffer, int samplesIntoBlock);
 
     void applyInputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept;
     void applyMixAndOutputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept;

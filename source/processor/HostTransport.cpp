@@ -103,4 +103,28 @@ HostTransport readHostTransport (const juce::Optional<juce::AudioPlayHead::Posit
     return transport;
 }
 
+HostTransport advancedBy (const HostTransport& transport, int samples, double sampleRate)
+{
+    auto later = transport;
+
+    if (! transport.playing || ! transport.musicalPosition || samples <= 0 || ! (sampleRate > 0.0))
+        return later;
+
+    auto& position = *later.musicalPosition;
+    position.ppq += (double) samples * position.bpm / 60.0 / sampleRate;
+
+    if (position.hasSamplePosition)
+        position.samplePosition += samples;
+
+    const double loopLength = position.loopEndPpq - position.loopStartPpq;
+    if (position.looping && loopLength > 0.0 && transport.musicalPosition->ppq < position.loopEndPpq && position.ppq >= position.loopEndPpq)
+        position.ppq = position.loopStartPpq + std::fmod (position.ppq - position.loopStartPpq, loopLength);
+
+    const double barLength = position.numerator * 4.0 / position.denominator;
+    if (position.hasBarStart && barLength > 0.0)
+        position.barStartPpq += std::floor ((position.ppq - position.barStartPpq) / barLength) * barLength;
+
+    return later;
+}
+
 } // namespace brakkle

@@ -21,4 +21,10 @@ struct HostTransport
     passes through). The renderer's pictures read it the same way. */
 HostTransport readHostTransport (const juce::Optional<juce::AudioPlayHead::PositionInfo>& position, double sampleRate);
 
+/** Where a block's report puts the transport `samples` later in the same
+    block, at the reported tempo: for a block longer than the plug-in was
+    prepared for, played in parts. A position that passes the end of a loop
+    the host reports goes on from its start, as the host would have played it. */
+HostTransport advancedBy (const HostTransport& transport, int samples, double sampleRate);
+
 } // namespace brakkle
