@@ -37,7 +37,7 @@ struct CycleSpec
     began. */
 struct TimingEvent
 {
-    enum class Kind : std::uint8_t { cycleStart, repeatStart, inputPasses, inputEnds, gateEnds, cycleSkipped };
+    enum class Kind : std::uint8_t { cycleStart, repeatStart, inputPasses, inputEnds, gateEnds, cycleSkipped, holdStarts, holdEnds };
     Kind kind;
     int frame;
 };
@@ -73,6 +73,8 @@ struct PlanStep
                              // over the next frames while what follows fades in
         crossfadeFromInput,  // the input that was passing fades out over the next frames while what follows fades in
         passInput,           // from here the input passes unchanged
+        fadeOutWhatPlays,    // whatever is heard (a cycle or the passing input) fades out over the
+                             // next frames while what follows fades in with none of its own hand-overs
         mark                 // a timing mark for pictures (`markKind`)
     };
 

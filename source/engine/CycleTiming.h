@@ -98,6 +98,24 @@ public:
     /** True while the input passes until the next cycle starts. */
     bool isPassingInput() const noexcept;
 
+    //==============================================================================
+    // For a repeat held by hand (see RepeatButton): the stutter's own grid.
+
+    /** True when this block follows the host's grid (Grid Lock on, a position). */
+    bool followsGridNow() const noexcept { return onGrid; }
+
+    /** How many samples before this block's first sample the latest line of
+        the stutter's grid lies (lines every Stutter length from the bar line),
+        if at most maxSamplesBack: 0 for a line on the first sample, -1 for none. */
+    int stutterLineBehind (int maxSamplesBack) const noexcept;
+
+    /** The frame of the first line of the stutter's grid at or after `from`
+        in this block, or -1 when none lies in it. */
+    int nextStutterLineFrame (int from) const noexcept;
+
+    /** A cycle of the set Stutter length that repeats until it is let go. */
+    CycleSpec heldCycle (bool entersFromInput) const noexcept;
+
     /** Longest duration any slice or refresh period may take, in seconds. It only
         bites at tempos below about 8 BPM and keeps memory bounded there. */
     static constexpr float maxDurationSeconds = 60.0f;
@@ -135,6 +153,7 @@ private:
     // Grid questions
     void setCycleEnd (std::int64_t cycleStart, std::int64_t from) noexcept;
     BeatGrid::Period gridPeriod() const noexcept;
+    BeatGrid::Period stutterGridPeriod() const noexcept;
     double lineStartingAt (std::int64_t sample) const noexcept;
     bool repeatsOnLine (double ppq) const noexcept;
     bool takesUpLine (std::int64_t lineSample) const noexcept;

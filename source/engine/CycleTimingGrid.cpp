@@ -355,4 +355,37 @@ bool CycleTiming::takesUpLine (std::int64_t lineSample) const noexcept
     return grid.sampleAt (ppq + gate) > grid.blockStart();
 }
 
+//==============================================================================
+BeatGrid::Period CycleTiming::stutterGridPeriod() const noexcept
+{
+    return grid.refreshPeriod (settings.stutterSync > 0.5f, noteIndexOf (settings.stutterTimeBpm), settings.stutterTimeFree);
+}
+
+int CycleTiming::stutterLineBehind (int maxSamplesBack) const noexcept
+{
+    if (! onGrid)
+        return -1;
+
+    const auto line = grid.recentLineSample (maxSamplesBack, stutterGridPeriod());
+    return line >= 0 ? (int) (grid.blockStart() - line) : -1;
+}
+
+int CycleTiming::nextStutterLineFrame (int from) const noexcept
+{
+    if (! onGrid)
+        return -1;
+
+    const auto line = grid.firstLineSampleFrom (grid.blockStart() + from, stutterGridPeriod()) - grid.blockStart();
+    return line < report.numSamples ? (int) line : -1;
+}
+
+CycleSpec CycleTiming::heldCycle (bool entersFrom) const noexcept
+{
+    // Its period never ends while it is held; as one longer than its slice it
+    // repeats, with the edge fades and the tone stage across every repeat.
+    constexpr int endless = std::numeric_limits<int>::max();
+    const int slice = durationInSamples (settings.stutterSync, settings.stutterTimeBpm, settings.stutterTimeFree);
+    return { slice, endless, endless, entersFrom, false, std::numeric_limits<double>::quiet_NaN() };
+}
+
 } // namespace brakkle

@@ -1,5 +1,6 @@
 #include "SlicePlayer.h"
 
+#include "RepeatButton.h"
 #include "SoftClip.h"
 
 #include <algorithm>
@@ -37,6 +38,7 @@ void SlicePlayer::prepare (const juce::dsp::ProcessSpec& spec, int longestSlice)
     storage.reserve (numChannels, longestSlice);
 
     history.prepare (numChannels, (int) spec.maximumBlockSize);
+    recent.prepare (numChannels, (int) std::ceil (RepeatButton::latenessForgiven * sampleRate));
     handOver.prepare (numChannels, fadeLengthAt (sampleRate));
     cycle.entersFromInput = cycle.exitsIntoInput = false;
 }
@@ -45,6 +47,7 @@ void SlicePlayer::stop (const CycleSpec& primed) noexcept
 {
     handOver.cancel();
     history.forget();
+    recent.forget();
     startCycle (primed);
 }
 
@@ -58,6 +61,11 @@ void SlicePlayer::endBlock (juce::AudioBuffer<float>& buffer) noexcept
         else
             handOver.cancel();
     }
+
+    if (history.capturedCurrent())
+        recent.push (history.current(), history.numChannels(), history.currentLength());
+    else
+        recent.forget();
 
     history.endBlock();
 }
@@ -98,6 +106,7 @@ void SlicePlayer::apply (const PlanStep& step) noexcept
         case Kind::cutCycle:           cutCycle(); break;
         case Kind::crossfadeFromInput: handOver.beginFromInput (fadeLength); break;
         case Kind::passInput:          passAfter (endingLevel()); break;
+        case Kind::fadeOutWhatPlays:   fadeOutWhatPlays(); break;
         case Kind::mark:               events.add (step.markKind, step.frame); break;
         case Kind::retimeCycle:        retimeCycle (step.cycle); break;
     }
@@ -131,10 +140,11 @@ void SlicePlayer::takeUpCycle (const CycleSpec& newCycle, int samplesAgo) noexce
     const int length = storage.slice().getNumSamples();
     const int recorded = juce::jmin (samplesAgo, length);
     const int first = history.previousLength() - samplesAgo;
+    const bool inBlockBefore = first >= 0;
 
     for (int c = 0; c < storage.slice().getNumChannels(); ++c)
         for (int k = 0; k < recorded; ++k)
-            storage.slice().setSample (c, k, history.previous (c, first + k));
+            storage.slice().setSample (c, k, inBlockBefore ? history.previous (c, first + k) : recent.ago (c, samplesAgo - k));
 
     events.add (TimingEvent::Kind::cycleStart, -samplesAgo);
     writePosition = recorded;

@@ -3,6 +3,7 @@
 #include "CyclePlan.h"
 #include "CycleTiming.h"
 #include "HandOver.h"
+#include "RecentInput.h"
 #include "SliceStorage.h"
 #include "ToneStage.h"
 
@@ -47,6 +48,9 @@ public:
     void beginBlock (const juce::AudioBuffer<float>& input) noexcept { history.capture (input); }
     KeptInput keptInput() const noexcept { return { history.previousLength(), history.capturedCurrent() }; }
 
+    /** How far back before this block the input is kept for a repeat held by hand. */
+    int recentInputKept() const noexcept { return recent.kept(); }
+
     /** Plays frames [plan.begin, plan.end) of the block, applying each step at its frame. */
     void play (juce::AudioBuffer<float>& buffer, const BlockPlan& plan) noexcept;
 
@@ -74,6 +78,7 @@ private:
     void startCycle (const CycleSpec& cycle) noexcept;
     void takeUpCycle (const CycleSpec& cycle, int samplesAgo) noexcept;
     void cutCycle() noexcept;
+    void fadeOutWhatPlays() noexcept;
     void retimeCycle (const CycleSpec& retimed) noexcept;
     void continueTailAfterEnd (int from) noexcept;
     bool isFadingOut() const noexcept;
@@ -113,6 +118,7 @@ private:
     ToneStage tone;
     ToneStage tailTone;              // carries the tone of a cut cycle's tail
     InputHistory history;
+    RecentInput recent;              // a longer stretch, for a held repeat's late press
     Crossfade handOver;
     TimingEvents events;
 };

@@ -24,7 +24,10 @@ void SlicePlayer::fadeOutAtStop (juce::AudioBuffer<float>& buffer) noexcept
 
     // Once faded, nothing before the stop is taken up when playback starts again.
     if (! handOver.isActive())
+    {
         history.forget();
+        recent.forget();
+    }
 }
 
 SlicePlayer::Level SlicePlayer::endingLevel() const noexcept
@@ -137,6 +140,26 @@ void SlicePlayer::cutCycle() noexcept
             ++play;
         }
     }
+}
+
+void SlicePlayer::fadeOutWhatPlays() noexcept
+{
+    // Whatever is heard fades out over the next frames: a cycle under way as it
+    // would have gone on, else the input that passes (or the silence a cycle
+    // faded to). What follows starts with none of its own hand-overs.
+    const bool heard = playing && counter > 0 && counter < cycle.period;
+    const auto ending = endingLevel();
+
+    if (heard)
+        cutCycle();
+    else if (ending == Level::input)
+        handOver.beginFromInput (fadeLength);
+    else if (ending == Level::silence)
+        handOver.begin (fadeLength);
+
+    playing = false;
+    passingInput = false;
+    inputFadeDone = inputFadeLength = 0;
 }
 
 void SlicePlayer::continueTailAfterEnd (int from) noexcept

@@ -21,6 +21,7 @@ StutterEngine::StutterEngine()
 void StutterEngine::prepare (const juce::dsp::ProcessSpec& spec)
 {
     timing.prepare (spec.sampleRate);
+    button.prepare (spec.sampleRate);
     player.prepare (spec, timing.longestSliceToReserve());
 }
 
@@ -59,6 +60,7 @@ void StutterEngine::process (juce::AudioBuffer<float>& buffer, float hostBpm, bo
         // The audio passes untouched, once what was playing has faded into it.
         player.fadeOutAtStop (buffer);
         player.prime (timing.stop (timingSettings()));
+        button.stop();
         return;
     }
 
@@ -70,12 +72,20 @@ void StutterEngine::process (juce::AudioBuffer<float>& buffer, float hostBpm, bo
     report.kept = player.keptInput();
 
     // The timing plans the block, part by part; the player plays each part.
+    // A repeat held by hand plays its own plan instead, while the cycles'
+    // clock goes on underneath, unheard.
     timing.beginBlock (report, settings, plan);
+    button.beginBlock (repeatHold > 0.5f, timing, player.recentInputKept(), buffer.getNumSamples(), heldPlan);
+    const bool held = button.ownsBlock();
+
+    if (heldPlan.count > 0 || held)
+        player.play (buffer, heldPlan);
 
     for (;;)
     {
         const bool reachedEnd = timing.planMore (plan);
-        player.play (buffer, plan);
+        if (! held)
+            player.play (buffer, plan);
 
         if (reachedEnd)
             break;
@@ -89,5 +99,6 @@ void StutterEngine::process (juce::AudioBuffer<float>& buffer, float hostBpm, bo
 
 void StutterEngine::stop() noexcept
 {
+    button.stop();
     player.stop (timing.stop (timingSettings()));
 }

@@ -4,6 +4,7 @@
 #include "CycleTiming.h"
 #include "NoteDivisions.h"
 #include "RelaxedFloat.h"
+#include "RepeatButton.h"
 #include "SlicePlayer.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
@@ -129,8 +130,10 @@ private:
     brakkle::TimingSettings timingSettings() const noexcept;
 
     brakkle::CycleTiming timing;
+    brakkle::RepeatButton button;
     brakkle::SlicePlayer player;
     brakkle::BlockPlan plan;
+    brakkle::BlockPlan heldPlan;   // the hand-overs and the start of a repeat held by hand
 
     JUCE_DECLARE_NON_COPYABLE (StutterEngine)
 };

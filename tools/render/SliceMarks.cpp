@@ -204,6 +204,8 @@ namespace
                     case Kind::repeatStart: mark (marks.repeatStarts, at); break;
                     case Kind::gateEnds:    mark (marks.gateEnds, at); break;
                     case Kind::cycleSkipped: mark (marks.skippedCycles, at); break;
+                    case Kind::holdStarts:  mark (marks.holdStarts, at); break;
+                    case Kind::holdEnds:    mark (marks.holdEnds, at); break;
                     case Kind::inputPasses: passingFrom = at; break;
                     case Kind::inputEnds:
                         if (passingFrom)

@@ -15,6 +15,8 @@ struct SliceMarks
     std::vector<juce::int64> repeatStarts;   // the slice plays again from its start
     std::vector<juce::int64> gateEnds;       // a cycle's gate ends: the input passes until the next cycle
     std::vector<juce::int64> skippedCycles;  // a cycle that chance skips begins: the input passes through it
+    std::vector<juce::int64> holdStarts;     // a repeat held by hand (Repeat) starts on its line ...
+    std::vector<juce::int64> holdEnds;       // ... and the input returns where it is let go
     std::vector<std::pair<juce::int64, juce::int64>> stopped;   // the input passes [from, to): transport
                                                                 // stopped, Grid Lock waiting for a line,
                                                                 // the host's position standing still, or a

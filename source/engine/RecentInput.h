@@ -1,0 +1,61 @@
+#pragma once
+
+#include <juce_audio_basics/juce_audio_basics.h>
+
+#include <algorithm>
+
+namespace brakkle
+{
+
+/** The last stretch of input before the current block, whatever the block
+    sizes: a repeat held by hand whose line lies up to this far back records
+    its slice from here. Sized in prepare(); nothing is allocated while playing. */
+class RecentInput
+{
+public:
+    void prepare (int numChannels, int capacity)
+    {
+        ring.setSize (juce::jmax (1, numChannels), juce::jmax (1, capacity));
+        ring.clear();
+        forget();
+    }
+
+    /** Nothing played is kept (a stop, a gap in the blocks). */
+    void forget() noexcept { available = 0; }
+
+    int capacity() const noexcept { return ring.getNumSamples(); }
+
+    /** Samples kept before the current block. */
+    int kept() const noexcept { return available; }
+
+    /** Adds a played block's input (the block before the next one). */
+    void push (const float* const* input, int numChannels, int numSamples) noexcept
+    {
+        const int size = capacity();
+        const int skip = juce::jmax (0, numSamples - size);
+
+        for (int i = skip; i < numSamples; ++i)
+        {
+            for (int c = 0; c < ring.getNumChannels(); ++c)
+                ring.setSample (c, writeIndex, c < numChannels ? input[c][i] : 0.0f);
+            writeIndex = writeIndex + 1 == size ? 0 : writeIndex + 1;
+        }
+
+        available = juce::jmin (size, available + numSamples);
+    }
+
+    /** The sample `samplesAgo` (1 to kept()) before the current block's first. */
+    float ago (int channel, int samplesAgo) const noexcept
+    {
+        const int size = capacity();
+        const int index = ((writeIndex - samplesAgo) % size + size) % size;
+        return channel < ring.getNumChannels() ? ring.getSample (channel, index) : 0.0f;
+    }
+
+private:
+    juce::AudioBuffer<float> ring;
+    int writeIndex = 0;
+    int available = 0;
+};
+
+} // namespace brakkle

@@ -1,0 +1,105 @@
+#include "RepeatButton.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace brakkle
+{
+
+void RepeatButton::beginBlock (bool pressed, const CycleTiming& timing, int keptSamples, int numSamples, BlockPlan& plan) noexcept
+{
+    plan.restartAt (0);
+    plan.end = 0;
+
+    if (! pressed)
+    {
+        if (state != State::up)
+            release (plan);
+        return;
+    }
+
+    if (state == State::up)
+        press (timing, keptSamples, plan);
+    else if (state == State::waitingForLine)
+        startOnNextLine (timing, 0, plan);
+
+    if (ownsBlock())
+        plan.end = numSamples;
+}
+
+void RepeatButton::press (const CycleTiming& timing, int keptSamples, BlockPlan& plan) noexcept
+{
+    // up -> holding: whatever was heard fades out under the held slice.
+    add (plan, PlanStep::Kind::fadeOutWhatPlays, 0);
+
+    if (! timing.followsGridNow())
+    {
+        startHeld (timing, 0, 0, false, plan);
+        return;
+    }
+
+    // On the grid: a line a moment back (a late hand) still owns the press.
+    const int forgiven = (int) std::ceil (latenessForgiven * sampleRate) - 1;
+    const int samplesAgo = timing.stutterLineBehind (std::min (forgiven, keptSamples));
+
+    if (samplesAgo >= 0)
+    {
+        startHeld (timing, 0, samplesAgo, false, plan);
+        return;
+    }
+
+    // up -> waitingForLine: the input passes until the next line.
+    add (plan, PlanStep::Kind::passInput, 0);
+    state = State::waitingForLine;
+    startOnNextLine (timing, 0, plan);
+}
+
+void RepeatButton::startOnNextLine (const CycleTiming& timing, int from, BlockPlan& plan) noexcept
+{
+    // waitingForLine -> holding, where the next line falls in this block.
+    if (const int line = timing.nextStutterLineFrame (from); line >= 0)
+        startHeld (timing, line, 0, true, plan);
+}
+
+void RepeatButton::startHeld (const CycleTiming& timing, int frame, int samplesAgo, bool afterWait, BlockPlan& plan) noexcept
+{
+    PlanStep step;
+    step.kind = samplesAgo > 0 ? PlanStep::Kind::takeUpCycle : PlanStep::Kind::startCycle;
+    step.frame = frame;
+    step.cycle = timing.heldCycle (afterWait);
+    step.samplesAgo = samplesAgo;
+    plan.add (step);
+
+    PlanStep mark;
+    mark.kind = PlanStep::Kind::mark;
+    mark.frame = frame;
+    mark.markKind = TimingEvent::Kind::holdStarts;
+    plan.add (mark);
+
+    state = State::holding;
+}
+
+void RepeatButton::release (BlockPlan& plan) noexcept
+{
+    // holding or waitingForLine -> up: the input returns here, crossfaded from
+    // what was heard; the cycles' clock takes over from its own position.
+    add (plan, PlanStep::Kind::fadeOutWhatPlays, 0);
+    add (plan, PlanStep::Kind::passInput, 0);
+
+    PlanStep mark;
+    mark.kind = PlanStep::Kind::mark;
+    mark.markKind = TimingEvent::Kind::holdEnds;
+    plan.add (mark);
+
+    state = State::up;
+}
+
+void RepeatButton::add (BlockPlan& plan, PlanStep::Kind kind, int frame) noexcept
+{
+    PlanStep step;
+    step.kind = kind;
+    step.frame = frame;
+    plan.add (step);
+}
+
+} // namespace brakkle
