@@ -201,6 +201,7 @@ namespace
                     };
                     auto retimed = running->c;
                     retimed.period = step.cycle.period;
+                    retimed.entersFromInput = running->c.entersFromInput || step.cycle.entersFromInput;
                     retimed.exitsIntoInput = step.cycle.exitsIntoInput;
                     const bool moves = retimed.period != running->c.period || retimed.exitsIntoInput != running->c.exitsIntoInput;
                     if (moves && fading (running->c))

@@ -73,6 +73,7 @@ struct PlanStep
                              // over the next frames while what follows fades in
         crossfadeFromInput,  // the input that was passing fades out over the next frames while what follows fades in
         passInput,           // from here the input passes unchanged
+        repeatOnLine,        // a held slice that has been recorded plays again from its start here
         fadeOutWhatPlays,    // whatever is heard (a cycle or the passing input) fades out over the
                              // next frames while what follows fades in with none of its own hand-overs
         mark                 // a timing mark for pictures (`markKind`)

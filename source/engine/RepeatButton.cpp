@@ -22,6 +22,8 @@ void RepeatButton::beginBlock (bool pressed, const CycleTiming& timing, int kept
         press (timing, keptSamples, plan);
     else if (state == State::waitingForLine)
         startOnNextLine (timing, 0, plan);
+    else
+        keepOnTheGrid (timing, 0, plan);
 
     if (ownsBlock())
         plan.end = numSamples;
@@ -77,6 +79,16 @@ void RepeatButton::startHeld (const CycleTiming& timing, int frame, int samplesA
     plan.add (mark);
 
     state = State::holding;
+    keepOnTheGrid (timing, frame + 1, plan);
+}
+
+void RepeatButton::keepOnTheGrid (const CycleTiming& timing, int from, BlockPlan& plan) noexcept
+{
+    // On the grid every repeat starts on a line of the stutter's grid, so that
+    // a slice a fraction of a sample shorter than a line's spacing never drifts.
+    for (int line = timing.nextStutterLineFrame (from); line >= 0 && plan.hasRoom();
+         line = timing.nextStutterLineFrame (line + 1))
+        add (plan, PlanStep::Kind::repeatOnLine, line);
 }
 
 void RepeatButton::release (BlockPlan& plan) noexcept

@@ -53,6 +53,7 @@ private:
     void press (const CycleTiming& timing, int keptSamples, BlockPlan& plan) noexcept;
     void startOnNextLine (const CycleTiming& timing, int from, BlockPlan& plan) noexcept;
     void startHeld (const CycleTiming& timing, int frame, int samplesAgo, bool afterWait, BlockPlan& plan) noexcept;
+    void keepOnTheGrid (const CycleTiming& timing, int from, BlockPlan& plan) noexcept;
     void release (BlockPlan& plan) noexcept;
     static void add (BlockPlan& plan, PlanStep::Kind kind, int frame) noexcept;
 

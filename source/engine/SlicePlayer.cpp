@@ -107,6 +107,10 @@ void SlicePlayer::apply (const PlanStep& step) noexcept
         case Kind::crossfadeFromInput: handOver.beginFromInput (fadeLength); break;
         case Kind::passInput:          passAfter (endingLevel()); break;
         case Kind::fadeOutWhatPlays:   fadeOutWhatPlays(); break;
+        case Kind::repeatOnLine:
+            if (playing && writePosition >= storage.slice().getNumSamples())
+                playPosition = 0;
+            break;
         case Kind::mark:               events.add (step.markKind, step.frame); break;
         case Kind::retimeCycle:        retimeCycle (step.cycle); break;
     }

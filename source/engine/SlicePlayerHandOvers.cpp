@@ -188,8 +188,10 @@ void SlicePlayer::retimeCycle (const CycleSpec& retimed) noexcept
     if (moves && wasFading)
         cutCycle();
 
+    // A crossfade from the input that the cycle began with (its own, or one
+    // the player gave it where it followed the passing input) plays on.
     cycle.period = retimed.period;
-    cycle.entersFromInput = retimed.entersFromInput;
+    cycle.entersFromInput = cycle.entersFromInput || retimed.entersFromInput;
     cycle.exitsIntoInput = retimed.exitsIntoInput;
 
     if (moves && ! wasFading && isFadingOut())

@@ -1,0 +1,175 @@
+// The Repeat switch held by hand, through the built bundle: a press a moment
+// after a line still starts the held slice on it (Grid Lock on).
+
+#include "support/ClickMeasure.h"
+#include "support/HostedBrakkle.h"
+#include "support/Signals.h"
+
+#include "processor/ParameterIds.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <iostream>
+#include <vector>
+
+using brakkle::test::ClickMeasure;
+using brakkle::test::loadBrakkle;
+using brakkle::test::setPlain;
+
+namespace
+{
+    constexpr double rate = 44100.0;
+    constexpr int samplesPerBeat = 22050;   // 120 BPM
+
+    /** A stutter setting and its grid's spacing in beats as an exact fraction. */
+    struct Stutter
+    {
+        const char* name;
+        bool sync;
+        float value;             // note index, or milliseconds
+        long long num, den;      // line spacing in beats
+    };
+
+    /** The sample at which the song reaches num/den beats (lines between samples are reached at the next one). */
+    long long sampleOfBeat (long long num, long long den)
+    {
+        return (num * samplesPerBeat + den - 1) / den;
+    }
+
+    /** The samples of the stutter grid's lines from bar 2 (beat 4) on, before
+        `until`: every spacing from each bar line (4/4), the bar line included. */
+    std::vector<long long> linesFromBar2 (const Stutter& s, long long until)
+    {
+        std::vector<long long> lines;
+        for (long long bar = 1;; ++bar)
+        {
+            for (long long n = 0; n * s.num < 4 * s.den; ++n)
+            {
+                // Beat 4 * bar + n * num / den.
+                const long long at = sampleOfBeat (4 * bar * s.den + n * s.num, s.den);
+                if (at >= until)
+                    return lines;
+                lines.push_back (at);
+            }
+        }
+    }
+
+    /** Plays a constant level in blocks of `blockSize`, a block boundary at
+        `pressAt` (where Repeat turns on) and at `releaseAt` (off). */
+    juce::AudioBuffer<float> renderPress (const Stutter& s, int blockSize, long long pressAt, long long releaseAt, int total)
+    {
+        auto plugin = loadBrakkle (1, rate, blockSize);
+        setPlain (*plugin, ParameterIds::gridLock, 1.0f);
+        setPlain (*plugin, ParameterIds::stutterSync, s.sync ? 1.0f : 0.0f);
+        setPlain (*plugin, s.sync ? ParameterIds::stutterTimeBpm : ParameterIds::stutterTimeFree, s.value);
+        setPlain (*plugin, ParameterIds::refreshTimeBpm, 16.0f);   // "1/2"
+
+        juce::AudioBuffer<float> out (1, total);
+        for (long long start = 0; start < total;)
+        {
+            long long end = std::min<long long> (start + blockSize, total);
+            for (const auto boundary : { pressAt, releaseAt })
+                if (boundary > start && boundary < end)
+                    end = boundary;
+
+            if (start == pressAt)
+                setPlain (*plugin, ParameterIds::repeatHold, 1.0f);
+            if (start == releaseAt)
+                setPlain (*plugin, ParameterIds::repeatHold, 0.0f);
+
+            juce::AudioBuffer<float> block (1, (int) (end - start));
+            for (int i = 0; i < block.getNumSamples(); ++i)
+                block.setSample (0, i, ClickMeasure::sine (start + i));
+            plugin->process (block);
+            out.copyFrom (0, (int) start, block, 0, 0, block.getNumSamples());
+            start = end;
+        }
+        return out;
+    }
+}
+
+TEST (Repeat, APressUpTo50MsLateStartsOnTheLineItFollows)
+{
+    const Stutter stutters[] = {
+        { "1/16", true, 7.0f, 1, 4 },
+        { "1/8 D", true, 11.0f, 3, 4 },
+        { "1/4 T", true, 12.0f, 2, 3 },
+        { "60 ms", false, 60.0f, 3, 25 },   // 0.12 beats at 120 BPM, counted from the bar line
+    };
+
+    for (const auto& s : stutters)
+        for (const double lateMs : { 0.0, 1.0, 30.0, 49.0, 51.0 })
+            for (const int blockSize : { 64, 512, 2048 })
+            {
+                SCOPED_TRACE (juce::String (s.name) + ", " + juce::String (lateMs) + " ms late, blocks of " + juce::String (blockSize));
+
+                // The bar line at beat 4, and the line after it.
+                const auto lines = linesFromBar2 (s, 8 * samplesPerBeat);
+                const long long line = lines[0];
+                const long long nextLine = lines[1];
+                const long long pressAt = line + (long long) std::llround (lateMs * rate / 1000.0);
+                const long long heldFrom = lateMs < 50.0 ? line : nextLine;
+                const long long releaseAt = heldFrom + 3 * samplesPerBeat;
+                const int total = (int) releaseAt + samplesPerBeat;
+
+                const auto late = renderPress (s, blockSize, pressAt, releaseAt, total);
+                const auto onTheLine = renderPress (s, blockSize, heldFrom, releaseAt, total);
+
+                // Once the press's crossfade is over, the output is that of a press right on the line.
+                const long long judged = std::max (pressAt, heldFrom) + 441;
+                float largest = 0.0f;
+                for (long long i = judged; i < releaseAt; ++i)
+                    largest = std::max (largest, std::abs (late.getSample (0, (int) i) - onTheLine.getSample (0, (int) i)));
+                EXPECT_EQ (largest, 0.0f);
+
+                // Every repeat begins on a line of the stutter's grid: the edge fade
+                // puts an exact 0 there.
+                for (const auto at : lines)
+                {
+                    if (at > heldFrom && at > judged && at < releaseAt)
+                    {
+                        EXPECT_EQ (late.getSample (0, (int) at), 0.0f) << "line at " << at;
+                    }
+                }
+            }
+}
+
+TEST (Repeat, PressesAndReleasesNeverStep)
+{
+    // A press and a release while cycles repeat, a release inside the press's
+    // crossfade, and a press during a cycle's fade-out, both clocks.
+    constexpr int blockSize = 256;
+    struct Case
+    {
+        const char* name;
+        bool gridLock;
+        std::vector<std::pair<long long, bool>> switches;   // block start, Repeat on or off
+    };
+
+    const Case cases[] = {
+        { "press and release while repeating, running free", false, { { 256 * 30, true }, { 256 * 90, false } } },
+        { "press and release while repeating, on the grid", true, { { 256 * 30, true }, { 256 * 90, false } } },
+        { "a release inside the press's crossfade", false, { { 256 * 30, true }, { 256 * 31, false } } },
+        { "a press in a cycle's fade-out", true, { { 43840, true }, { 43840 + 256 * 40, false } } },
+        { "on and off every block", false, { { 256 * 20, true }, { 256 * 21, false }, { 256 * 22, true }, { 256 * 23, false },
+                                            { 256 * 24, true }, { 256 * 25, false }, { 256 * 26, true }, { 256 * 27, false } } },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        auto plugin = loadBrakkle (1, rate, blockSize);
+        setPlain (*plugin, ParameterIds::gridLock, c.gridLock ? 1.0f : 0.0f);
+        setPlain (*plugin, ParameterIds::stutterTimeBpm, 7.0f);   // "1/16"
+        setPlain (*plugin, ParameterIds::refreshTimeBpm, 13.0f);  // "1/4"
+
+        const auto worst = ClickMeasure::largestStep (*plugin, (std::int64_t) rate * 2, blockSize, [&] (auto& p, auto start) {
+            for (const auto& [at, on] : c.switches)
+                if (start == at)
+                    setPlain (p, ParameterIds::repeatHold, on ? 1.0f : 0.0f);
+        });
+        EXPECT_LT (worst.size, ClickMeasure::allowedStep()) << "at sample " << worst.at;
+        std::cout << c.name << ": largest step " << worst.size << " at sample " << worst.at << "\n";
+    }
+}
