@@ -142,6 +142,14 @@ TEST (RenderOptions, AcceptsHostBehaviours)
     }
 }
 
+TEST (RenderOptions, PressesBecomeRepeatOnAndOffInTheSchedule)
+{
+    RenderOptions options;
+    ASSERT_EQ (parse ("--out o.wav --press 1.02,2 --press=4.5,6.25", options), juce::String());
+    EXPECT_EQ (options.presses.joinIntoString ("|"),
+               juce::String ("1.020000b repeatHold=on|2.000000b repeatHold=off|4.500000b repeatHold=on|6.250000b repeatHold=off"));
+}
+
 TEST (RenderOptions, RefusesBadInputWithAClearReason)
 {
     struct Case
@@ -198,6 +206,10 @@ TEST (RenderOptions, RefusesBadInputWithAClearReason)
         { "--out o.wav --loop -1,4", "--loop takes two song positions in beats" },
         { "--out o.wav --loop 0,bar", "--loop takes two song positions in beats" },
         { "--out o.wav --loop 0,100001", "--loop takes two song positions in beats" },
+        { "--out o.wav --press 4", "--press takes two times in beats" },
+        { "--out o.wav --press 6,4", "--press takes two times in beats" },
+        { "--out o.wav --press 4,4", "--press takes two times in beats" },
+        { "--out o.wav --press soon,6", "--press takes two times in beats" },
         { "--out o.wav --loop", "needs a value" },
         { "--out o.wav --loop-unreported", "--loop-unreported needs a --loop" },
         { "--out o.wav --wobble", "unknown option" },

@@ -1,6 +1,7 @@
 // The Repeat switch held by hand, through the built bundle: a press a moment
 // after a line still starts the held slice on it (Grid Lock on).
 
+#include "support/AllocationCounter.h"
 #include "support/ClickMeasure.h"
 #include "support/HostedBrakkle.h"
 #include "support/Signals.h"
@@ -11,6 +12,7 @@
 
 #include <cmath>
 #include <iostream>
+#include <memory>
 #include <vector>
 
 using brakkle::test::ClickMeasure;
@@ -171,5 +173,135 @@ TEST (Repeat, PressesAndReleasesNeverStep)
         });
         EXPECT_LT (worst.size, ClickMeasure::allowedStep()) << "at sample " << worst.at;
         std::cout << c.name << ": largest step " << worst.size << " at sample " << worst.at << "\n";
+    }
+}
+
+namespace
+{
+    /** Frames where the output is exactly 0 (the first sample of every
+        recording and repeat, their edge fades starting from nothing). */
+    std::vector<long long> silentFrames (const juce::AudioBuffer<float>& out, long long from, long long to)
+    {
+        std::vector<long long> frames;
+        for (long long i = from; i < to; ++i)
+            if (juce::exactlyEqual (out.getSample (0, (int) i), 0.0f))
+                frames.push_back (i);
+        return frames;
+    }
+
+    /** Running free, "1/16" slices in "1/4" cycles at 120 BPM, the sine played
+        in blocks of 256; Repeat set before the blocks that start at the
+        switches' samples. */
+    juce::AudioBuffer<float> renderFree (const std::vector<std::pair<long long, bool>>& switches, int total, bool playing = true)
+    {
+        auto plugin = loadBrakkle (1, rate, 256);
+        plugin->transport().playing = playing;
+        setPlain (*plugin, ParameterIds::stutterTimeBpm, 7.0f);
+        setPlain (*plugin, ParameterIds::refreshTimeBpm, 13.0f);
+        juce::AudioBuffer<float> sine (1, total);
+        for (int i = 0; i < total; ++i)
+            sine.setSample (0, i, ClickMeasure::sine (i));
+        return brakkle::test::renderInBlocks (*plugin, sine, { 256 }, [&] (int start) {
+            for (const auto& [at, on] : switches)
+                if (start == at)
+                    setPlain (*plugin, ParameterIds::repeatHold, on ? 1.0f : 0.0f);
+        });
+    }
+}
+
+TEST (Repeat, RunningFreeItHoldsFromThePressAndTheCyclesGoOnAfterwards)
+{
+    // Cycles every 22050 samples, slices of 5512. Pressed in the block at
+    // 30000 (inside the second cycle), let go in the block at 60160 (inside
+    // the third): the held slice is recorded from 30000 and repeats every 5512
+    // samples; after the release the input passes until 66150, where the
+    // fourth cycle starts as it would have without the hold (taking over from
+    // the input with its crossfade), and from there on the output is the same.
+    constexpr int total = 22050 * 6;
+    constexpr long long press = 256 * 117, release = 256 * 235;   // 29952 and 60160
+    const auto held = renderFree ({ { press, true }, { release, false } }, total);
+    const auto plain = renderFree ({}, total);
+    const auto passing = renderFree ({}, total, false);
+
+    std::vector<long long> repeats;
+    for (long long at = press + 5512; at < release; at += 5512)
+        repeats.push_back (at);
+    EXPECT_EQ (silentFrames (held, press + 1, release), repeats);
+
+    // The input passes from the release's crossfade to the next cycle.
+    for (long long i = release + 441; i < 66150; ++i)
+        ASSERT_EQ (held.getSample (0, (int) i), passing.getSample (0, (int) i)) << "the input passes, at " << i;
+
+    EXPECT_EQ (silentFrames (held, 66151, total), silentFrames (plain, 66151, total));
+    for (long long i = 66150 + 441; i < total; ++i)
+        ASSERT_EQ (held.getSample (0, (int) i), plain.getSample (0, (int) i)) << "at " << i;
+}
+
+TEST (Repeat, ToggledEveryBlockAndAtRandomForAMinuteAllocatesNothingAndNeverSticks)
+{
+    // Beside it a second instance hears the same blocks and is never held:
+    // once Repeat is let go for good, the cycles come back exactly as that
+    // one plays them (the clock went on underneath; nothing stuck).
+    for (const bool gridLock : { false, true })
+    {
+        SCOPED_TRACE (gridLock ? "on the grid" : "running free");
+        std::unique_ptr<brakkle::host::HostedPlugin> plugins[] = { loadBrakkle (2, rate, 256), loadBrakkle (2, rate, 256) };
+        for (auto& p : plugins)
+        {
+            setPlain (*p, ParameterIds::gridLock, gridLock ? 1.0f : 0.0f);
+            setPlain (*p, ParameterIds::stutterTimeBpm, 7.0f);   // "1/16" in "1/4"
+        }
+        auto& toggled = *plugins[0];
+        auto* repeat = toggled.parameterNamed (ParameterNames::repeatHold);
+        ASSERT_NE (repeat, nullptr);
+
+        const auto source = brakkle::test::noise (2, 256, 3);
+        juce::AudioBuffer<float> blocks[] = { source, source };
+        const auto play = [&] (bool counted) {
+            long allocations = 0;
+            for (int k = 0; k < 2; ++k)
+            {
+                blocks[k].makeCopyOf (source, true);
+                brakkle::test::ScopedAllocationCount counter;
+                plugins[k]->process (blocks[k]);
+                allocations += counted ? counter.count() : 0;
+            }
+            return allocations;
+        };
+
+        for (int i = 0; i < 50; ++i)   // JUCE's hosting makes room for a parameter's first changes
+        {
+            brakkle::host::HostedPlugin::setNormalised (*repeat, (float) (i % 2));
+            play (false);
+        }
+
+        juce::Random random (7);
+        long allocations = 0;
+        bool finite = true;
+        constexpr int blocksInAMinute = 44100 * 60 / 256;
+        for (int i = 0; i < blocksInAMinute; ++i)
+        {
+            const bool on = i < blocksInAMinute / 2 ? (i % 2 == 0) : random.nextBool();
+            brakkle::host::HostedPlugin::setNormalised (*repeat, on ? 1.0f : 0.0f);
+            allocations += play (true);
+
+            for (int c = 0; c < 2; ++c)
+                for (int k = 0; k < 256; ++k)
+                    finite = finite && std::isfinite (blocks[0].getSample (c, k));
+        }
+
+        EXPECT_EQ (allocations, 0);
+        EXPECT_TRUE (finite);
+
+        // Let go; after the next cycle has begun and its crossfade is over
+        // (a "1/4" cycle is 22050 samples), both play the same.
+        brakkle::host::HostedPlugin::setNormalised (*repeat, 0.0f);
+        for (int i = 0; i < 22050 / 256 + 3; ++i)
+            play (false);
+        for (int i = 0; i < 100; ++i)
+        {
+            play (false);
+            ASSERT_EQ (brakkle::test::firstDifference (blocks[0], blocks[1]), "") << "block " << i << " after the cycles came back";
+        }
     }
 }

@@ -141,6 +141,9 @@ void BrakkleAudioProcessorEditor::resized()
     fillGateSlider.setBounds (422, 20, 56, 54);
     fillChanceSlider.setBounds (480, 20, 56, 54);
     fillSeedSlider.setBounds (538, 20, 56, 54);
+
+    if (repeatPad != nullptr)
+        repeatPad->setBounds (355, 160, 90, 92);
 }
 
 //==============================================================================
@@ -181,6 +184,13 @@ void BrakkleAudioProcessorEditor::initializeControls()
     configureFillKnob (fillGateSlider, ParameterIds::fillGate, fillGateAttachment);
     configureFillKnob (fillChanceSlider, ParameterIds::fillChance, fillChanceAttachment);
     configureFillKnob (fillSeedSlider, ParameterIds::fillSeed, fillSeedAttachment);
+
+    // The REPEAT pad between the time knobs, after the controls before it.
+    if (auto* repeatHold = valueTreeState.getParameter (ParameterIds::repeatHold))
+    {
+        repeatPad = std::make_unique<RepeatPad> (*repeatHold);
+        addAndMakeVisible (*repeatPad);
+    }
 }
 
 void BrakkleAudioProcessorEditor::configureKnob (juce::Slider& knob,

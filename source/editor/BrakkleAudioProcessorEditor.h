@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RepeatPad.h"
+
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <memory>
@@ -9,7 +11,8 @@ class BrakkleAudioProcessor;
 /** The plug-in's window: a fixed 800 x 600 panel drawn from one background
     picture, with thirteen rotary knobs, two sync toggles, the Grid Lock toggle
     and, in the title band, four mini knobs for the fills (Offset, Gate, Chance,
-    Seed): twenty controls bound to the parameters. Of the two knobs that share
+    Seed): twenty controls bound to the parameters. Between the two time knobs
+    sits the REPEAT pad (see RepeatPad). Of the two knobs that share
     each time position (milliseconds and note value) only the one matching the
     pair's sync switch is visible. */
 class BrakkleAudioProcessorEditor : public juce::AudioProcessorEditor
@@ -144,6 +147,8 @@ private:
                                       fillSeedAttachment;
 
     juce::AudioProcessorValueTreeState& valueTreeState;
+
+    std::unique_ptr<RepeatPad> repeatPad;
 
     LargeSliderLookAndFeel largeSliderLookAndFeel;
     SmallSliderLookAndFeel smallSliderLookAndFeel;

@@ -72,9 +72,10 @@ void RepeatButton::startHeld (const CycleTiming& timing, int frame, int samplesA
     step.samplesAgo = samplesAgo;
     plan.add (step);
 
+    // Marked where the held slice begins: for one taken up, on its line before the block.
     PlanStep mark;
     mark.kind = PlanStep::Kind::mark;
-    mark.frame = frame;
+    mark.frame = frame - samplesAgo;
     mark.markKind = TimingEvent::Kind::holdStarts;
     plan.add (mark);
 

@@ -41,6 +41,7 @@ enum Child
     input, mix, output, filterFreq, filterMix, fadeVol, fadeMix, stereoWidth, stereoMix,
     gridLock,
     fillOffset, fillGate, fillChance, fillSeed,
+    repeatPad,
     numChildren
 };
 

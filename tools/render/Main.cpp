@@ -57,12 +57,17 @@ namespace
 
     juce::String readSchedule (const RenderOptions& options, double sampleRate, std::vector<ScheduleEvent>& events)
     {
-        if (options.schedule == juce::File())
-            return {};
-        if (! options.schedule.existsAsFile())
-            return "no such schedule file: " + options.schedule.getFullPathName();
-        if (auto error = parseSchedule (options.schedule.loadFileAsString(), sampleRate, options.bpm, events); error.isNotEmpty())
-            return options.schedule.getFileName() + ", " + error;
+        juce::String text;
+        if (options.schedule != juce::File())
+        {
+            if (! options.schedule.existsAsFile())
+                return "no such schedule file: " + options.schedule.getFullPathName();
+            text = options.schedule.loadFileAsString();
+        }
+
+        // The presses are schedule lines of their own, after the file's.
+        if (auto error = parseSchedule (text + "\n" + options.presses.joinIntoString ("\n"), sampleRate, options.bpm, events); error.isNotEmpty())
+            return (options.schedule != juce::File() ? options.schedule.getFileName() : juce::String ("--press")) + ", " + error;
         return {};
     }
 

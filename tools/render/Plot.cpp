@@ -1,5 +1,6 @@
 #include "Plot.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace brakkle::render
@@ -10,7 +11,7 @@ namespace
     const juce::Colour background { 0xff15171a }, lane { 0xff1d2024 }, grid { 0xff30343a }, text { 0xffc8ccd2 };
     const juce::Colour inputWave { 0xff7f8c99 }, outputWave { 0xfff0a030 };
     const juce::Colour refreshMark { 0xffe04848 }, repeatMark { 0xff3fa0c8 }, stoppedShade { 0x30ffffff };
-    const juce::Colour gateMark { 0xff5cc878 }, skippedMark { 0xffb58cf0 };
+    const juce::Colour gateMark { 0xff5cc878 }, skippedMark { 0xffb58cf0 }, heldMark { 0xfff2d23a };
 
     constexpr int left = 70, right = 20, top = 70, laneGap = 50, bottom = 60;
 
@@ -85,6 +86,34 @@ namespace
         g.fillRect (juce::Rectangle<float> ((float) (int) x - 1.0f, y0, 2.0f, 10.0f));
     }
 
+    /** Where a repeat held by hand starts: a bar three pixels wide. */
+    void drawHoldStart (juce::Graphics& g, float x, float y0, float y1)
+    {
+        g.setColour (heldMark);
+        g.fillRect (juce::Rectangle<float> ((float) (int) x - 1.0f, y0, 3.0f, y1 - y0));
+    }
+
+    /** Where the input returns after it: a bar with a notch at the top. */
+    void drawHoldEnd (juce::Graphics& g, float x, float y0, float y1)
+    {
+        g.setColour (heldMark);
+        g.drawVerticalLine ((int) x, y0, y1);
+        g.fillRect (juce::Rectangle<float> ((float) (int) x - 4.0f, y0, 5.0f, 3.0f));
+    }
+
+    /** How long a repeat is held: a band under the output lane. */
+    void drawHeldStretches (juce::Graphics& g, const SliceMarks& marks, juce::int64 total, juce::Rectangle<int> area)
+    {
+        g.setColour (heldMark.withAlpha (0.8f));
+        for (auto start : marks.holdStarts)
+        {
+            const auto end = std::upper_bound (marks.holdEnds.begin(), marks.holdEnds.end(), start);
+            const auto to = end != marks.holdEnds.end() ? *end : total;
+            const float x0 = xFor (start, total, area), x1 = xFor (to, total, area);
+            g.fillRect (juce::Rectangle<float> (x0, (float) area.getBottom() + 1.0f, juce::jmax (1.0f, x1 - x0), 4.0f));
+        }
+    }
+
     /** Where the input passes: a lighter stretch. */
     void drawPassing (juce::Graphics& g, float x0, float x1, juce::Rectangle<int> area)
     {
@@ -117,6 +146,8 @@ namespace
             { drawRepeatStart,  "slice repeats",          repeatMark },
             { drawGateEnd,      "gate ends",              gateMark },
             { drawSkippedCycle, "cycle skipped (chance)", skippedMark },
+            { drawHoldStart,    "held (Repeat)",          heldMark },
+            { drawHoldEnd,      "input returns",          heldMark },
         };
 
         constexpr float symbolWidth = 12.0f, nameGap = 4.0f, spacing = 24.0f;
@@ -200,6 +231,9 @@ juce::Image drawPlot (const juce::AudioBuffer<float>& input,
     drawMarks (g, marks.gateEnds, total, out, 0.0f, drawGateEnd);
     drawMarks (g, marks.cycleStarts, total, out, 6.0f, drawCycleStart);
     drawMarks (g, marks.skippedCycles, total, out, 12.0f, drawSkippedCycle);
+    drawMarks (g, marks.holdStarts, total, out, 6.0f, drawHoldStart);
+    drawMarks (g, marks.holdEnds, total, out, 6.0f, drawHoldEnd);
+    drawHeldStretches (g, marks, total, out);
 
     // Labels: lane names, seconds below, bars and beats above.
     g.setFont (juce::FontOptions (13.0f));

@@ -299,6 +299,20 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
                        + ", the start before the end, like 4,8; got \"" + value + "\"";
             options.loops = true;
         }
+        else if (argument == "--press")
+        {
+            double from = 0.0, to = 0.0;
+            if (! takeValue (value))
+                return missing();
+            if (! value.containsChar (',')
+                || ! parseBeats (value.upToFirstOccurrenceOf (",", false, false), from)
+                || ! parseBeats (value.fromFirstOccurrenceOf (",", false, false), to)
+                || ! (to > from))
+                return "--press takes two times in beats from the render's start, the press before the release, like 4,6; got \""
+                       + value + "\"";
+            options.presses.add (juce::String (from, 6) + "b repeatHold=on");
+            options.presses.add (juce::String (to, 6) + "b repeatHold=off");
+        }
         else if (argument == "--block")
         {
             if (! takeValue (value))
@@ -394,6 +408,9 @@ head reports the transport at the first sample of every block.
                      sixteenths (fillOffset=12/16), percentages
                      (fillChance="50 %"), kilohertz (filterFreq=8k);
                      switches as on/off (stutterSync=off)
+  --press FROM,TO    hold Repeat from beat FROM to beat TO of the render
+                     (repeatable): schedule lines "FROMb repeatHold=on" and
+                     "TOb repeatHold=off"
   --schedule FILE    timed changes, one per line: "<time> <change>", the time
                      in seconds (1.5 or 1.5s) or beats (8b), the change one of
                      stop, play, bpm=<tempo>, ramp=<tempo>,<length> (a

@@ -29,6 +29,7 @@ struct RenderOptions
     juce::File bundle;            // a Brakkle.vst3 or Brakkle.lv2 bundle; none: this build's, of `format`
     juce::String format { "vst3" };   // "vst3" or "lv2"
     juce::File schedule;          // timed changes (see Schedule.h)
+    juce::StringArray presses;    // schedule lines written by --press: Repeat on and off, in beats
     juce::File plot;              // a PNG of input and output
     juce::File editorShot;        // a PNG of the plug-in's window
     bool quiet = false;
