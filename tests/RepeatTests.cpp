@@ -153,7 +153,7 @@ TEST (Repeat, PressesAndReleasesNeverStep)
         { "press and release while repeating, running free", false, { { 256 * 30, true }, { 256 * 90, false } } },
         { "press and release while repeating, on the grid", true, { { 256 * 30, true }, { 256 * 90, false } } },
         { "a release inside the press's crossfade", false, { { 256 * 30, true }, { 256 * 31, false } } },
-        { "a press in a cycle's fade-out", true, { { 43840, true }, { 43840 + 256 * 40, false } } },
+        { "a press in a cycle's fade-out", true, { { 44032, true }, { 44032 + 256 * 40, false } } },
         { "on and off every block", false, { { 256 * 20, true }, { 256 * 21, false }, { 256 * 22, true }, { 256 * 23, false },
                                             { 256 * 24, true }, { 256 * 25, false }, { 256 * 26, true }, { 256 * 27, false } } },
     };
