@@ -33,14 +33,29 @@ public:
     {
         const int size = capacity();
         const int skip = juce::jmax (0, numSamples - size);
+        const int count = numSamples - skip;
 
-        for (int i = skip; i < numSamples; ++i)
+        // At most two runs: up to the ring's end, then from its start.
+        const int firstRun = juce::jmin (count, size - writeIndex);
+
+        for (int c = 0; c < ring.getNumChannels(); ++c)
         {
-            for (int c = 0; c < ring.getNumChannels(); ++c)
-                ring.setSample (c, writeIndex, c < numChannels ? input[c][i] : 0.0f);
-            writeIndex = writeIndex + 1 == size ? 0 : writeIndex + 1;
+            float* dest = ring.getWritePointer (c);
+
+            if (c < numChannels)
+            {
+                const float* from = input[c] + skip;
+                std::copy (from, from + firstRun, dest + writeIndex);
+                std::copy (from + firstRun, from + count, dest);
+            }
+            else
+            {
+                std::fill (dest + writeIndex, dest + writeIndex + firstRun, 0.0f);
+                std::fill (dest, dest + (count - firstRun), 0.0f);
+            }
         }
 
+        writeIndex = (writeIndex + count) % size;
         available = juce::jmin (size, available + numSamples);
     }
 
