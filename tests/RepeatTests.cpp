@@ -305,3 +305,58 @@ TEST (Repeat, ToggledEveryBlockAndAtRandomForAMinuteAllocatesNothingAndNeverStic
         }
     }
 }
+
+TEST (Repeat, OnBeforePlaybackHoldsFromItsStart)
+{
+    // Repeat switched on while the transport stands still does nothing there;
+    // when playback starts the held slice starts at once (running free) or on
+    // the first line of the stutter's grid (Grid Lock on, from beat 0.37: the
+    // "1/16" line at beat 0.5), and repeats every "1/16" from there.
+    for (const bool gridLock : { false, true })
+    {
+        SCOPED_TRACE (gridLock ? "on the grid" : "running free");
+        auto plugin = loadBrakkle (1, rate, 256);
+        setPlain (*plugin, ParameterIds::gridLock, gridLock ? 1.0f : 0.0f);
+        setPlain (*plugin, ParameterIds::stutterTimeBpm, 7.0f);   // "1/16": 5512 samples, lines 5512.5 apart
+        setPlain (*plugin, ParameterIds::refreshTimeBpm, 16.0f);  // "1/2"
+        setPlain (*plugin, ParameterIds::repeatHold, 1.0f);
+
+        plugin->transport().playing = false;
+        juce::AudioBuffer<float> level (1, 256 * 20);
+        juce::FloatVectorOperations::fill (level.getWritePointer (0), 0.5f, level.getNumSamples());
+        const auto stopped = brakkle::test::renderInBlocks (*plugin, level, { 256 });
+        for (int i = 0; i < stopped.getNumSamples(); ++i)
+            ASSERT_EQ (stopped.getSample (0, i), stopped.getSample (0, 0)) << "the input passes while stopped, at " << i;
+        EXPECT_GT (stopped.getSample (0, 0), 0.4f);
+
+        plugin->transport().playing = true;
+        plugin->transport().locate (gridLock ? 0.37 : 0.0);
+        juce::AudioBuffer<float> played (1, 44100);
+        juce::FloatVectorOperations::fill (played.getWritePointer (0), 0.5f, played.getNumSamples());
+        const auto out = brakkle::test::renderInBlocks (*plugin, played, { 256 });
+
+        // From beat 0.37 (song sample 8158.5) the "1/16" line at beat k/4 is
+        // reached at frame ceil ((k * 11025 - 16317) / 2): beat 0.5 at 2867.
+        // The held slice starts there out of the passing input (crossfaded,
+        // so no 0); each repeat shows a 0 where the slice wraps (5512 samples
+        // on) and on the next line, where they differ by the half sample.
+        std::vector<long long> starts;
+        if (gridLock)
+        {
+            const auto lineFrame = [] (long long k) { return (k * 11025 - 16317 + 1) / 2; };
+            for (long long k = 3; lineFrame (k) < 44100; ++k)
+            {
+                if (const long long wrap = lineFrame (k - 1) + 5512; wrap != lineFrame (k))
+                    starts.push_back (wrap);
+                starts.push_back (lineFrame (k));
+            }
+        }
+        else
+        {
+            for (long long at = 0; at < 44100; at += 5512)
+                starts.push_back (at);
+        }
+
+        EXPECT_EQ (silentFrames (out, 0, 44100), starts);
+    }
+}
