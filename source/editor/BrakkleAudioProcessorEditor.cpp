@@ -91,9 +91,11 @@ juce::Label* BrakkleAudioProcessorEditor::MiniSliderLookAndFeel::createSliderTex
 BrakkleAudioProcessorEditor::BrakkleAudioProcessorEditor (BrakkleAudioProcessor& owner,
                                                           juce::AudioProcessorValueTreeState& state)
     : AudioProcessorEditor (owner),
+      presetBar (owner.presets),
       valueTreeState (state)
 {
     initializeControls();
+    addAndMakeVisible (presetBar);
     setSize (800, 600);
 }
 
@@ -141,6 +143,7 @@ void BrakkleAudioProcessorEditor::resized()
     fillGateSlider.setBounds (422, 20, 56, 54);
     fillChanceSlider.setBounds (480, 20, 56, 54);
     fillSeedSlider.setBounds (538, 20, 56, 54);
+    presetBar.setBounds (presetBarBounds());
 
     if (repeatPad != nullptr)
         repeatPad->setBounds (355, 160, 90, 92);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PresetBar.h"
 #include "RepeatPad.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -23,6 +24,10 @@ public:
 
     void paint (juce::Graphics& g) override;
     void resized() override;
+
+    /** The preset strip, under the title band's line and above the STUTTER value box. */
+    static juce::Rectangle<int> presetBarBounds() { return { 8, 100, 344, 20 }; }
+    PresetBar& getPresetBar() noexcept { return presetBar; }
 
     /** Look-and-feel of the four 235 x 235 time knobs: only the white value dot
         is drawn, the value box sits in the strip above the painted face. */
@@ -145,6 +150,8 @@ private:
                                       fillGateAttachment,
                                       fillChanceAttachment,
                                       fillSeedAttachment;
+
+    PresetBar presetBar;
 
     juce::AudioProcessorValueTreeState& valueTreeState;
 

@@ -243,7 +243,10 @@ void BrakkleAudioProcessor::setStateInformation (const void* data, int sizeInByt
 {
     // Another plug-in's state or a damaged blob changes nothing.
     if (auto restored = SavedState::read (data, sizeInBytes, parameters.state.getType(), SavedState::currentValuesOf (parameters)))
+    {
         parameters.replaceState (*restored);
+        presets.forget();
+    }
 }
 
 //==============================================================================

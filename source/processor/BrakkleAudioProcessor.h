@@ -3,6 +3,7 @@
 #include "BypassFade.h"
 #include "HostTransport.h"
 #include "ParameterIds.h"
+#include "PresetSession.h"
 #include "engine/StutterEngine.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -57,6 +58,9 @@ public:
 
     juce::AudioProcessorValueTreeState parameters;
     StutterEngine stutterEngine;
+
+    /** The preset the window shows (not part of the saved state). */
+    PresetSession presets { parameters };
 
 private:
     juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout();

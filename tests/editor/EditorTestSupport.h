@@ -42,6 +42,7 @@ enum Child
     gridLock,
     fillOffset, fillGate, fillChance, fillSeed,
     repeatPad,
+    presetBar,
     numChildren
 };
 

@@ -5,6 +5,7 @@
 #include "PluginHost.h"
 #include "Plot.h"
 #include "Render.h"
+#include "RenderPresets.h"
 #include "RenderOptions.h"
 #include "Schedule.h"
 #include "SliceMarks.h"
@@ -179,6 +180,27 @@ int main (int argc, char* argv[])
     {
         std::cout << usage();
         return 0;
+    }
+
+    if (options.listPresets)
+    {
+        std::cout << listPresets();
+        return 0;
+    }
+
+    if (options.preset.isNotEmpty())
+    {
+        std::vector<ParameterSetting> settings;
+        juce::StringArray notes;
+
+        if (const auto error = presetSettings (options.preset, settings, notes); error.isNotEmpty())
+            return fail (error, 2);
+
+        for (const auto& note : notes)
+            std::cerr << "brakkle-render: " << options.preset << ": " << note << std::endl;
+
+        // The preset first, so that every --param changes it.
+        options.parameters.insert (options.parameters.begin(), settings.begin(), settings.end());
     }
 
     juce::ScopedJuceInitialiser_GUI juce;

@@ -212,6 +212,16 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
         {
             options.help = true;
         }
+        else if (argument == "--list-presets")
+        {
+            options.listPresets = true;
+        }
+        else if (argument == "--preset")
+        {
+            if (! takeValue (value) || value.isEmpty())
+                return missing();
+            options.preset = value;
+        }
         else if (argument == "--stopped")
         {
             options.stopped = true;
@@ -349,7 +359,7 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
         }
     }
 
-    if (options.help)
+    if (options.help || options.listPresets)
         return {};
 
     if (options.output == juce::File())
@@ -402,6 +412,10 @@ head reports the transport at the first sample of every block.
   --block N          block size in samples, 1 to 8192 (default 512)
   --bits N           output sample format: 16, 24 or 32 (float; default)
   --bars N           length of the synthesised loop in 4/4 bars (default 4)
+  --preset NAME      start from a preset: a factory preset's name, one of
+                     your own (see --list-presets) or a preset file; any
+                     --param then changes it
+  --list-presets     list the factory presets and your own, then stop
   --param ID=VALUE   set a parameter, repeatable: a number in its own units
                      or its value as the plug-in's window shows it: note
                      divisions by name (stutterTimeBpm=1/16), shares in

@@ -49,6 +49,8 @@ struct RenderOptions
     int bits = 32;
     int bars = 4;                 // length of the synthesised loop
     bool help = false;
+    bool listPresets = false;
+    juce::String preset;          // a factory preset's name, a user preset's name or a file; before any --param
     std::vector<ParameterSetting> parameters;
 };
 

@@ -1,0 +1,158 @@
+#include "Presets.h"
+
+#include "FactoryBankData.h"
+#include "ParameterIds.h"
+
+#include <cmath>
+
+namespace
+{
+    const juce::Identifier idProperty ("id"), valueProperty ("value"), parameterType ("PARAM");
+
+    const ParameterSpec* findSpec (const juce::String& id)
+    {
+        for (const auto& spec : parameterTable)
+            if (spec.id == id)
+                return &spec;
+
+        return nullptr;
+    }
+
+    juce::NormalisableRange<float> rangeOf (const ParameterSpec& spec)
+    {
+        return { spec.minimum, spec.maximum, spec.step };
+    }
+
+    /** Notes what the parameter tree will make of each named value. */
+    void describeAdjustments (const juce::ValueTree& tree, juce::StringArray& notes)
+    {
+        for (const auto& child : tree)
+        {
+            const auto id = child.getProperty (idProperty).toString();
+            const auto* spec = findSpec (id);
+
+            if (spec == nullptr)
+            {
+                notes.add ("unknown parameter \"" + id + "\" ignored");
+                continue;
+            }
+
+            if (spec->id == ParameterIds::repeatHold || ! child.hasProperty (valueProperty))
+                continue;
+
+            const auto given = (float) child.getProperty (valueProperty);
+            const auto taken = rangeOf (*spec).snapToLegalValue (given);
+
+            if (given < spec->minimum || given > spec->maximum)
+                notes.add (spec->name + " " + juce::String (given) + " is out of range, set to " + juce::String (taken));
+        }
+    }
+
+    /** Parameters the document does not name take their defaults; Repeat is not
+        the preset's to set. */
+    void completeWithDefaults (juce::ValueTree& tree)
+    {
+        for (int i = tree.getNumChildren(); --i >= 0;)
+            if (tree.getChild (i).getProperty (idProperty).toString() == ParameterIds::repeatHold)
+                tree.removeChild (i, nullptr);
+
+        for (const auto& spec : parameterTable)
+        {
+            if (spec.id == ParameterIds::repeatHold || tree.getChildWithProperty (idProperty, spec.id).isValid())
+                continue;
+
+            juce::ValueTree parameter (parameterType);
+            parameter.setProperty (idProperty, spec.id, nullptr);
+            parameter.setProperty (valueProperty, spec.defaultValue, nullptr);
+            tree.appendChild (parameter, nullptr);
+        }
+    }
+}
+
+namespace Presets
+{
+
+const std::vector<Preset>& factoryBank()
+{
+    static const std::vector<Preset> bank = []
+    {
+        std::vector<Preset> presets;
+
+        for (const auto& entry : factoryBankEntries())
+            presets.push_back ({ juce::String::fromUTF8 (entry.group),
+                                 juce::String::fromUTF8 (entry.name),
+                                 juce::String::fromUTF8 (entry.document) });
+
+        return presets;
+    }();
+
+    return bank;
+}
+
+std::optional<Preset> findFactory (const juce::String& name)
+{
+    for (const auto& preset : factoryBank())
+        if (preset.name == name)
+            return preset;
+
+    return std::nullopt;
+}
+
+juce::MemoryBlock bytesOf (const juce::String& document)
+{
+    return { document.toRawUTF8(), document.getNumBytesAsUTF8() };
+}
+
+juce::MemoryBlock asStateBytes (const juce::MemoryBlock& document)
+{
+    // AudioProcessor::copyXmlToBinary's wrapping: a magic number, the text's
+    // size with its terminating zero, the text.
+    juce::MemoryOutputStream out;
+    out.writeInt ((int) 0x21324356);
+    out.writeInt ((int) document.getSize() + 1);
+    out.write (document.getData(), document.getSize());
+    out.writeByte (0);
+    return out.getMemoryBlock();
+}
+
+Reading read (const juce::MemoryBlock& document, const SavedState::CurrentValue& currentValue)
+{
+    Reading reading;
+    const auto bytes = asStateBytes (document);
+    auto tree = SavedState::read (bytes.getData(), (int) bytes.getSize(), treeType, currentValue);
+
+    if (! tree.has_value())
+    {
+        reading.notes.add ("not a Brakkle preset (unreadable, damaged, not XML or another plug-in's state): nothing changed");
+        return reading;
+    }
+
+    describeAdjustments (*tree, reading.notes);
+    completeWithDefaults (*tree);
+    reading.tree = std::move (tree);
+    return reading;
+}
+
+juce::String documentOf (const juce::ValueTree& state)
+{
+    auto tree = state.createCopy();
+
+    for (int i = tree.getNumChildren(); --i >= 0;)
+        if (tree.getChild (i).getProperty (idProperty).toString() == ParameterIds::repeatHold)
+            tree.removeChild (i, nullptr);
+
+    if (const auto xml = tree.createXml())
+        return xml->toString();
+
+    return {};
+}
+
+float legalValue (const juce::String& parameterId, float value)
+{
+    if (const auto* spec = findSpec (parameterId))
+        return rangeOf (*spec).snapToLegalValue (value);
+
+    return value;
+}
+
+} // namespace Presets

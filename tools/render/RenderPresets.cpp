@@ -1,0 +1,99 @@
+#include "RenderPresets.h"
+
+#include "processor/ParameterIds.h"
+#include "processor/Presets.h"
+#include "processor/UserPresets.h"
+
+namespace brakkle::render
+{
+
+namespace
+{
+    std::optional<juce::MemoryBlock> findDocument (const juce::String& preset)
+    {
+        if (const auto factory = Presets::findFactory (preset))
+            return Presets::bytesOf (factory->document);
+
+        if (UserPresets::exists (preset))
+            return UserPresets::read (preset);
+
+        const auto file = juce::File::getCurrentWorkingDirectory().getChildFile (preset);
+        return UserPresets::readFile (file);
+    }
+
+    /** A value that is no number keeps the current one: here, the default. */
+    std::optional<float> defaultValue (const juce::String& id)
+    {
+        for (const auto& spec : parameterTable)
+            if (spec.id == id)
+                return spec.defaultValue;
+
+        return std::nullopt;
+    }
+}
+
+juce::String listPresets()
+{
+    juce::String text;
+    juce::String group;
+
+    for (const auto& preset : Presets::factoryBank())
+    {
+        if (preset.group != group)
+        {
+            group = preset.group;
+            text << group << ":\n";
+        }
+
+        text << "  " << preset.name << "\n";
+    }
+
+    const auto users = UserPresets::names();
+    text << "Your presets (" << UserPresets::folder().getFullPathName() << "):\n";
+
+    for (const auto& name : users)
+        text << "  " << name << "\n";
+
+    if (users.isEmpty())
+        text << "  (none)\n";
+
+    return text;
+}
+
+juce::String presetSettings (const juce::String& preset,
+                             std::vector<ParameterSetting>& settings,
+                             juce::StringArray& notes)
+{
+    const auto document = findDocument (preset);
+
+    if (! document.has_value())
+        return "no preset \"" + preset + "\": neither a factory preset, one of yours, nor a readable file (see --list-presets)";
+
+    auto reading = Presets::read (*document, defaultValue);
+
+    if (! reading.tree.has_value())
+        return preset + ": " + reading.notes.joinIntoString ("; ");
+
+    notes = reading.notes;
+    static const juce::Identifier id ("id"), value ("value");
+
+    for (const auto& spec : parameterTable)
+    {
+        const auto parameter = reading.tree->getChildWithProperty (id, spec.id);
+
+        if (! parameter.isValid())
+            continue;   // Repeat: the preset leaves it alone
+
+        const auto legal = Presets::legalValue (spec.id, (float) parameter.getProperty (value));
+        ParameterSetting setting;
+
+        if (const auto error = parseParameterSetting (spec.id + "=" + juce::String (legal), setting); error.isNotEmpty())
+            return preset + ": " + error;
+
+        settings.push_back (setting);
+    }
+
+    return {};
+}
+
+} // namespace brakkle::render
