@@ -49,8 +49,9 @@ namespace
     }
 
     /** Parameters the document does not name take their defaults; Repeat is not
-        the preset's to set. */
-    void completeWithDefaults (juce::ValueTree& tree)
+        the preset's to set: it keeps its current value (a parameter tree given
+        a state without it would put it back to its default). */
+    void completeWithDefaults (juce::ValueTree& tree, const SavedState::CurrentValue& currentValue)
     {
         for (int i = tree.getNumChildren(); --i >= 0;)
             if (tree.getChild (i).getProperty (idProperty).toString() == ParameterIds::repeatHold)
@@ -58,12 +59,17 @@ namespace
 
         for (const auto& spec : parameterTable)
         {
-            if (spec.id == ParameterIds::repeatHold || tree.getChildWithProperty (idProperty, spec.id).isValid())
+            if (tree.getChildWithProperty (idProperty, spec.id).isValid())
+                continue;
+
+            const auto current = spec.id == ParameterIds::repeatHold ? currentValue (spec.id) : std::nullopt;
+
+            if (spec.id == ParameterIds::repeatHold && ! current.has_value())
                 continue;
 
             juce::ValueTree parameter (parameterType);
             parameter.setProperty (idProperty, spec.id, nullptr);
-            parameter.setProperty (valueProperty, spec.defaultValue, nullptr);
+            parameter.setProperty (valueProperty, current.value_or (spec.defaultValue), nullptr);
             tree.appendChild (parameter, nullptr);
         }
     }
@@ -128,7 +134,7 @@ Reading read (const juce::MemoryBlock& document, const SavedState::CurrentValue&
     }
 
     describeAdjustments (*tree, reading.notes);
-    completeWithDefaults (*tree);
+    completeWithDefaults (*tree, currentValue);
     reading.tree = std::move (tree);
     return reading;
 }

@@ -46,8 +46,9 @@ namespace Presets
     };
 
     /** Reads a preset document. Parameters it does not name get their defaults,
-        Repeat is left out (so its current value stays) and values that are no
-        number keep the current value, as in a project. */
+        Repeat keeps its current value whatever the document says (left out when
+        there is none) and values that are no number keep the current value, as
+        in a project. */
     Reading read (const juce::MemoryBlock& document, const SavedState::CurrentValue& currentValue);
 
     /** The bytes of a document held as text. */
