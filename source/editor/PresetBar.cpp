@@ -161,32 +161,23 @@ void PresetBar::saveAs (const juce::String& name)
             break;
     }
 
-    closeDialog();
-    dialog = std::make_unique<juce::AlertWindow> ("Replace preset?",
-                                                  "You already have a preset called \"" + name + "\". Replace it?",
-                                                  juce::MessageBoxIconType::QuestionIcon, this);
-    dialog->addButton ("Replace", 1);
-    dialog->addButton ("Cancel", 0);
-    getTopLevelComponent()->addAndMakeVisible (*dialog);
-    dialog->setCentrePosition (getTopLevelComponent()->getLocalBounds().getCentre());
-
-    dialog->enterModalState (true, juce::ModalCallbackFunction::create ([this, name, document] (int result)
+    ask ("You already have a preset called \"" + name + "\". Replace it?", "Replace", false, {},
+         [this, name, document] (int result, const juce::String&)
     {
-        juce::MessageManager::callAsync ([safe = juce::Component::SafePointer<PresetBar> (this)] { if (safe) safe->closeDialog(); });
-
         if (result != 1)
             return;
 
         if (UserPresets::save (name, document, true) == UserPresets::SaveResult::saved)
         {
             session.markSaved (name);
+            showingProblem = false;
             refresh();
         }
         else
         {
             showProblem ("could not write " + UserPresets::folder().getFullPathName());
         }
-    }), false);
+    });
 }
 
 void PresetBar::deleteCurrent()
@@ -198,24 +189,14 @@ void PresetBar::deleteCurrent()
     }
 
     const auto name = session.currentName();
-    closeDialog();
-    dialog = std::make_unique<juce::AlertWindow> ("Delete preset?", "Delete your preset \"" + name + "\"?",
-                                                  juce::MessageBoxIconType::QuestionIcon, this);
-    dialog->addButton ("Delete", 1);
-    dialog->addButton ("Cancel", 0);
-    getTopLevelComponent()->addAndMakeVisible (*dialog);
-    dialog->setCentrePosition (getTopLevelComponent()->getLocalBounds().getCentre());
-
-    dialog->enterModalState (true, juce::ModalCallbackFunction::create ([this, name] (int result)
+    ask ("Delete your preset \"" + name + "\"?", "Delete", false, {}, [this, name] (int result, const juce::String&)
     {
-        juce::MessageManager::callAsync ([safe = juce::Component::SafePointer<PresetBar> (this)] { if (safe) safe->closeDialog(); });
-
         if (result == 1 && UserPresets::remove (name))
         {
             session.forget();
             refresh();
         }
-    }), false);
+    });
 }
 
 juce::String PresetBar::shownText() const
@@ -298,29 +279,36 @@ void PresetBar::showMenu()
 
 void PresetBar::askForName()
 {
-    closeDialog();
-    dialog = std::make_unique<juce::AlertWindow> ("Save preset", "A name for your preset:",
-                                                  juce::MessageBoxIconType::NoIcon, this);
-    dialog->addTextEditor ("name", session.currentName());
-    dialog->addButton ("Save", 1, juce::KeyPress (juce::KeyPress::returnKey));
-    dialog->addButton ("Cancel", 0, juce::KeyPress (juce::KeyPress::escapeKey));
-    getTopLevelComponent()->addAndMakeVisible (*dialog);
-    dialog->setCentrePosition (getTopLevelComponent()->getLocalBounds().getCentre());
-
-    dialog->enterModalState (true, juce::ModalCallbackFunction::create ([this] (int result)
+    ask ("Save the settings as your preset, named:", "Save", true, session.currentName(),
+         [this] (int result, const juce::String& name)
     {
-        const auto name = dialog != nullptr ? dialog->getTextEditorContents ("name").trim() : juce::String();
-        juce::MessageManager::callAsync ([safe = juce::Component::SafePointer<PresetBar> (this), name, result]
+        if (result == 1)
+            saveAs (name);
+    });
+}
+
+void PresetBar::ask (const juce::String& question, const juce::String& confirmText, bool withTextField,
+                     const juce::String& initialText, PresetDialog::Answer onAnswer)
+{
+    closeDialog();
+    dialog = std::make_unique<PresetDialog> (question, confirmText, withTextField, initialText,
+                                             [this, onAnswer] (int result, const juce::String& text)
+    {
+        // The dialog goes once its click has been handled.
+        juce::MessageManager::callAsync ([safe = juce::Component::SafePointer<PresetBar> (this)]
         {
-            if (safe == nullptr)
-                return;
-
-            safe->closeDialog();
-
-            if (result == 1)
-                safe->saveAs (name);
+            if (safe != nullptr)
+                safe->closeDialog();
         });
-    }), false);
+        onAnswer (result, text);
+    });
+
+    auto* window = getParentComponent() != nullptr ? getParentComponent() : this;
+    window->addAndMakeVisible (*dialog);
+    dialog->setCentrePosition (window->getLocalBounds().getCentre());
+
+    if (withTextField)
+        dialog->textField().grabKeyboardFocus();
 }
 
 void PresetBar::applyOutcome (const juce::String& name, const PresetSession::Outcome& outcome)
@@ -356,7 +344,8 @@ void PresetBar::closeDialog()
 {
     if (dialog != nullptr)
     {
-        dialog->exitModalState (0);
+        if (auto* parent = dialog->getParentComponent())
+            parent->removeChildComponent (dialog.get());
         dialog.reset();
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PresetDialog.h"
 #include "processor/PresetSession.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -48,8 +49,8 @@ public:
     juce::String shownText() const;
     bool isShowingProblem() const noexcept { return showingProblem; }
 
-    /** The dialog the strip has open, if any (tests answer it). */
-    juce::AlertWindow* openDialog() const noexcept { return dialog.get(); }
+    /** The question the strip has open, if any. */
+    PresetDialog* openDialog() const noexcept { return dialog.get(); }
 
     juce::TextButton& previousButton() noexcept { return previous; }
     juce::TextButton& nextButton() noexcept { return next; }
@@ -57,20 +58,24 @@ public:
     juce::TextButton& saveButton() noexcept { return save; }
     juce::TextButton& deleteButton() noexcept { return remove; }
 
+    /** Shows the current name and mark now (a timer does it ten times a second). */
+    void refresh();
+
 private:
     void timerCallback() override;
-    void refresh();
     void showMenu();
     void askForName();
     void applyOutcome (const juce::String& name, const PresetSession::Outcome& outcome);
     void showProblem (const juce::String& text);
     void closeDialog();
+    void ask (const juce::String& question, const juce::String& confirmText, bool withTextField,
+              const juce::String& initialText, PresetDialog::Answer onAnswer);
     bool currentIsUserPreset() const;
 
     PresetSession& session;
     juce::TextButton previous { "<" }, next { ">" }, nameButton, save { "Save as..." }, remove { "Delete" };
     juce::String message;
     bool showingProblem = false;
-    std::unique_ptr<juce::AlertWindow> dialog;
+    std::unique_ptr<PresetDialog> dialog;
     juce::LookAndFeel_V4 lookAndFeel;
 };
