@@ -59,8 +59,6 @@ void PresetBar::paint (juce::Graphics& g)
 {
     g.setColour (panel);
     g.fillRoundedRectangle (getLocalBounds().toFloat(), 3.0f);
-    g.setColour (accent);
-    g.drawRoundedRectangle (getLocalBounds().toFloat().reduced (0.5f), 3.0f, 1.0f);
 }
 
 void PresetBar::resized()
