@@ -2,9 +2,10 @@
 //   brakkle-host-presets --lv2 BUNDLE URI   presets.ttl in the LV2 bundle, listed in its manifest.ttl
 //   brakkle-host-presets --vst3 FOLDER      one <Name>.vstpreset per preset
 // Each preset carries the state the plug-in itself saves for it: the preset's
-// document with every parameter it does not name at its default and without
-// Repeat, so that loading it from a host menu leaves Repeat as it is.
+// document with every parameter it does not name at its default and Repeat
+// Off (a host restores a preset as the whole state, as from a project).
 
+#include "processor/ParameterIds.h"
 #include "processor/Presets.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -17,7 +18,14 @@ namespace
         getStateInformation gives for that document. */
     juce::MemoryBlock stateOf (const Presets::Preset& preset)
     {
-        const auto reading = Presets::read (Presets::bytesOf (preset.document), [] (const juce::String&) { return std::optional<float>(); });
+        // A host restores the whole state, as from a project, and a state without
+        // Repeat restores it to Off: the preset says so, so that the state a host
+        // keeps after loading it is complete.
+        const auto repeatOff = [] (const juce::String& id)
+        {
+            return id == ParameterIds::repeatHold ? std::optional<float> (0.0f) : std::nullopt;
+        };
+        const auto reading = Presets::read (Presets::bytesOf (preset.document), repeatOff);
 
         if (! reading.tree.has_value() || ! reading.notes.isEmpty())
         {
@@ -51,8 +59,13 @@ namespace
                    "@prefix pset:  <http://lv2plug.in/ns/ext/presets#> .\n"
                    "@prefix rdfs:  <http://www.w3.org/2000/01/rdf-schema#> .\n"
                    "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
-                   "@prefix xsd:   <http://www.w3.org/2001/XMLSchema#> .\n"
-                   "@prefix atom:  <http://lv2plug.in/ns/ext/atom#> .\n\n";
+                   "@prefix rdf:   <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n\n";
+        // The state property JUCE's LV2 wrapper stores and restores, described
+        // so that the presets use no undefined property.
+        presets << "<" << uri << ":StateString>\n"
+                << "\ta rdf:Property ;\n"
+                << "\trdfs:label \"Brakkle state\" ;\n"
+                << "\trdfs:comment \"The plug-in's saved state, as JUCE's LV2 wrapper stores it.\" .\n\n";
         manifest << "\n# The factory presets (written by brakkle-host-presets).\n";
 
         for (const auto& preset : Presets::factoryBank())
