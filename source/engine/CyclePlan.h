@@ -27,6 +27,7 @@ struct CycleSpec
     bool entersFromInput = false; // its first fade crossfades from the passing input
     bool exitsIntoInput = false;  // its last fade crossfades into the passing input
     double line = std::numeric_limits<double>::quiet_NaN();   // the song position it starts on (quarter notes); NaN off the grid
+    int sliceDivision = 1;        // the set slice length divided by this (Variation: 1, 2 or 4)
 };
 
 /** Where the timing of a block changed, for pictures of a render: a cycle's
@@ -38,8 +39,18 @@ struct CycleSpec
 struct TimingEvent
 {
     enum class Kind : std::uint8_t { cycleStart, repeatStart, inputPasses, inputEnds, gateEnds, cycleSkipped, holdStarts, holdEnds };
+
+    /** How a cycle or a repeat plays, on its start's mark. */
+    struct Look
+    {
+        int sliceDivision = 1;     // the set slice length divided by this (Variation)
+        float semitones = 0.0f;    // a repeat's pitch below the recording
+        bool backwards = false;    // a repeat read from the slice's end
+    };
+
     Kind kind;
     int frame;
+    Look look {};
 };
 
 /** At most `capacity` events a block are kept. */
@@ -49,10 +60,10 @@ struct TimingEvents
     std::array<TimingEvent, capacity> events {};
     int count = 0;
 
-    void add (TimingEvent::Kind kind, int frame) noexcept
+    void add (TimingEvent::Kind kind, int frame, TimingEvent::Look look = {}) noexcept
     {
         if (count < capacity)
-            events[(std::size_t) count++] = { kind, frame };
+            events[(std::size_t) count++] = { kind, frame, look };
     }
 
     const TimingEvent* begin() const noexcept { return events.data(); }

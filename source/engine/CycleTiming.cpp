@@ -189,6 +189,7 @@ void CycleTiming::resetCycle() noexcept
     cycleLine = std::numeric_limits<double>::quiet_NaN();
     cycleGated = false;
     sliceLength = durationInSamples (settings.stutterSync, settings.stutterTimeBpm, settings.stutterTimeFree);
+    sliceDivision = 1;
     nominalPeriod = durationInSamples (settings.refreshSync, settings.refreshTimeBpm, settings.refreshTimeFree);
     period = nominalPeriod;
     counter = 0;
@@ -196,7 +197,7 @@ void CycleTiming::resetCycle() noexcept
 
 CycleSpec CycleTiming::cycleSpec (bool entersFrom) const noexcept
 {
-    return { sliceLength, period, nominalPeriod, entersFrom, exitsIntoInput, cycleLine };
+    return { sliceLength, period, nominalPeriod, entersFrom, exitsIntoInput, cycleLine, sliceDivision };
 }
 
 int CycleTiming::durationInSamples (float sync, float noteIndex, float freeTimeMs) const noexcept
@@ -322,6 +323,7 @@ bool CycleTiming::applyFreeFills (int at, BlockPlan& plan) noexcept
         return false;
     }
 
+    varySlice (settings.variation.divisionAt (fills.seed, index));
     const int gate = FillSettings::shareOf (period, fills.gate);
 
     if (gate >= 1 && gate < period)

@@ -2,6 +2,7 @@
 
 #include "BeatGrid.h"
 #include "CyclePlan.h"
+#include "CycleVariation.h"
 #include "FillPattern.h"
 
 #include <cstdint>
@@ -16,6 +17,7 @@ struct TimingSettings
     float refreshSync = 1.0f, refreshTimeBpm = 13.0f, refreshTimeFree = 200.0f;
     bool gridLock = false;
     FillSettings fills {};
+    CycleVariation variation {};
 };
 
 /** How much of the input the player keeps: the whole block before this one
@@ -140,6 +142,7 @@ private:
 
     // Transitions
     void resetCycle() noexcept;
+    void varySlice (int division) noexcept { sliceDivision = division; sliceLength = CycleVariation::sliceOf (sliceLength, division); }
     CycleSpec cycleSpec (bool entersFromInput) const noexcept;
     void startGridCycle (std::int64_t at, bool afterWait, BlockPlan& plan) noexcept;
     void takeUpCycle (int samplesAgo, bool entersFromInput, BlockPlan& plan) noexcept;
@@ -176,6 +179,7 @@ private:
     int counter = 0;                // samples since it started
     int period = 0;                 // samples from its start to its end
     int sliceLength = 0;            // samples its slice holds
+    int sliceDivision = 1;          // the set length divided by this (Variation)
     int nominalPeriod = 0;          // the refresh setting's own period
     bool entersFromInput = false;
     bool exitsIntoInput = false;

@@ -231,6 +231,7 @@ void CycleTiming::startGridCycle (std::int64_t at, bool afterWait, BlockPlan& pl
     // crossfades out of the passing input.
     resetCycle();
     cycleLine = lineStartingAt (at);
+    varySlice (settings.variation.divisionOnLine (settings.fills.seed, cycleLine));
     setCycleEnd (at, at + 1);
     now = Situation::runningOnGrid;
     entersFromInput = afterWait;
@@ -249,6 +250,7 @@ void CycleTiming::takeUpCycle (int samplesAgo, bool entersFrom, BlockPlan& plan)
     const auto cycleStart = grid.blockStart() - samplesAgo;
     resetCycle();
     cycleLine = lineStartingAt (cycleStart);
+    varySlice (settings.variation.divisionOnLine (settings.fills.seed, cycleLine));
     setCycleEnd (cycleStart, grid.blockStart());
     now = Situation::runningOnGrid;
     counter = samplesAgo;

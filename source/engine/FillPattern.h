@@ -73,11 +73,12 @@ struct FillSettings
     /** A draw in [0, 1) that depends on the seed and the place alone: the
         place mixed into a mix of the seed, through a 64-bit finaliser whose
         every input bit moves about half of its output bits, so neighbouring
-        seeds and neighbouring places give unrelated draws. */
-    static double draw (int seed, std::uint64_t place) noexcept
+        seeds and neighbouring places give unrelated draws. Another `stream`
+        gives another, unrelated sequence of draws (chance uses stream 0). */
+    static double draw (int seed, std::uint64_t place, std::uint64_t stream = 0) noexcept
     {
         constexpr double unitPerStep = 1.0 / 9007199254740992.0;   // 2^-53
-        return (double) (mix (mix ((std::uint64_t) seed) ^ place) >> 11) * unitPerStep;
+        return (double) (mix (mix ((std::uint64_t) seed ^ stream) ^ place) >> 11) * unitPerStep;
     }
 
 private:

@@ -130,6 +130,7 @@ void SlicePlayer::startCycle (const CycleSpec& newCycle) noexcept
     fadeLength = fadeLengthAt (sampleRate);
     counter = 0;
     cycle = newCycle;
+    reader = {};
     playing = true;
     passingInput = false;
     inputFadeDone = inputFadeLength = 0;
@@ -150,10 +151,13 @@ void SlicePlayer::takeUpCycle (const CycleSpec& newCycle, int samplesAgo) noexce
         for (int k = 0; k < recorded; ++k)
             storage.slice().setSample (c, k, inBlockBefore ? history.previous (c, first + k) : recent.ago (c, samplesAgo - k));
 
-    events.add (TimingEvent::Kind::cycleStart, -samplesAgo);
+    events.add (TimingEvent::Kind::cycleStart, -samplesAgo, { cycle.sliceDivision });
     writePosition = recorded;
     playPosition = length > 0 && samplesAgo > length ? (samplesAgo - length) % length : 0;
     counter = samplesAgo;
+
+    if (length > 0 && samplesAgo > length)
+        beginRepeat ((samplesAgo - length) / length + 1, length);
 }
 
 //==============================================================================
@@ -168,7 +172,7 @@ void SlicePlayer::playFrames (juce::AudioBuffer<float>& buffer, int from, int to
     for (int j = from; j < to; ++j)
     {
         if (counter == 0)
-            events.add (TimingEvent::Kind::cycleStart, j);
+            events.add (TimingEvent::Kind::cycleStart, j, { cycle.sliceDivision });
 
         const int length = storage.slice().getNumSamples();
 
@@ -187,7 +191,10 @@ void SlicePlayer::playFrames (juce::AudioBuffer<float>& buffer, int from, int to
         const bool shaped = length < cycle.nominalPeriod;
 
         if (! recording && playPosition == 0 && shaped)
-            events.add (TimingEvent::Kind::repeatStart, j);
+        {
+            beginRepeat (reader.repeat() + 1, length);
+            events.add (TimingEvent::Kind::repeatStart, j, { cycle.sliceDivision, reader.semitones(), reader.readsBackwards() });
+        }
 
         if (! recording && ! shaped)
         {
@@ -240,7 +247,7 @@ void SlicePlayer::playFrames (juce::AudioBuffer<float>& buffer, int from, int to
             }
             else
             {
-                s = inSlice ? slice[c][position] : 0.0f;
+                s = inSlice ? repeatedSample (c, position) : 0.0f;
             }
 
             if (shaped)
@@ -308,9 +315,13 @@ void SlicePlayer::copyPlainRun (float* const* io, float* const* slice, int buffe
             if (inSlice)
                 std::copy (out, out + run, slice[c] + position);
         }
-        else if (inSlice)
+        else if (inSlice && reader.readsAsRecorded())
         {
             std::copy (slice[c] + position, slice[c] + position + run, out);
+        }
+        else if (inSlice)
+        {
+            reader.readRun (slice[c], storage.slice().getNumSamples(), position, out, run);
         }
         else
         {
@@ -330,6 +341,22 @@ void SlicePlayer::copyPlainRun (float* const* io, float* const* slice, int buffe
 
     position += run;
     counter += run;
+}
+
+//==============================================================================
+void SlicePlayer::beginRepeat (int repeat, int length) noexcept
+{
+    reader.beginRepeat (shape, repeat, length);
+}
+
+float SlicePlayer::repeatedSample (int channel, int position) const noexcept
+{
+    const auto* samples = storage.slice().getReadPointer (channel);
+
+    if (reader.readsAsRecorded())
+        return samples[position];
+
+    return reader.read (samples, storage.slice().getNumSamples(), position);
 }
 
 //==============================================================================

@@ -4,6 +4,7 @@
 #include "CycleTiming.h"
 #include "HandOver.h"
 #include "RecentInput.h"
+#include "SliceReader.h"
 #include "SliceStorage.h"
 #include "ToneStage.h"
 
@@ -51,6 +52,9 @@ public:
     /** How far back before this block the input is kept for a repeat held by hand. */
     int recentInputKept() const noexcept { return recent.kept(); }
 
+    /** How the repeats read the slice from now on (each repeat takes it as it starts). */
+    void setShape (const RepeatShape& newShape) noexcept { shape = newShape; }
+
     /** Plays frames [plan.begin, plan.end) of the block, applying each step at its frame. */
     void play (juce::AudioBuffer<float>& buffer, const BlockPlan& plan) noexcept;
 
@@ -89,6 +93,9 @@ private:
     void copyPlainRun (float* const* io, float* const* slice, int bufferChannels, int sliceChannels,
                        int start, int run, bool recording, bool shaped) noexcept;
 
+    void beginRepeat (int repeat, int length) noexcept;
+    float repeatedSample (int channel, int position) const noexcept;
+
     int edgeFadeLength (int length) const noexcept;
     int handOverLength() const noexcept;
     float edgeGain (int position, int length) const noexcept;
@@ -114,6 +121,9 @@ private:
     int fadeLength = 0;
     int inputFadeLength = 0;         // the input fading in after a cycle that faded to silence
     int inputFadeDone = 0;
+
+    RepeatShape shape {};            // how repeats read the slice (pitch, decay, reverse)
+    SliceReader reader;              // how the current repeat reads it
 
     ToneStage tone;
     ToneStage tailTone;              // carries the tone of a cut cycle's tail

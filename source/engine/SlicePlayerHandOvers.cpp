@@ -135,7 +135,7 @@ void SlicePlayer::cutCycle() noexcept
         {
             const float edge = edgeGain (play, length), beforeRefresh = refreshGainAt (count);
             for (int c = 0; c < storage.slice().getNumChannels(); ++c)
-                handOver.setTail (c, i, limitUnit (storage.slice().getSample (c, play) * edge) * beforeRefresh);
+                handOver.setTail (c, i, limitUnit (repeatedSample (c, play) * edge) * beforeRefresh);
             handOver.setInputShare (i, share);
             ++play;
         }
@@ -250,7 +250,7 @@ void SlicePlayer::writeTonedTail (bool shaped) noexcept
         for (int c = 0; c < channels; ++c)
         {
             const float x = recording ? (c < inputChannels ? input[c][i] : 0.0f)
-                                      : (c < sliceChannels ? storage.slice().getSample (c, play) : 0.0f);
+                                      : (c < sliceChannels ? repeatedSample (c, play) : 0.0f);
             handOver.setTail (c, i, limitUnit (tailTone.process (x, c, settings) * edge) * beforeRefresh);
         }
 

@@ -41,6 +41,7 @@ brakkle::TimingSettings StutterEngine::timingSettings() const noexcept
     s.refreshTimeFree = refreshTimeFree;
     s.gridLock = gridLock > 0.5f;
     s.fills = brakkle::FillSettings::fromValues (fillOffset, fillGate, fillChance, fillSeed);
+    s.variation = brakkle::CycleVariation::fromValue (variation);
     return s;
 }
 
@@ -75,6 +76,7 @@ void StutterEngine::process (juce::AudioBuffer<float>& buffer, float hostBpm, bo
     // A repeat held by hand plays its own plan instead, while the cycles'
     // clock goes on underneath, unheard.
     timing.beginBlock (report, settings, plan);
+    player.setShape (brakkle::RepeatShape::fromValues (pitch, pitchDecay, reverse));
     button.beginBlock (repeatHold > 0.5f, timing, player.recentInputKept(), buffer.getNumSamples(), heldPlan);
     const bool held = button.ownsBlock();
 
