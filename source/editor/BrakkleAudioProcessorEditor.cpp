@@ -18,6 +18,9 @@ namespace
 
     /** The inherited layout with the knob area moved so that the dot circles the
         painted face: the area keeps its size, only its corner moves. */
+    /** Pixels of drag over a three-position knob's whole travel. */
+    constexpr int threePositionDragPixels = 90;
+
     juce::Slider::SliderLayout movedKnobArea (juce::Slider::SliderLayout layout)
     {
         layout.sliderBounds.setPosition (-5, 40);
@@ -87,6 +90,13 @@ juce::Label* BrakkleAudioProcessorEditor::MiniSliderLookAndFeel::createSliderTex
     return box;
 }
 
+juce::Slider::SliderLayout BrakkleAudioProcessorEditor::WideBoxSliderLookAndFeel::getSliderLayout (juce::Slider& slider)
+{
+    auto layout = MiniSliderLookAndFeel::getSliderLayout (slider);
+    layout.textBoxBounds = { (slider.getWidth() - wideBoxWidth) / 2, 0, wideBoxWidth, valueBoxHeight };
+    return layout;
+}
+
 //==============================================================================
 BrakkleAudioProcessorEditor::BrakkleAudioProcessorEditor (BrakkleAudioProcessor& owner,
                                                           juce::AudioProcessorValueTreeState& state)
@@ -105,7 +115,8 @@ BrakkleAudioProcessorEditor::~BrakkleAudioProcessorEditor()
     for (auto* knob : { &stutterTimeFreeSlider, &stutterTimeBpmSlider, &refreshTimeFreeSlider, &refreshTimeBpmSlider,
                         &inputSlider, &mixSlider, &outputSlider, &filterFreqSlider, &filterMixSlider,
                         &fadeVolSlider, &fadeMixSlider, &stereoWidthSlider, &stereoMixSlider,
-                        &fillOffsetSlider, &fillGateSlider, &fillChanceSlider, &fillSeedSlider })
+                        &fillOffsetSlider, &fillGateSlider, &fillChanceSlider, &fillSeedSlider,
+                        &variationSlider, &pitchSlider, &pitchDecaySlider, &reverseSlider })
         knob->setLookAndFeel (nullptr);
 }
 
@@ -147,6 +158,11 @@ void BrakkleAudioProcessorEditor::resized()
 
     if (repeatPad != nullptr)
         repeatPad->setBounds (355, 160, 90, 92);
+
+    variationSlider.setBounds (616, 30, 56, 54);
+    pitchSlider.setBounds (673, 30, 56, 54);
+    pitchDecaySlider.setBounds (730, 30, 56, 54);
+    reverseSlider.setBounds (704, 98, 80, 54);
 }
 
 //==============================================================================
@@ -194,6 +210,12 @@ void BrakkleAudioProcessorEditor::initializeControls()
         repeatPad = std::make_unique<RepeatPad> (*repeatHold);
         addAndMakeVisible (*repeatPad);
     }
+
+    // The shape of the repeats, at the title band's right; added after the REPEAT pad.
+    configureFillKnob (variationSlider, ParameterIds::variation, variationAttachment);
+    configureFillKnob (pitchSlider, ParameterIds::pitch, pitchAttachment);
+    configureFillKnob (pitchDecaySlider, ParameterIds::pitchDecay, pitchDecayAttachment);
+    configureWideBoxKnob (reverseSlider, ParameterIds::reverse, reverseAttachment);
 }
 
 void BrakkleAudioProcessorEditor::configureKnob (juce::Slider& knob,
@@ -217,6 +239,18 @@ void BrakkleAudioProcessorEditor::configureFillKnob (juce::Slider& knob,
     knob.setTextBoxStyle (juce::Slider::TextBoxAbove, false,
                           MiniSliderLookAndFeel::valueBoxWidth, MiniSliderLookAndFeel::valueBoxHeight);
     attachKnob (knob, parameterId, {}, miniSliderLookAndFeel, attachment);
+}
+
+void BrakkleAudioProcessorEditor::configureWideBoxKnob (juce::Slider& knob,
+                                                        const juce::String& parameterId,
+                                                        std::unique_ptr<SliderAttachment>& attachment)
+{
+    // A mini knob with three positions ("Off", "On", "Alternate"): a drag of
+    // 45 pixels moves it by one, where the whole travel would take JUCE's 250.
+    knob.setTextBoxStyle (juce::Slider::TextBoxAbove, false,
+                          WideBoxSliderLookAndFeel::wideBoxWidth, MiniSliderLookAndFeel::valueBoxHeight);
+    knob.setMouseDragSensitivity (threePositionDragPixels);
+    attachKnob (knob, parameterId, {}, wideBoxSliderLookAndFeel, attachment);
 }
 
 void BrakkleAudioProcessorEditor::attachKnob (juce::Slider& knob,

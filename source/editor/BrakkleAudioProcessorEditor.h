@@ -10,10 +10,12 @@
 class BrakkleAudioProcessor;
 
 /** The plug-in's window: a fixed 800 x 600 panel drawn from one background
-    picture, with thirteen rotary knobs, two sync toggles, the Grid Lock toggle
-    and, in the title band, four mini knobs for the fills (Offset, Gate, Chance,
-    Seed): twenty controls bound to the parameters. Between the two time knobs
-    sits the REPEAT pad (see RepeatPad). Of the two knobs that share
+    picture, with thirteen rotary knobs, two sync toggles, the Grid Lock toggle,
+    in the title band four mini knobs for the fills (Offset, Gate, Chance,
+    Seed) and, at its right, the shape group (Variation, Pitch, Decay and
+    Reverse, a mini knob with a wider box): twenty-four controls bound to the
+    parameters. Between the two time knobs sits the REPEAT pad (see
+    RepeatPad). Of the two knobs that share
     each time position (milliseconds and note value) only the one matching the
     pair's sync switch is visible. */
 class BrakkleAudioProcessorEditor : public juce::AudioProcessorEditor
@@ -64,6 +66,16 @@ public:
         juce::Label* createSliderTextBox (juce::Slider& slider) override;
     };
 
+    /** Look-and-feel of the Reverse knob: the mini knob with a 64 x 16 box
+        across its top, wide enough for "Alternate". */
+    class WideBoxSliderLookAndFeel : public MiniSliderLookAndFeel
+    {
+    public:
+        static constexpr int wideBoxWidth = 64;
+
+        juce::Slider::SliderLayout getSliderLayout (juce::Slider& slider) override;
+    };
+
 private:
     using SliderAttachment = juce::AudioProcessorValueTreeState::SliderAttachment;
     using ButtonAttachment = juce::AudioProcessorValueTreeState::ButtonAttachment;
@@ -77,6 +89,10 @@ private:
                         std::unique_ptr<SliderAttachment>& attachment);
 
     void configureFillKnob (juce::Slider& knob,
+                            const juce::String& parameterId,
+                            std::unique_ptr<SliderAttachment>& attachment);
+
+    void configureWideBoxKnob (juce::Slider& knob,
                             const juce::String& parameterId,
                             std::unique_ptr<SliderAttachment>& attachment);
 
@@ -153,6 +169,16 @@ private:
 
     PresetBar presetBar;
 
+    juce::Slider variationSlider,
+                 pitchSlider,
+                 pitchDecaySlider,
+                 reverseSlider;
+
+    std::unique_ptr<SliderAttachment> variationAttachment,
+                                      pitchAttachment,
+                                      pitchDecayAttachment,
+                                      reverseAttachment;
+
     juce::AudioProcessorValueTreeState& valueTreeState;
 
     std::unique_ptr<RepeatPad> repeatPad;
@@ -160,6 +186,7 @@ private:
     LargeSliderLookAndFeel largeSliderLookAndFeel;
     SmallSliderLookAndFeel smallSliderLookAndFeel;
     MiniSliderLookAndFeel miniSliderLookAndFeel;
+    WideBoxSliderLookAndFeel wideBoxSliderLookAndFeel;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BrakkleAudioProcessorEditor)
 };

@@ -218,6 +218,10 @@ const FillRow fillRows[] = {
     { fillGate, 4.0f, "4/16" },
     { fillChance, 50.0f, "50 %" },
     { fillSeed, 7.0f, "7" },
+    { variation, 50.0f, "50 %" },
+    { pitch, -12.0f, "-12 st" },
+    { pitchDecay, 25.0f, "25 %" },
+    { reverse, 2.0f, "Alternate" },
 };
 
 class FillKnobChange : public SwitchFixture, public ::testing::WithParamInterface<Source> {};
@@ -276,6 +280,15 @@ TEST_F (EditorFixture, TypingIntoAFillBoxTakesTheParametersOwnForms)
         { fillChance, 30.0f, "zzz", 30.0f, "30 %" },
         { fillSeed, 1.0f, "7", 7.0f, "7" },
         { fillSeed, 20.0f, "zzz", 20.0f, "20" },
+        { variation, 0.0f, "50 %", 50.0f, "50 %" },
+        { variation, 0.0f, "50", 50.0f, "50 %" },
+        { pitch, 0.0f, "-12 st", -12.0f, "-12 st" },
+        { pitch, 0.0f, "-12", -12.0f, "-12 st" },
+        { pitch, -5.0f, "zzz", -5.0f, "-5 st" },
+        { pitchDecay, 0.0f, "25 %", 25.0f, "25 %" },
+        { reverse, 0.0f, "Alternate", 2.0f, "Alternate" },
+        { reverse, 2.0f, "On", 1.0f, "On" },
+        { reverse, 1.0f, "Off", 0.0f, "Off" },
     };
 
     for (const auto& row : rows)
@@ -370,12 +383,13 @@ TEST_F (EditorFixture, FreshValueBoxesReadTheDefaults)
         { fadeVol, "-12.00 dB" }, { fadeMix, "0 %" },
         { stereoWidth, "100.00 %" }, { stereoMix, "0 %" },
         { fillOffset, "0/16" }, { fillGate, "16/16" }, { fillChance, "100 %" }, { fillSeed, "1" },
+        { variation, "0 %" }, { pitch, "0 st" }, { pitchDecay, "0 %" }, { reverse, "Off" },
     };
 
     int shown = 0;
     for (const auto& row : knobTable())
         shown += knob (row.child).isVisible() ? 1 : 0;
-    EXPECT_EQ (shown, 15);
+    EXPECT_EQ (shown, 19);
 
     for (const auto& row : visible)
     {

@@ -81,13 +81,15 @@ TEST_F (EditorFixture, GridLockToggleOverlapsNoOtherControl)
     EXPECT_EQ (editor->getComponentAt (grid.bounds.getCentre()), &child (gridLock));
 }
 
-TEST_F (EditorFixture, FillKnobsLieInTheWindowAndOverlapNoOtherControl)
+TEST_F (EditorFixture, FillAndShapeKnobsLieInTheWindowAndOverlapNoOtherControl)
 {
-    // In the title band, clear of every other control and of each other: each
-    // takes the mouse over its whole place (a window shown by a host is visible).
+    // In the title band (the shape group reaching below it), clear of every
+    // other control and of each other: each takes the mouse over its whole
+    // place (a window shown by a host is visible).
     editor->setVisible (true);
-    const auto fills = knobsOfSize (KnobSize::mini);
-    ASSERT_EQ (fills.size(), 4u);
+    auto fills = knobsOfSize (KnobSize::mini);
+    fills.push_back (knobRow (reverse));
+    ASSERT_EQ (fills.size(), 8u);
 
     for (const auto& fill : fills)
     {
@@ -137,10 +139,12 @@ TEST_F (EditorFixture, KnobsUseTheLookAndFeelOfTheirSize)
         auto& lf = knob (row.child).getLookAndFeel();
         const bool isLarge = dynamic_cast<Editor::LargeSliderLookAndFeel*> (&lf) != nullptr;
         const bool isSmall = dynamic_cast<Editor::SmallSliderLookAndFeel*> (&lf) != nullptr;
-        const bool isMini = dynamic_cast<Editor::MiniSliderLookAndFeel*> (&lf) != nullptr;
+        const bool isWideBox = dynamic_cast<Editor::WideBoxSliderLookAndFeel*> (&lf) != nullptr;
+        const bool isMini = dynamic_cast<Editor::MiniSliderLookAndFeel*> (&lf) != nullptr && ! isWideBox;
         EXPECT_EQ (isLarge, row.size == KnobSize::large) << row.parameterId;
         EXPECT_EQ (isSmall, row.size == KnobSize::small) << row.parameterId;
         EXPECT_EQ (isMini, row.size == KnobSize::mini) << row.parameterId;
+        EXPECT_EQ (isWideBox, row.size == KnobSize::wideBox) << row.parameterId;
     }
 }
 
@@ -164,7 +168,16 @@ const LayoutRow layoutRows[] = {
     // The fill knob's face is 38 below its place's top, centred across it: the
     // knob area is the 22 pixel square that the dot's circle (8 out, 6 across) fills.
     { "mini 56 x 54", KnobSize::mini, 56, 54, 48, 16, { 17, 27, 22, 22 }, { 4, 0, 48, 16 }, { 28.0f, 38.0f }, 8.0f, 6.0f },
+    // Reverse: the mini knob's face, a box wide enough for "Alternate".
+    { "wide box 80 x 54", KnobSize::wideBox, 80, 54, 64, 16, { 29, 27, 22, 22 }, { 8, 0, 64, 16 }, { 40.0f, 38.0f }, 8.0f, 6.0f },
 };
+
+/** Where only the dot is drawn: under the value box. */
+juce::Rectangle<int> dotRegionOf (const LayoutRow& row)
+{
+    const auto top = row.valueBox.getBottom();
+    return { 0, top, row.width, row.height - top };
+}
 
 const LayoutRow& layoutOf (KnobSize size)
 {
@@ -208,6 +221,8 @@ TEST_F (EditorFixture, FillBoxesShowTheirWidestTextsUnsqueezed)
     const Row widest[] = {
         { fillOffset, 15.0f, "15/16" }, { fillGate, 16.0f, "16/16" },
         { fillChance, 100.0f, "100 %" }, { fillSeed, 128.0f, "128" },
+        { variation, 100.0f, "100 %" }, { pitch, -24.0f, "-24 st" },
+        { pitchDecay, 100.0f, "100 %" }, { reverse, 2.0f, "Alternate" },
     };
 
     for (const auto& row : widest)
@@ -246,15 +261,15 @@ protected:
             case KnobSize::large: return std::make_unique<Editor::LargeSliderLookAndFeel>();
             case KnobSize::small: return std::make_unique<Editor::SmallSliderLookAndFeel>();
             case KnobSize::mini:  return std::make_unique<Editor::MiniSliderLookAndFeel>();
+            case KnobSize::wideBox: return std::make_unique<Editor::WideBoxSliderLookAndFeel>();
         }
         return nullptr;
     }
 
-    /** The part of the knob under its value box, where the box's white text can't count as dot. */
+    /** The part of the knob away from its value box, where the box's white text can't count as dot. */
     juce::Rectangle<int> belowValueBox() const
     {
-        const auto top = GetParam().valueBox.getBottom();
-        return { 0, top, GetParam().width, GetParam().height - top };
+        return dotRegionOf (GetParam());
     }
 
     /** How many pixels the dot covers in full. */
@@ -323,9 +338,9 @@ TEST_P (LookAndFeelLayout, DotAtMidTravelStandsStraightAboveTheCentre)
 
     // And nothing else is painted between the value box and the bottom: only the dot.
     const juce::Image::BitmapData bits (image, juce::Image::BitmapData::readOnly);
-    for (int y = belowValueBox().getY(); y < row.height; ++y)
+    for (int y = belowValueBox().getY(); y < belowValueBox().getBottom(); ++y)
     {
-        for (int x = 0; x < row.width; ++x)
+        for (int x = belowValueBox().getX(); x < belowValueBox().getRight(); ++x)
         {
             if (bits.getPixelColour (x, y).getAlpha() > 0)
             {
@@ -343,6 +358,7 @@ const char* sizeName (KnobSize size)
         case KnobSize::large: return "Large";
         case KnobSize::small: return "Small";
         case KnobSize::mini:  return "Mini";
+        case KnobSize::wideBox: return "WideBox";
     }
     return "Unknown";
 }
@@ -368,13 +384,14 @@ TEST_F (EditorFixture, DotsCircleThePaintedFaceCentres)
         { stereoWidth, { 617.0f, 505.0f } }, { stereoMix, { 714.0f, 505.0f } },
         { fillOffset, { 392.0f, 58.0f } }, { fillGate, { 450.0f, 58.0f } },
         { fillChance, { 508.0f, 58.0f } }, { fillSeed, { 566.0f, 58.0f } },
+        { variation, { 644.0f, 68.0f } }, { pitch, { 701.0f, 68.0f } }, { pitchDecay, { 758.0f, 68.0f } },
+        { reverse, { 744.0f, 136.0f } },
     };
 
     for (const auto& face : faces)
     {
         auto& s = knob (face.knob);
         const auto& look = layoutOf (knobRow (face.knob).size);
-        const int boxBottom = look.valueBox.getBottom();
         constexpr float pi = juce::MathConstants<float>::pi;
 
         // Both ends and the middle of the travel. A knob of whole steps may
@@ -387,7 +404,7 @@ TEST_F (EditorFixture, DotsCircleThePaintedFaceCentres)
             const auto expected = face.centre.getPointOnCircumference (look.dotPathRadius, (1.2f + 1.6f * travelled) * pi);
 
             int count = 0;
-            const auto dot = whiteCentroid (snapshot (s), { 0, boxBottom, s.getWidth(), s.getHeight() - boxBottom }, count);
+            const auto dot = whiteCentroid (snapshot (s), dotRegionOf (look), count);
             const auto inWindow = dot + s.getPosition().toDouble();
 
             EXPECT_NEAR (inWindow.x, expected.x, 0.3) << "knob " << (int) face.knob << " at proportion " << proportion;

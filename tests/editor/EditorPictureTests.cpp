@@ -184,8 +184,9 @@ TEST (ResourcePictures, EveryFillPlaceHasAValueWellAndACaptionBelowInTheFillsFra
         return (int) juce::jmax (c.getRed(), c.getGreen(), c.getBlue());
     };
 
-    const auto fills = knobsOfSize (KnobSize::mini);
-    ASSERT_EQ (fills.size(), 4u);
+    std::vector<KnobRow> fills;
+    for (const auto c : { fillOffset, fillGate, fillChance, fillSeed })
+        fills.push_back (knobRow (c));
 
     for (const auto& row : fills)
     {
@@ -224,6 +225,75 @@ TEST (ResourcePictures, EveryFillPlaceHasAValueWellAndACaptionBelowInTheFillsFra
                 ++accentPixels;
         }
     EXPECT_GT (accentPixels, 60) << "no FILLS caption";
+}
+
+TEST (ResourcePictures, EveryShapePlaceHasAValueWellAndACaptionInTheShapeFrame)
+{
+    // At twice the window's scale. Each shape knob's value box (across the top
+    // of its place) sits on a recessed well; Variation, Pitch and Decay have
+    // their captions under their places, Reverse to the left of its face; and
+    // SHAPE stands in the accent colour above the group.
+    const auto skin = loadResourceImage ("Brakkle Skin.png");
+    ASSERT_TRUE (skin.isValid());
+
+    const auto brightest = [&skin] (int x, int y)
+    {
+        const auto c = skin.getPixelAt (x, y);
+        return (int) juce::jmax (c.getRed(), c.getGreen(), c.getBlue());
+    };
+    const auto lightPixelsIn = [&skin] (juce::Rectangle<int> strip)
+    {
+        int light = 0;
+        for (int x = strip.getX() * 2; x < strip.getRight() * 2; ++x)
+            for (int y = strip.getY() * 2; y < strip.getBottom() * 2; ++y)
+                if (skin.getPixelAt (x, y).getBrightness() > 0.55f)
+                    ++light;
+        return light;
+    };
+
+    struct Place { Child knob; int boxWidth; juce::Rectangle<int> caption; };
+    const Place places[] = {
+        { variation, 48, { 616, 88, 56, 10 } },
+        { pitch, 48, { 673, 88, 56, 10 } },
+        { pitchDecay, 48, { 730, 88, 56, 10 } },
+        { reverse, 64, { 660, 130, 42, 12 } },
+    };
+
+    for (const auto& place : places)
+    {
+        const auto& row = knobRow (place.knob);
+        SCOPED_TRACE (row.parameterId.toStdString());
+        const juce::Rectangle<int> box (row.bounds.getCentreX() - place.boxWidth / 2, row.bounds.getY(), place.boxWidth, 16);
+
+        int rim = 255;
+        for (int x = box.getX() * 2; x < box.getCentreX() * 2; ++x)
+            rim = juce::jmin (rim, brightest (x, box.getCentreY() * 2));
+        EXPECT_LT (rim, 16) << "no well under the value box";
+
+        EXPECT_GT (lightPixelsIn (place.caption), 40) << "no caption at " << place.caption.toString();
+        for (const auto& other : knobTable())
+        {
+            // The refresh knob's square reaches under REVERSE; it draws only its
+            // dot there, which circles its face 63.5 pixels out, far from it.
+            const bool refreshSquare = other.child == refreshTimeFree || other.child == refreshTimeBpm;
+            if (! (place.knob == reverse && refreshSquare))
+            {
+                EXPECT_FALSE (other.bounds.intersects (place.caption)) << other.parameterId << " covers the caption";
+            }
+        }
+        for (const auto& other : toggleTable())
+            EXPECT_FALSE (other.bounds.intersects (place.caption)) << other.name << " covers the caption";
+    }
+
+    int accentPixels = 0;
+    for (int x = 680 * 2; x < 722 * 2; ++x)
+        for (int y = 16 * 2; y < 29 * 2; ++y)
+        {
+            const auto c = skin.getPixelAt (x, y);
+            if (c.getRed() > 200 && c.getRed() > c.getBlue() + 100)
+                ++accentPixels;
+        }
+    EXPECT_GT (accentPixels, 60) << "no SHAPE caption";
 }
 
 //==============================================================================

@@ -42,13 +42,15 @@ enum Child
     gridLock,
     fillOffset, fillGate, fillChance, fillSeed,
     repeatPad,
+    variation, pitch, pitchDecay, reverse,
     presetBar,
     numChildren
 };
 
-/** The three knob sizes, each with its own look-and-feel: the 235 x 235 time
-    knobs, the 150 x 150 knobs and the 56 x 54 fill knobs of the title band. */
-enum class KnobSize { large, small, mini };
+/** The knob sizes, each with its own look-and-feel: the 235 x 235 time
+    knobs, the 150 x 150 knobs, the 56 x 54 mini knobs of the title band (fills,
+    Variation, Pitch, Decay) and the 80 x 54 Reverse knob, a mini knob with a 64 pixel box. */
+enum class KnobSize { large, small, mini, wideBox };
 
 struct KnobRow
 {
@@ -58,10 +60,10 @@ struct KnobRow
     KnobSize size;
 };
 
-/** The seventeen knobs, in the order the window lays them out. */
-inline const std::array<KnobRow, 17>& knobTable()
+/** The twenty-one knobs, in the order the window lays them out. */
+inline const std::array<KnobRow, 21>& knobTable()
 {
-    static const std::array<KnobRow, 17> rows {{
+    static const std::array<KnobRow, 21> rows {{
         { stutterTimeFree, ParameterIds::stutterTimeFree, { 110, 120, 235, 235 }, KnobSize::large },
         { stutterTimeBpm,  ParameterIds::stutterTimeBpm,  { 110, 120, 235, 235 }, KnobSize::large },
         { refreshTimeFree, ParameterIds::refreshTimeFree, { 464, 120, 235, 235 }, KnobSize::large },
@@ -79,6 +81,10 @@ inline const std::array<KnobRow, 17>& knobTable()
         { fillGate,    ParameterIds::fillGate,    { 422,  20,  56,  54 }, KnobSize::mini },
         { fillChance,  ParameterIds::fillChance,  { 480,  20,  56,  54 }, KnobSize::mini },
         { fillSeed,    ParameterIds::fillSeed,    { 538,  20,  56,  54 }, KnobSize::mini },
+        { variation,   ParameterIds::variation,   { 616,  30,  56,  54 }, KnobSize::mini },
+        { pitch,       ParameterIds::pitch,       { 673,  30,  56,  54 }, KnobSize::mini },
+        { pitchDecay,  ParameterIds::pitchDecay,  { 730,  30,  56,  54 }, KnobSize::mini },
+        { reverse,     ParameterIds::reverse,     { 704,  98,  80,  54 }, KnobSize::wideBox },
     }};
     return rows;
 }

@@ -521,10 +521,10 @@ void drawTitleBand (Graphics& g, const Fonts& fonts)
     auto subtitle = placedText (fonts.bold, "BEAT REPEATER", 11.0f, 0.62f, nameBox.getX() + 2.0f, 82.0f, Align::left);
     drawCaption (g, subtitle, accentColour);
 
-    // Maker and line, right-aligned.
-    auto maker = placedText (fonts.bold, "HALVORN", 15.0f, 0.42f, 766.0f, 44.0f, Align::right);
+    // Maker and line, small, under the subtitle (the band's right holds the shape group).
+    auto maker = placedText (fonts.bold, "HALVORN", 9.0f, 0.42f, nameBox.getX() + 2.0f, 95.0f, Align::left);
     drawCaption (g, maker, captionColour);
-    auto line2 = placedText (fonts.regular, "TEMPO-SYNCED STUTTER", 9.0f, 0.34f, 766.0f, 64.0f, Align::right);
+    auto line2 = placedText (fonts.regular, "TEMPO-SYNCED STUTTER", 8.0f, 0.34f, maker.getBounds().getRight() + 10.0f, 95.0f, Align::left);
     drawCaption (g, line2, subCaptionColour);
 }
 
@@ -550,6 +550,34 @@ void drawFillGroup (Image& image, Graphics& g, const Fonts& fonts)
     }
 }
 
+/** The shape group at the title band's right, reaching below the band where
+    nothing else lies (right of the refresh knob's value box and above its
+    scale): Variation, Pitch and Decay as mini knobs in 56 x 54 places from
+    (616, 30), 57 apart, like the fills, their captions under them; below,
+    Reverse in an 80 x 54 place at (704, 98) with a 64 x 16 value box across
+    its top, its face 38 below that and its caption to the face's left. */
+void drawShapeGroup (Image& image, Graphics& g, const Fonts& fonts)
+{
+    drawGroupFrame (g, fonts, { 612.0f, 22.0f, 178.0f, 132.0f }, "SHAPE");
+
+    const MiniKnobFace faces[] = {
+        { { 644.0f, 68.0f }, 11, "VARIATION" }, { { 701.0f, 68.0f }, 13, "PITCH" }, { { 758.0f, 68.0f }, 11, "DECAY" },
+    };
+
+    for (const auto& face : faces)
+    {
+        drawValueWell (g, Rectangle<float> (face.centre.x - 24.0f, 30.0f, 48.0f, 16.0f).withSizeKeepingCentre (44.0f, 14.0f));
+        drawMiniKnob (image, g, face);
+        drawCaption (g, placedText (fonts.bold, face.caption, 8.0f, 0.25f, face.centre.x, 92.0f, Align::centre),
+                     subCaptionColour);
+    }
+
+    const MiniKnobFace reverse { { 744.0f, 136.0f }, 3, "REVERSE" };
+    drawValueWell (g, Rectangle<float> (712.0f, 98.0f, 64.0f, 16.0f).withSizeKeepingCentre (60.0f, 14.0f));
+    drawMiniKnob (image, g, reverse);
+    drawCaption (g, placedText (fonts.bold, reverse.caption, 8.0f, 0.25f, 720.0f, 136.0f, Align::right), subCaptionColour);
+}
+
 //==============================================================================
 Image drawSkin (const Fonts& fonts)
 {
@@ -572,6 +600,7 @@ Image drawSkin (const Fonts& fonts)
 
     drawTitleBand (g, fonts);
     drawFillGroup (image, g, fonts);
+    drawShapeGroup (image, g, fonts);
 
     for (auto c : { Point<float> (13.0f, 13.0f), Point<float> (787.0f, 13.0f),
                     Point<float> (13.0f, 587.0f), Point<float> (787.0f, 587.0f) })
