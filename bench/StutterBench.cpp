@@ -8,8 +8,10 @@
 //   (d) the same pipeline with no engine at all (gain stages, wet copy, mix)
 //   (e) as (b), with Grid Lock on and the host reporting a musical position
 //   (f) as (e), with fills: half of each period repeats, and half the cycles by chance
+//   (g) as (a), the repeats pitched: -12 semitones, falling 50 % of a semitone a repeat
+//   (h) as (a), the repeats reversed
 //
-// Run: build/bench/brakkle_bench [seconds of audio per run, default 20] [cases, default abcdef]
+// Run: build/bench/brakkle_bench [seconds of audio per run, default 20] [cases, default abcdefgh]
 //      e.g. brakkle_bench 5 a   times case (a) alone (for profiling or A/B runs)
 
 #include "engine/SoftClip.h"
@@ -106,7 +108,7 @@ int main (int argc, char** argv)
     juce::ScopedJuceInitialiser_GUI juce;
     const double seconds = argc > 1 ? juce::jmax (1.0, std::atof (argv[1])) : 20.0;
     const int totalFrames = (int) (seconds * sampleRate);
-    const juce::String cases = argc > 2 ? juce::String (argv[2]) : juce::String ("abcdef");
+    const juce::String cases = argc > 2 ? juce::String (argv[2]) : juce::String ("abcdefgh");
     auto wanted = [&cases] (int index) { return cases.containsChar ((juce::juce_wchar) ('a' + index)); };
 
     std::printf ("Brakkle benchmark: 48 kHz stereo, 1/16 slice, 1/4 refresh, %.0f s of audio per run, median of 5\n\n", seconds);
@@ -115,7 +117,7 @@ int main (int argc, char** argv)
     for (int blockSize : { 64, 512 })
     {
         brakkle::test::FakePlayHead head;
-        double timings[6] {};
+        double timings[8] {};
 
         for (int scenario = 0; scenario < 2; ++scenario)
         {
@@ -176,6 +178,25 @@ int main (int argc, char** argv)
             });
         };
 
+        // The repeats shaped, the tone mixes at 0 as in (a).
+        const auto timeShaped = [&] (float pitch, float decay, float reverse)
+        {
+            BrakkleAudioProcessor processor;
+            configure (processor, 0.0f);
+            setPlain (processor, ParameterIds::pitch, pitch);
+            setPlain (processor, ParameterIds::pitchDecay, decay);
+            setPlain (processor, ParameterIds::reverse, reverse);
+            processor.setPlayHead (&head);
+            processor.prepareToPlay (sampleRate, blockSize);
+            juce::MidiBuffer midi;
+            return medianSeconds (blockSize, totalFrames, [&] (auto& b) { processor.processBlock (b, midi); });
+        };
+
+        if (wanted (6))
+            timings[6] = timeShaped (-12.0f, 50.0f, 0.0f);
+        if (wanted (7))
+            timings[7] = timeShaped (0.0f, 0.0f, 1.0f);
+
         if (wanted (4))
             timings[4] = timeOnTheGrid (false);
         if (wanted (5))
@@ -183,8 +204,9 @@ int main (int argc, char** argv)
 
         const char* names[] = { "(a) processBlock, tone mixes 0", "(b) processBlock, tone mixes +-100",
                                 "(c) plain engine, new coefficients per frame", "(d) pass-through pipeline",
-                                "(e) as (b), Grid Lock on", "(f) as (e), fills 8/16, 8/16, 50 %" };
-        for (int i = 0; i < 6; ++i)
+                                "(e) as (b), Grid Lock on", "(f) as (e), fills 8/16, 8/16, 50 %",
+                                "(g) as (a), pitch -12 st, decay 50 %", "(h) as (a), reverse on" };
+        for (int i = 0; i < 8; ++i)
         {
             if (! wanted (i))
                 continue;
@@ -199,6 +221,10 @@ int main (int argc, char** argv)
             std::printf ("  (e) takes %.2fx the time of (b)\n", timings[4] / timings[1]);
         if (wanted (4) && wanted (5))
             std::printf ("  (f) takes %.2fx the time of (e)\n", timings[5] / timings[4]);
+        if (wanted (0) && wanted (6))
+            std::printf ("  (g) takes %.2fx the time of (a)\n", timings[6] / timings[0]);
+        if (wanted (0) && wanted (7))
+            std::printf ("  (h) takes %.2fx the time of (a)\n", timings[7] / timings[0]);
         std::printf ("\n");
     }
     return 0;

@@ -12,6 +12,10 @@ namespace
     const juce::Colour inputWave { 0xff7f8c99 }, outputWave { 0xfff0a030 };
     const juce::Colour refreshMark { 0xffe04848 }, repeatMark { 0xff3fa0c8 }, stoppedShade { 0x30ffffff };
     const juce::Colour gateMark { 0xff5cc878 }, skippedMark { 0xffb58cf0 }, heldMark { 0xfff2d23a };
+    const juce::Colour variedMark { 0xfff0d060 }, reverseMark { 0xff50d8c8 }, pitchMark { 0xffff70c0 };
+
+    // A repeat's pitch mark stands this far down the output lane at the lowest pitch.
+    constexpr float lowestMarkedPitch = -48.0f;
 
     constexpr int left = 70, right = 20, top = 70, laneGap = 50, bottom = 60;
 
@@ -114,6 +118,49 @@ namespace
         }
     }
 
+    /** A reversed repeat: a small triangle pointing back, above the lane. */
+    void drawReversedRepeat (juce::Graphics& g, float x, float y0, float)
+    {
+        juce::Path p;
+        p.addTriangle (x - 1.0f, y0 + 4.0f, x + 7.0f, y0, x + 7.0f, y0 + 8.0f);
+        g.setColour (reverseMark);
+        g.fillPath (p);
+    }
+
+    /** A repeat's pitch: a short dash from its start, from the lane's top (the
+        recording's pitch) down to its bottom (-48 semitones). */
+    void drawPitch (juce::Graphics& g, float x, float semitones, juce::Rectangle<int> area)
+    {
+        const float share = juce::jlimit (0.0f, 1.0f, semitones / lowestMarkedPitch);
+        const float y = (float) area.getY() + 2.0f + share * ((float) area.getHeight() - 5.0f);
+        g.setColour (pitchMark);
+        g.fillRect (juce::Rectangle<float> ((float) (int) x, y - 1.5f, 8.0f, 3.0f));
+    }
+
+    /** The pitch mark as the legend shows it. */
+    void drawPitchSymbol (juce::Graphics& g, float x, float y0, float y1)
+    {
+        g.setColour (pitchMark);
+        g.fillRect (juce::Rectangle<float> ((float) (int) x - 4.0f, (y0 + y1) * 0.5f - 1.5f, 8.0f, 3.0f));
+    }
+
+    /** A cycle with a shorter slice: its share of the set length over its start. */
+    void drawVariedCycle (juce::Graphics& g, float x, int division, float y)
+    {
+        g.setColour (variedMark);
+        g.drawText ("1/" + juce::String (division), juce::Rectangle<float> (x - 14.0f, y, 28.0f, 14.0f), juce::Justification::centred);
+    }
+
+    /** The varied-slice mark as the legend shows it, small enough for the symbol's place. */
+    void drawVariedSymbol (juce::Graphics& g, float x, float y0, float)
+    {
+        const auto font = g.getCurrentFont();
+        g.setFont (juce::FontOptions (9.0f));
+        g.setColour (variedMark);
+        g.drawText ("1/2", juce::Rectangle<float> (x - 8.0f, y0, 16.0f, 14.0f), juce::Justification::centred);
+        g.setFont (font);
+    }
+
     /** Where the input passes: a lighter stretch. */
     void drawPassing (juce::Graphics& g, float x0, float x1, juce::Rectangle<int> area)
     {
@@ -148,6 +195,9 @@ namespace
             { drawSkippedCycle, "cycle skipped (chance)", skippedMark },
             { drawHoldStart,    "held (Repeat)",          heldMark },
             { drawHoldEnd,      "input returns",          heldMark },
+            { drawVariedSymbol, "shorter slice", variedMark },
+            { drawReversedRepeat, "reversed", reverseMark },
+            { drawPitchSymbol,  "pitch (0 to -48 st)", pitchMark },
         };
 
         constexpr float symbolWidth = 12.0f, nameGap = 4.0f, spacing = 24.0f;
@@ -234,6 +284,19 @@ juce::Image drawPlot (const juce::AudioBuffer<float>& input,
     drawMarks (g, marks.holdStarts, total, out, 6.0f, drawHoldStart);
     drawMarks (g, marks.holdEnds, total, out, 6.0f, drawHoldEnd);
     drawHeldStretches (g, marks, total, out);
+
+    // The shape of the repeats: a shorter slice's share over its cycle's start,
+    // a reversed repeat's triangle above the lane, each shaped repeat's pitch in it.
+    g.setFont (juce::FontOptions (12.0f));
+    for (const auto& varied : marks.variedCycles)
+        drawVariedCycle (g, xFor (varied.sample, total, out), varied.division, (float) out.getY() - 30.0f);
+    for (const auto& repeat : marks.shapedRepeats)
+    {
+        const float x = xFor (repeat.sample, total, out);
+        if (repeat.backwards)
+            drawReversedRepeat (g, x, (float) out.getY() - 14.0f, 0.0f);
+        drawPitch (g, x, repeat.semitones, out);
+    }
 
     // Labels: lane names, seconds below, bars and beats above.
     g.setFont (juce::FontOptions (13.0f));

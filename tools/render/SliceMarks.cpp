@@ -200,8 +200,8 @@ namespace
 
                 switch (event.kind)
                 {
-                    case Kind::cycleStart:  mark (marks.cycleStarts, at); break;
-                    case Kind::repeatStart: mark (marks.repeatStarts, at); break;
+                    case Kind::cycleStart:  mark (marks.cycleStarts, at); markVaried (at, event.look); break;
+                    case Kind::repeatStart: mark (marks.repeatStarts, at); markShaped (at, event.look); break;
                     case Kind::gateEnds:    mark (marks.gateEnds, at); break;
                     case Kind::cycleSkipped: mark (marks.skippedCycles, at); break;
                     case Kind::holdStarts:  mark (marks.holdStarts, at); break;
@@ -224,6 +224,21 @@ namespace
             const auto at = std::lower_bound (list.begin(), list.end(), sample);
             if (at == list.end() || *at != sample)
                 list.insert (at, sample);
+        }
+
+        void markVaried (juce::int64 sample, const StutterEngine::TimingEvent::Look& look) const
+        {
+            if (look.sliceDivision > 1 && sample >= 0 && sample < totalSamples
+                && (marks.variedCycles.empty() || marks.variedCycles.back().sample < sample))
+                marks.variedCycles.push_back ({ sample, look.sliceDivision });
+        }
+
+        void markShaped (juce::int64 sample, const StutterEngine::TimingEvent::Look& look) const
+        {
+            const bool shaped = look.backwards || ! juce::exactlyEqual (look.semitones, 0.0f);
+            if (shaped && sample >= 0 && sample < totalSamples
+                && (marks.shapedRepeats.empty() || marks.shapedRepeats.back().sample < sample))
+                marks.shapedRepeats.push_back ({ sample, look.semitones, look.backwards });
         }
 
         void markPassing (juce::int64 from, juce::int64 to)

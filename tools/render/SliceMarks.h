@@ -7,6 +7,28 @@
 namespace brakkle::render
 {
 
+/** A cycle whose slice Variation shortened: half or a quarter of the set length. */
+struct VariedCycle
+{
+    juce::int64 sample = 0;
+    int division = 1;   // 2 or 4
+
+    bool operator== (const VariedCycle& other) const { return sample == other.sample && division == other.division; }
+};
+
+/** A repeat that reads its slice other than as recorded: lower, backwards, or both. */
+struct ShapedRepeat
+{
+    juce::int64 sample = 0;
+    float semitones = 0.0f;   // 0 to -48
+    bool backwards = false;
+
+    bool operator== (const ShapedRepeat& other) const
+    {
+        return sample == other.sample && juce::exactlyEqual (semitones, other.semitones) && backwards == other.backwards;
+    }
+};
+
 /** Where a render's slices begin, for pictures of it. */
 struct SliceMarks
 {
@@ -17,6 +39,8 @@ struct SliceMarks
     std::vector<juce::int64> skippedCycles;  // a cycle that chance skips begins: the input passes through it
     std::vector<juce::int64> holdStarts;     // a repeat held by hand (Repeat) starts on its line ...
     std::vector<juce::int64> holdEnds;       // ... and the input returns where it is let go
+    std::vector<VariedCycle> variedCycles;   // a cycle with a shorter slice (Variation) begins
+    std::vector<ShapedRepeat> shapedRepeats; // a repeat reads its slice lower or backwards (Pitch, Pitch Decay, Reverse)
     std::vector<std::pair<juce::int64, juce::int64>> stopped;   // the input passes [from, to): transport
                                                                 // stopped, Grid Lock waiting for a line,
                                                                 // the host's position standing still, or a
