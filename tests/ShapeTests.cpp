@@ -18,6 +18,7 @@
 
 #include <cmath>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <vector>
 
@@ -296,6 +297,7 @@ TEST (Shape, EveryJoinBetweenShapedRepeatsIsClickFree)
         ASSERT_NE (plugin, nullptr);
         apply (*plugin, shape);
         const auto step = ClickMeasure::largestStep (*plugin, 8 * 88200, 512, [] (auto&, std::int64_t) {});
+        std::cout << "  " << name << ": largest step " << step.size << " (bound " << ClickMeasure::allowedStep() << ")" << std::endl;
         EXPECT_LE (step.size, ClickMeasure::allowedStep()) << "at sample " << step.at;
     }
 }
