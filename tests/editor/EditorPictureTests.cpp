@@ -168,12 +168,13 @@ TEST (ResourcePictures, EveryTogglePlaceHasADarkWellAndACaptionBesideIt)
     }
 }
 
-TEST (ResourcePictures, EveryFillPlaceHasAValueWellAndACaptionBelowInTheFillsFrame)
+TEST (ResourcePictures, EveryFillAndShapePlaceHasAValueWellAndACaptionInItsFrame)
 {
-    // At twice the window's scale. Each fill knob's value box (48 x 16 across
-    // the top of its place) sits on a recessed well; under the place its caption (OFFSET, GATE, CHANCE, SEED)
-    // puts light pixels where no control lies; and the group's caption, FILLS,
-    // stands in the accent colour above the four.
+    // At twice the window's scale. Each fill and shape knob's value box (across
+    // the top of its place) sits on a recessed well; its caption (OFFSET, GATE,
+    // CHANCE, SEED, VARIATION, PITCH, DECAY under the place, REVERSE left of
+    // its face) puts light pixels where no control lies; and each group's
+    // caption, FILLS and SHAPE, stands in the accent colour above it.
     const auto skin = loadResourceImage ("Brakkle Skin.png");
     ASSERT_TRUE (skin.isValid());
 
@@ -184,14 +185,25 @@ TEST (ResourcePictures, EveryFillPlaceHasAValueWellAndACaptionBelowInTheFillsFra
         return (int) juce::jmax (c.getRed(), c.getGreen(), c.getBlue());
     };
 
-    std::vector<KnobRow> fills;
-    for (const auto c : { fillOffset, fillGate, fillChance, fillSeed })
-        fills.push_back (knobRow (c));
-
-    for (const auto& row : fills)
+    const auto under = [] (Child c)
     {
+        const auto& b = knobRow (c).bounds;
+        return juce::Rectangle<int> (b.getX(), b.getBottom() + 4, b.getWidth(), 14);
+    };
+
+    struct Place { Child knob; int boxWidth; juce::Rectangle<int> caption; };
+    const Place places[] = {
+        { fillOffset, 48, under (fillOffset) }, { fillGate, 48, under (fillGate) },
+        { fillChance, 48, under (fillChance) }, { fillSeed, 48, under (fillSeed) },
+        { variation, 48, { 616, 88, 56, 10 } }, { pitch, 48, { 673, 88, 56, 10 } },
+        { pitchDecay, 48, { 730, 88, 56, 10 } }, { reverse, 64, { 660, 130, 42, 12 } },
+    };
+
+    for (const auto& place : places)
+    {
+        const auto& row = knobRow (place.knob);
         SCOPED_TRACE (row.parameterId.toStdString());
-        const juce::Rectangle<int> box (row.bounds.getX() + 4, row.bounds.getY(), 48, 16);
+        const juce::Rectangle<int> box (row.bounds.getCentreX() - place.boxWidth / 2, row.bounds.getY(), place.boxWidth, 16);
 
         // The well's dark rim crosses the box's middle row, and inside the
         // rim it is darker than the band just above the box.
@@ -201,76 +213,14 @@ TEST (ResourcePictures, EveryFillPlaceHasAValueWellAndACaptionBelowInTheFillsFra
         EXPECT_LT (rim, 16) << "no well under the value box";
         EXPECT_LT (brightest (box.getCentreX() * 2, box.getCentreY() * 2), brightest (box.getCentreX() * 2, (box.getY() - 4) * 2));
 
-        const juce::Rectangle<int> captionStrip (row.bounds.getX(), row.bounds.getBottom() + 4, row.bounds.getWidth(), 14);
+        const auto& captionStrip = place.caption;
         int lightPixels = 0;
         for (int x = captionStrip.getX() * 2; x < captionStrip.getRight() * 2; ++x)
             for (int y = captionStrip.getY() * 2; y < captionStrip.getBottom() * 2; ++y)
                 if (skin.getPixelAt (x, y).getBrightness() > 0.55f)
                     ++lightPixels;
-        EXPECT_GT (lightPixels, 40) << "no caption under " << row.bounds.toString();
+        EXPECT_GT (lightPixels, 40) << "no caption at " << captionStrip.toString();
 
-        for (const auto& other : knobTable())
-            EXPECT_FALSE (other.bounds.intersects (captionStrip)) << other.parameterId << " covers the caption";
-        for (const auto& other : toggleTable())
-            EXPECT_FALSE (other.bounds.intersects (captionStrip)) << other.name << " covers the caption";
-    }
-
-    // FILLS, centred over the four places (x 364 to 594), above their tops.
-    int accentPixels = 0;
-    for (int x = 459 * 2; x < 499 * 2; ++x)
-        for (int y = 4 * 2; y < 17 * 2; ++y)
-        {
-            const auto c = skin.getPixelAt (x, y);
-            if (c.getRed() > 200 && c.getRed() > c.getBlue() + 100)
-                ++accentPixels;
-        }
-    EXPECT_GT (accentPixels, 60) << "no FILLS caption";
-}
-
-TEST (ResourcePictures, EveryShapePlaceHasAValueWellAndACaptionInTheShapeFrame)
-{
-    // At twice the window's scale. Each shape knob's value box (across the top
-    // of its place) sits on a recessed well; Variation, Pitch and Decay have
-    // their captions under their places, Reverse to the left of its face; and
-    // SHAPE stands in the accent colour above the group.
-    const auto skin = loadResourceImage ("Brakkle Skin.png");
-    ASSERT_TRUE (skin.isValid());
-
-    const auto brightest = [&skin] (int x, int y)
-    {
-        const auto c = skin.getPixelAt (x, y);
-        return (int) juce::jmax (c.getRed(), c.getGreen(), c.getBlue());
-    };
-    const auto lightPixelsIn = [&skin] (juce::Rectangle<int> strip)
-    {
-        int light = 0;
-        for (int x = strip.getX() * 2; x < strip.getRight() * 2; ++x)
-            for (int y = strip.getY() * 2; y < strip.getBottom() * 2; ++y)
-                if (skin.getPixelAt (x, y).getBrightness() > 0.55f)
-                    ++light;
-        return light;
-    };
-
-    struct Place { Child knob; int boxWidth; juce::Rectangle<int> caption; };
-    const Place places[] = {
-        { variation, 48, { 616, 88, 56, 10 } },
-        { pitch, 48, { 673, 88, 56, 10 } },
-        { pitchDecay, 48, { 730, 88, 56, 10 } },
-        { reverse, 64, { 660, 130, 42, 12 } },
-    };
-
-    for (const auto& place : places)
-    {
-        const auto& row = knobRow (place.knob);
-        SCOPED_TRACE (row.parameterId.toStdString());
-        const juce::Rectangle<int> box (row.bounds.getCentreX() - place.boxWidth / 2, row.bounds.getY(), place.boxWidth, 16);
-
-        int rim = 255;
-        for (int x = box.getX() * 2; x < box.getCentreX() * 2; ++x)
-            rim = juce::jmin (rim, brightest (x, box.getCentreY() * 2));
-        EXPECT_LT (rim, 16) << "no well under the value box";
-
-        EXPECT_GT (lightPixelsIn (place.caption), 40) << "no caption at " << place.caption.toString();
         for (const auto& other : knobTable())
         {
             // The refresh knob's square reaches under REVERSE; it draws only its
@@ -278,22 +228,28 @@ TEST (ResourcePictures, EveryShapePlaceHasAValueWellAndACaptionInTheShapeFrame)
             const bool refreshSquare = other.child == refreshTimeFree || other.child == refreshTimeBpm;
             if (! (place.knob == reverse && refreshSquare))
             {
-                EXPECT_FALSE (other.bounds.intersects (place.caption)) << other.parameterId << " covers the caption";
+                EXPECT_FALSE (other.bounds.intersects (captionStrip)) << other.parameterId << " covers the caption";
             }
         }
         for (const auto& other : toggleTable())
-            EXPECT_FALSE (other.bounds.intersects (place.caption)) << other.name << " covers the caption";
+            EXPECT_FALSE (other.bounds.intersects (captionStrip)) << other.name << " covers the caption";
     }
 
-    int accentPixels = 0;
-    for (int x = 680 * 2; x < 722 * 2; ++x)
-        for (int y = 16 * 2; y < 29 * 2; ++y)
-        {
-            const auto c = skin.getPixelAt (x, y);
-            if (c.getRed() > 200 && c.getRed() > c.getBlue() + 100)
-                ++accentPixels;
-        }
-    EXPECT_GT (accentPixels, 60) << "no SHAPE caption";
+    // FILLS, centred over the four places (x 364 to 594), above their tops;
+    // SHAPE over its group's (x 612 to 790).
+    struct GroupCaption { const char* name; juce::Rectangle<int> area; };
+    for (const auto& caption : { GroupCaption { "FILLS", { 459, 4, 40, 13 } }, GroupCaption { "SHAPE", { 680, 16, 42, 13 } } })
+    {
+        int accentPixels = 0;
+        for (int x = caption.area.getX() * 2; x < caption.area.getRight() * 2; ++x)
+            for (int y = caption.area.getY() * 2; y < caption.area.getBottom() * 2; ++y)
+            {
+                const auto c = skin.getPixelAt (x, y);
+                if (c.getRed() > 200 && c.getRed() > c.getBlue() + 100)
+                    ++accentPixels;
+            }
+        EXPECT_GT (accentPixels, 60) << "no " << caption.name << " caption";
+    }
 }
 
 //==============================================================================
