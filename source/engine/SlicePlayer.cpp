@@ -247,7 +247,7 @@ void SlicePlayer::playFrames (juce::AudioBuffer<float>& buffer, int from, int to
             }
             else
             {
-                s = inSlice ? repeatedSample (c, position) : 0.0f;
+                s = inSlice ? repeatedSample (slice[c], length, position) : 0.0f;
             }
 
             if (shaped)
@@ -351,12 +351,7 @@ void SlicePlayer::beginRepeat (int repeat, int length) noexcept
 
 float SlicePlayer::repeatedSample (int channel, int position) const noexcept
 {
-    const auto* samples = storage.slice().getReadPointer (channel);
-
-    if (reader.readsAsRecorded())
-        return samples[position];
-
-    return reader.read (samples, storage.slice().getNumSamples(), position);
+    return repeatedSample (storage.slice().getReadPointer (channel), storage.slice().getNumSamples(), position);
 }
 
 //==============================================================================

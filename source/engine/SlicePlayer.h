@@ -95,6 +95,10 @@ private:
 
     void beginRepeat (int repeat, int length) noexcept;
     float repeatedSample (int channel, int position) const noexcept;
+    float repeatedSample (const float* samples, int length, int position) const noexcept
+    {
+        return reader.readsAsRecorded() ? samples[position] : reader.read (samples, length, position);
+    }
 
     int edgeFadeLength (int length) const noexcept;
     int handOverLength() const noexcept;
