@@ -52,6 +52,31 @@ expect_failure("--loop-unreported needs a --loop" --out out.wav --loop-unreporte
 expect_failure("--bits takes 16, 24 or 32" --out out.wav --bits 8)
 expect_failure("see --help" --out out.wav --wobble)
 
+# Preset files: one that is no Brakkle preset is refused (nothing changes, no
+# output); one with values out of range, not numbers or unknown names loads as
+# a saved project would, clamped, and says so.
+file(WRITE "${WORK}/not-xml.xml" "not xml at all")
+file(WRITE "${WORK}/truncated.xml" "<?xml version=\"1.0\"?><PARAMETERS><PARAM id=\"mix\" value=\"5")
+file(WRITE "${WORK}/foreign.xml" "<?xml version=\"1.0\"?><OtherPlugin><PARAM id=\"gain\" value=\"1\"/></OtherPlugin>")
+foreach(bad not-xml truncated foreign)
+    expect_failure("not a Brakkle preset" --out out.wav --preset ${bad}.xml)
+endforeach()
+expect_failure("no preset \"nowhere\"" --out out.wav --preset nowhere)
+file(WRITE "${WORK}/clamped.xml"
+     "<?xml version=\"1.0\"?>\n<PARAMETERS><PARAM id=\"mix\" value=\"150\"/><PARAM id=\"wobble\" value=\"3\"/></PARAMETERS>")
+execute_process(COMMAND "${RENDER}" --out clamped.wav --bars 1 --preset clamped.xml
+                RESULT_VARIABLE result ERROR_VARIABLE error WORKING_DIRECTORY "${WORK}")
+if(NOT result EQUAL 0 OR NOT EXISTS "${WORK}/clamped.wav")
+    message(FATAL_ERROR "a preset with a value out of range should load clamped: ${error}")
+endif()
+foreach(said "Mix 150 is out of range, set to 100" "unknown parameter \"wobble\" ignored")
+    string(FIND "${error}" "${said}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "loading clamped.xml should say '${said}', said: ${error}")
+    endif()
+endforeach()
+file(REMOVE "${WORK}/clamped.wav")
+
 file(READ "${WORK}/input.wav" still)
 if(NOT still STREQUAL "not really a wav file")
     message(FATAL_ERROR "the input file was changed")
