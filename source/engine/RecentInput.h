@@ -17,6 +17,7 @@ public:
     {
         ring.setSize (juce::jmax (1, numChannels), juce::jmax (1, capacity));
         ring.clear();
+        writeIndex = 0;   // within the new size, whatever the old one was
         forget();
     }
 
