@@ -86,7 +86,9 @@ private:
     void retimeCycle (const CycleSpec& retimed) noexcept;
     void continueTailAfterEnd (int from) noexcept;
     bool isFadingOut() const noexcept;
-    void writeTonedTail (bool shaped) noexcept;
+    int tailFramesBeforeEnd() const noexcept;
+    void writePlainTail (bool shaped, int frames) noexcept;
+    void writeTonedTail (bool shaped, int frames) noexcept;
 
     void playFrames (juce::AudioBuffer<float>& buffer, int from, int to) noexcept;
     int plainRunLength (int framesLeft, bool recording, bool neutralTone, bool shaped, int position, int length) const noexcept;

@@ -101,23 +101,30 @@ void SlicePlayer::cutCycle() noexcept
         return;   // nothing runs or has been heard yet, or it ended right here, already faded out
 
     handOver.begin (fadeLength);
+    const int frames = tailFramesBeforeEnd();
 
     if (shaped && ! tone.read().isNeutral())
-    {
-        writeTonedTail (shaped);
-        return;
-    }
+        writeTonedTail (shaped, frames);
+    else
+        writePlainTail (shaped, frames);
 
+    continueTailAfterEnd (frames);
+}
+
+int SlicePlayer::tailFramesBeforeEnd() const noexcept
+{
+    // The frames of the crossfade in which the cut cycle would still have played.
+    const int length = storage.slice().getNumSamples();
+    return length == 0 ? 0 : juce::jmin (fadeLength, handOver.capacity(), cycle.period - counter);
+}
+
+void SlicePlayer::writePlainTail (bool shaped, int frames) noexcept
+{
+    const int length = storage.slice().getNumSamples();
     int write = writePosition, play = playPosition, count = counter;
 
-    for (int i = 0; i < juce::jmin (fadeLength, handOver.capacity()); ++i, ++count)
+    for (int i = 0; i < frames; ++i, ++count)
     {
-        if (count >= cycle.period || length == 0)
-        {
-            continueTailAfterEnd (i);
-            break;
-        }
-
         if (play >= length)
             play = 0;
 
@@ -205,7 +212,7 @@ bool SlicePlayer::isFadingOut() const noexcept
     return playing && counter > 0 && counter < cycle.period && counter > cycle.period - handOverLength();
 }
 
-void SlicePlayer::writeTonedTail (bool shaped) noexcept
+void SlicePlayer::writeTonedTail (bool shaped, int frames) noexcept
 {
     // The tail of a shaped cycle with its tone stage at work goes on through a
     // copy of that stage, so the filter, fade and widener carry on into the
@@ -221,14 +228,8 @@ void SlicePlayer::writeTonedTail (bool shaped) noexcept
     const int channels = juce::jmax (1, numChannels);
     int write = writePosition, play = playPosition, count = counter;
 
-    for (int i = 0; i < juce::jmin (fadeLength, handOver.capacity()); ++i, ++count)
+    for (int i = 0; i < frames; ++i, ++count)
     {
-        if (count >= cycle.period || length == 0)
-        {
-            continueTailAfterEnd (i);
-            break;
-        }
-
         if (play >= length)
             play = 0;
 
