@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace
 {
     using brakkle::test::firstDifference;
@@ -287,6 +289,49 @@ TEST (StutterEngine, MoreChannelsAfterPrepareRepeatSilenceUntilTheNextSlice)
         ASSERT_EQ (out.getSample (1, j), 0.0f) << j;
     // The next slice has both channels.
     EXPECT_NE (out.getSample (1, R - 512 + 1000), 0.0f);
+}
+
+TEST (StutterEngine, ARepeatHeldForHoursKeepsRepeatingPastTwoToThe31Samples)
+{
+    // Latched for 13.5 hours at 44.1 kHz (3.1 at 192 kHz): a count of the held
+    // cycle's samples in an int would run out there. A constant level held
+    // repeats with the slice's length: each repeat starts from silence on its
+    // edge fade, so every later frame equals the frame a whole number of
+    // slices earlier, before and after that point alike.
+    constexpr int block = 8192;
+    auto engine = preparedEngine (44100.0, 1);
+    engine->prepare ({ 44100.0, block, 1 });
+    engine->repeatHold = 1.0f;
+
+    juce::AudioBuffer<float> buffer (1, block);
+    buffer.clear();
+    engine->process (buffer, 120.0f, false);
+
+    const int L = engine->durationInSamples (1.0f, 11.0f, 0.0f);
+    ASSERT_GT (L, 0);
+    constexpr long long early = 4LL * block;   // past the recording and its hand-over
+    std::vector<float> pattern ((size_t) L);
+    const long long total = (1LL << 31) + 8LL * block;
+    int phase = 0;                             // (sample - early) modulo L
+
+    for (long long start = 0; start < total; start += block)
+    {
+        juce::FloatVectorOperations::fill (buffer.getWritePointer (0), 0.5f, block);
+        engine->process (buffer, 120.0f, true);
+        const float* out = buffer.getReadPointer (0);
+
+        for (int i = 0; i < block; ++i)
+        {
+            const long long at = start + i;
+            if (at < early)
+                continue;
+            if (at < early + L)
+                pattern[(size_t) phase] = out[i];
+            else if (! juce::exactlyEqual (out[i], pattern[(size_t) phase]))
+                FAIL() << "the held repeat changed at sample " << at << ": " << out[i];
+            phase = phase + 1 == L ? 0 : phase + 1;
+        }
+    }
 }
 
 TEST (StutterEngine, MoreChannelsAfterPrepareKeepASliceLongerThanTheNewReserve)

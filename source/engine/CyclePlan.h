@@ -21,6 +21,9 @@ namespace brakkle
 /** One cycle, as the timing hands it to the player when it starts. */
 struct CycleSpec
 {
+    /** The period of a cycle that has no end of its own (a repeat held by hand). */
+    static constexpr int endless = std::numeric_limits<int>::max();
+
     int sliceLength = 0;          // samples the slice holds
     int period = 0;               // samples from the cycle's start to where it ends
     int nominalPeriod = 0;        // the refresh setting's own period: a slice shorter than it is shaped
@@ -28,6 +31,8 @@ struct CycleSpec
     bool exitsIntoInput = false;  // its last fade crossfades into the passing input
     double line = std::numeric_limits<double>::quiet_NaN();   // the song position it starts on (quarter notes); NaN off the grid
     int sliceDivision = 1;        // the set slice length divided by this (Variation: 1, 2 or 4)
+
+    bool isEndless() const noexcept { return period == endless; }
 };
 
 /** Where the timing of a block changed, for pictures of a render: a cycle's

@@ -385,9 +385,8 @@ CycleSpec CycleTiming::heldCycle (bool entersFrom) const noexcept
 {
     // Its period never ends while it is held; as one longer than its slice it
     // repeats, with the edge fades and the tone stage across every repeat.
-    constexpr int endless = std::numeric_limits<int>::max();
     const int slice = durationInSamples (settings.stutterSync, settings.stutterTimeBpm, settings.stutterTimeFree);
-    return { slice, endless, endless, entersFrom, false, std::numeric_limits<double>::quiet_NaN() };
+    return { slice, CycleSpec::endless, CycleSpec::endless, entersFrom, false, std::numeric_limits<double>::quiet_NaN() };
 }
 
 } // namespace brakkle

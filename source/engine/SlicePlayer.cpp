@@ -73,6 +73,7 @@ void SlicePlayer::endBlock (juce::AudioBuffer<float>& buffer) noexcept
 //==============================================================================
 void SlicePlayer::play (juce::AudioBuffer<float>& buffer, const BlockPlan& plan) noexcept
 {
+    keepEndlessCycleFromItsEnd();
     int j = plan.begin;
 
     for (int s = 0;;)
@@ -158,6 +159,16 @@ void SlicePlayer::takeUpCycle (const CycleSpec& newCycle, int samplesAgo) noexce
 
     if (length > 0 && samplesAgo > length)
         beginRepeat ((samplesAgo - length) / length + 1, length);
+}
+
+void SlicePlayer::keepEndlessCycleFromItsEnd() noexcept
+{
+    // A cycle held by hand may be held for hours: its count of samples steps
+    // back from halfway to its end by a quarter of the way, where the count
+    // changes nothing (far past the crossfade at its start, far before the
+    // fade at an end), so that it never reaches the end the count stands for.
+    if (cycle.isEndless() && counter > CycleSpec::endless / 2)
+        counter -= CycleSpec::endless / 4;
 }
 
 //==============================================================================

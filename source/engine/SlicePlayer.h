@@ -91,6 +91,7 @@ private:
     void writeTonedTail (bool shaped, int frames) noexcept;
 
     void playFrames (juce::AudioBuffer<float>& buffer, int from, int to) noexcept;
+    void keepEndlessCycleFromItsEnd() noexcept;
     int plainRunLength (int framesLeft, bool recording, bool neutralTone, bool shaped, int position, int length) const noexcept;
     void copyPlainRun (float* const* io, float* const* slice, int bufferChannels, int sliceChannels,
                        int start, int run, bool recording, bool shaped) noexcept;
