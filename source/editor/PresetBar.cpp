@@ -141,10 +141,7 @@ void PresetBar::saveAs (const juce::String& name)
     switch (UserPresets::save (name, document, false))
     {
         case UserPresets::SaveResult::saved:
-            session.markSaved (name);
-            message = {};
-            showingProblem = false;
-            refresh();
+            showSaved (name);
             return;
 
         case UserPresets::SaveResult::unsafeName:
@@ -166,15 +163,9 @@ void PresetBar::saveAs (const juce::String& name)
             return;
 
         if (UserPresets::save (name, document, true) == UserPresets::SaveResult::saved)
-        {
-            session.markSaved (name);
-            showingProblem = false;
-            refresh();
-        }
+            showSaved (name);
         else
-        {
             showProblem ("could not write " + UserPresets::folder().getFullPathName());
-        }
     });
 }
 
@@ -335,7 +326,14 @@ void PresetBar::showProblem (const juce::String& textToShow)
     message = textToShow;
     showingProblem = true;
     refresh();
-    showingProblem = true;
+}
+
+void PresetBar::showSaved (const juce::String& name)
+{
+    session.markSaved (name);
+    message = {};
+    showingProblem = false;
+    refresh();
 }
 
 void PresetBar::closeDialog()

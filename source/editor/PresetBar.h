@@ -67,6 +67,7 @@ private:
     void askForName();
     void applyOutcome (const juce::String& name, const PresetSession::Outcome& outcome);
     void showProblem (const juce::String& text);
+    void showSaved (const juce::String& name);
     void closeDialog();
     void ask (const juce::String& question, const juce::String& confirmText, bool withTextField,
               const juce::String& initialText, PresetDialog::Answer onAnswer);

@@ -66,7 +66,8 @@ private:
     juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout();
     void updateEngineParameters() noexcept;
 
-    /** What the host's play head says for this block, read once. */
+    /** What the host's play head says for this block, read once per part and
+        advanced to the part's first sample. */
     brakkle::HostTransport readTransport (int samplesIntoBlock) const;
 
     /** The whole pipeline on one block in place, as every unbypassed block goes. */

@@ -129,3 +129,13 @@ inline const std::array<ParameterSpec, 25> parameterTable {{
     { ParameterIds::pitchDecay,      ParameterNames::pitchDecay,      ParameterText::percent,       0.0f,  100.0f, 1.0f,     0.0f, 5 },
     { ParameterIds::reverse,         ParameterNames::reverse,         ParameterText::reverseMode,   0.0f,    2.0f, 1.0f,     0.0f, 5 },
 }};
+
+/** The row of the parameter with this ID, or null for an ID Brakkle does not have. */
+inline const ParameterSpec* findParameterSpec (const juce::String& id) noexcept
+{
+    for (const auto& spec : parameterTable)
+        if (spec.id == id)
+            return &spec;
+
+    return nullptr;
+}

@@ -9,15 +9,6 @@ namespace
 {
     const juce::Identifier idProperty ("id"), valueProperty ("value"), parameterType ("PARAM");
 
-    const ParameterSpec* findSpec (const juce::String& id)
-    {
-        for (const auto& spec : parameterTable)
-            if (spec.id == id)
-                return &spec;
-
-        return nullptr;
-    }
-
     juce::NormalisableRange<float> rangeOf (const ParameterSpec& spec)
     {
         return { spec.minimum, spec.maximum, spec.step };
@@ -29,7 +20,7 @@ namespace
         for (const auto& child : tree)
         {
             const auto id = child.getProperty (idProperty).toString();
-            const auto* spec = findSpec (id);
+            const auto* spec = findParameterSpec (id);
 
             if (spec == nullptr)
             {
@@ -48,14 +39,20 @@ namespace
         }
     }
 
+    /** Repeat is played, not part of a preset. */
+    void removeRepeat (juce::ValueTree& tree)
+    {
+        for (int i = tree.getNumChildren(); --i >= 0;)
+            if (tree.getChild (i).getProperty (idProperty).toString() == ParameterIds::repeatHold)
+                tree.removeChild (i, nullptr);
+    }
+
     /** Parameters the document does not name take their defaults; Repeat is not
         the preset's to set: it keeps its current value (a parameter tree given
         a state without it would put it back to its default). */
     void completeWithDefaults (juce::ValueTree& tree, const SavedState::CurrentValue& currentValue)
     {
-        for (int i = tree.getNumChildren(); --i >= 0;)
-            if (tree.getChild (i).getProperty (idProperty).toString() == ParameterIds::repeatHold)
-                tree.removeChild (i, nullptr);
+        removeRepeat (tree);
 
         for (const auto& spec : parameterTable)
         {
@@ -142,10 +139,7 @@ Reading read (const juce::MemoryBlock& document, const SavedState::CurrentValue&
 juce::String documentOf (const juce::ValueTree& state)
 {
     auto tree = state.createCopy();
-
-    for (int i = tree.getNumChildren(); --i >= 0;)
-        if (tree.getChild (i).getProperty (idProperty).toString() == ParameterIds::repeatHold)
-            tree.removeChild (i, nullptr);
+    removeRepeat (tree);
 
     if (const auto xml = tree.createXml())
         return xml->toString();
@@ -155,7 +149,7 @@ juce::String documentOf (const juce::ValueTree& state)
 
 float legalValue (const juce::String& parameterId, float value)
 {
-    if (const auto* spec = findSpec (parameterId))
+    if (const auto* spec = findParameterSpec (parameterId))
         return rangeOf (*spec).snapToLegalValue (value);
 
     return value;

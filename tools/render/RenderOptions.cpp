@@ -54,14 +54,6 @@ namespace
         return true;
     }
 
-    const ParameterSpec* findSpec (const juce::String& id)
-    {
-        for (const auto& spec : parameterTable)
-            if (spec.id == id)
-                return &spec;
-        return nullptr;
-    }
-
     juce::String knownIds()
     {
         juce::StringArray ids;
@@ -155,7 +147,7 @@ juce::String parseParameterSetting (const juce::String& text, ParameterSetting& 
 
     const auto id = text.upToFirstOccurrenceOf ("=", false, false).trim();
     const auto valueText = text.fromFirstOccurrenceOf ("=", false, false).trim();
-    const auto* spec = findSpec (id);
+    const auto* spec = findParameterSpec (id);
 
     if (spec == nullptr)
         return "unknown parameter \"" + id + "\" (known: " + knownIds() + ")";

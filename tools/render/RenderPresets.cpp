@@ -24,9 +24,8 @@ namespace
     /** A value that is no number keeps the current one: here, the default. */
     std::optional<float> defaultValue (const juce::String& id)
     {
-        for (const auto& spec : parameterTable)
-            if (spec.id == id)
-                return spec.defaultValue;
+        if (const auto* spec = findParameterSpec (id))
+            return spec->defaultValue;
 
         return std::nullopt;
     }
