@@ -118,6 +118,11 @@ public:
             tail.setSample (channel, index, value);
     }
 
+    float tailSample (int channel, int index) const noexcept
+    {
+        return channel < tail.getNumChannels() ? tail.getSample (channel, index) : 0.0f;
+    }
+
     void setInputShare (int index, float share) noexcept { inputShare[(size_t) index] = share; }
 
     void cancel() noexcept { length = done = earlierLength = 0; }

@@ -31,7 +31,6 @@ void SlicePlayer::prepare (const juce::dsp::ProcessSpec& spec, int longestSlice)
 
     // Kept designs and gains cover slices up to half a second: those repeat most.
     tone.prepare (sampleRate, (int) (sampleRate * cachedSliceSeconds));
-    tailTone.prepare (sampleRate, 0);
     // Room for the longest slice the timing may ask for at the current tempo,
     // so that slice starts while playing need not wait for more; the slice in
     // use is kept whole until its next start.
@@ -40,12 +39,14 @@ void SlicePlayer::prepare (const juce::dsp::ProcessSpec& spec, int longestSlice)
     history.prepare (numChannels, (int) spec.maximumBlockSize);
     recent.prepare (numChannels, (int) std::ceil (RepeatButton::latenessForgiven * sampleRate));
     handOver.prepare (numChannels, fadeLengthAt (sampleRate));
+    tonedTail.prepare (sampleRate, handOver.capacity(), numChannels);
     cycle.entersFromInput = cycle.exitsIntoInput = false;
 }
 
 void SlicePlayer::stop (const CycleSpec& primed) noexcept
 {
     handOver.cancel();
+    tonedTail.cancel();
     history.forget();
     recent.forget();
     startCycle (primed);
@@ -61,6 +62,9 @@ void SlicePlayer::endBlock (juce::AudioBuffer<float>& buffer) noexcept
         else
             handOver.cancel();
     }
+
+    if (! handOver.isActive())
+        tonedTail.cancel();
 
     if (history.capturedCurrent())
         recent.push (history.current(), history.numChannels(), history.currentLength());
@@ -105,7 +109,7 @@ void SlicePlayer::apply (const PlanStep& step) noexcept
         case Kind::startCycle:         startAfter (endingLevel(), step.cycle); break;
         case Kind::takeUpCycle:        takeUpCycle (step.cycle, step.samplesAgo); break;
         case Kind::cutCycle:           cutCycle(); break;
-        case Kind::crossfadeFromInput: handOver.beginFromInput (fadeLength); break;
+        case Kind::crossfadeFromInput: beginHandOver (fadeLength, true); break;
         case Kind::passInput:          passAfter (endingLevel()); break;
         case Kind::fadeOutWhatPlays:   fadeOutWhatPlays(); break;
         case Kind::repeatOnLine:

@@ -7,6 +7,7 @@
 #include "SliceReader.h"
 #include "SliceStorage.h"
 #include "ToneStage.h"
+#include "TonedTail.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
 #include <juce_dsp/juce_dsp.h>
@@ -24,7 +25,7 @@ namespace brakkle
 class SlicePlayer
 {
 public:
-    explicit SlicePlayer (const ToneControls& toneControls) noexcept : tone (toneControls), tailTone (toneControls) {}
+    explicit SlicePlayer (const ToneControls& toneControls) noexcept : tone (toneControls), tonedTail (toneControls) {}
 
     /** Sizes everything for the rate, block size and channels, with slice storage for slices up to
         `longestSlice` samples. The running cycle is kept: a new rate or
@@ -45,8 +46,8 @@ public:
     void prime (const CycleSpec& primed) noexcept { startCycle (primed); }
 
     /** A block starts: its input is kept, for cycles a jump takes up and for
-        crossfades. */
-    void beginBlock (const juce::AudioBuffer<float>& input) noexcept { history.capture (input); }
+        crossfades, and a cut cycle's toned tail hears it. */
+    void beginBlock (const juce::AudioBuffer<float>& input) noexcept;
     KeptInput keptInput() const noexcept { return { history.previousLength(), history.capturedCurrent() }; }
 
     /** How far back before this block the input is kept for a repeat held by hand. */
@@ -89,6 +90,8 @@ private:
     int tailFramesBeforeEnd() const noexcept;
     void writePlainTail (bool shaped, int frames) noexcept;
     void writeTonedTail (bool shaped, int frames) noexcept;
+    void toneTailWithCurrentInput() noexcept;
+    void beginHandOver (int length, bool fromInput) noexcept;
 
     void playFrames (juce::AudioBuffer<float>& buffer, int from, int to) noexcept;
     void keepEndlessCycleFromItsEnd() noexcept;
@@ -133,7 +136,7 @@ private:
     SliceReader reader;              // how the current repeat reads it
 
     ToneStage tone;
-    ToneStage tailTone;              // carries the tone of a cut cycle's tail
+    TonedTail tonedTail;             // carries the tone of a cut cycle's tail
     InputHistory history;
     RecentInput recent;              // a longer stretch, for a held repeat's late press
     Crossfade handOver;

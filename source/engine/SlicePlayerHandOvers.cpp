@@ -100,7 +100,7 @@ void SlicePlayer::cutCycle() noexcept
     if (! playing || counter == 0 || counter >= cycle.period)
         return;   // nothing runs or has been heard yet, or it ended right here, already faded out
 
-    handOver.begin (fadeLength);
+    beginHandOver (fadeLength, false);
     const int frames = tailFramesBeforeEnd();
 
     if (shaped && ! tone.read().isNeutral())
@@ -160,9 +160,9 @@ void SlicePlayer::fadeOutWhatPlays() noexcept
     if (heard)
         cutCycle();
     else if (ending == Level::input)
-        handOver.beginFromInput (fadeLength);
+        beginHandOver (fadeLength, true);
     else if (ending == Level::silence)
-        handOver.begin (fadeLength);
+        beginHandOver (fadeLength, false);
 
     playing = false;
     passingInput = false;
@@ -215,49 +215,59 @@ bool SlicePlayer::isFadingOut() const noexcept
 void SlicePlayer::writeTonedTail (bool shaped, int frames) noexcept
 {
     // The tail of a shaped cycle with its tone stage at work goes on through a
-    // copy of that stage, so the filter, fade and widener carry on into the
-    // crossfade. Recording frames hear the block's kept input; past the block
-    // (a crossfade longer than it) they pass the input with their fades only.
-    tailTone.copyStateFrom (tone);
-    const auto& settings = tailTone.read();
+    // copy of that stage (see TonedTail). Repeated frames read the slice now,
+    // before a new cycle records over it; recorded frames hear the input, the
+    // block's now and, past its end, the next blocks' as they come.
     const int length = storage.slice().getNumSamples();
-    const int keptLength = history.capturedCurrent() ? history.currentLength() : 0;
-    const float* const* input = history.current();
-    const int inputChannels = history.numChannels();
     const int sliceChannels = storage.slice().getNumChannels();
-    const int channels = juce::jmax (1, numChannels);
     int write = writePosition, play = playPosition, count = counter;
+
+    tonedTail.begin (tone, length);
 
     for (int i = 0; i < frames; ++i, ++count)
     {
         if (play >= length)
             play = 0;
 
-        const float share = inputShareAt (count, shaped);
         const bool recording = write < length;
-
-        if (recording && i >= keptLength)
-        {
-            handOver.setInputShare (i, edgeGain (write, length) * (fadesRecordingOut() ? refreshGainAt (count) : 1.0f) + share);
-            ++write;
-            continue;
-        }
-
         const int position = recording ? write : play;
-        tailTone.update (position, length, settings);
-        const float edge = edgeGain (position, length);
         const float beforeRefresh = ! recording || fadesRecordingOut() ? refreshGainAt (count) : 1.0f;
 
-        for (int c = 0; c < channels; ++c)
-        {
-            const float x = recording ? (c < inputChannels ? input[c][i] : 0.0f)
-                                      : (c < sliceChannels ? repeatedSample (c, play) : 0.0f);
-            handOver.setTail (c, i, limitUnit (tailTone.process (x, c, settings) * edge) * beforeRefresh);
-        }
+        if (! recording)
+            for (int c = 0; c < sliceChannels; ++c)
+                handOver.setTail (c, i, repeatedSample (c, play));
 
-        handOver.setInputShare (i, share);
+        tonedTail.addFrame (handOver, recording, position, edgeGain (position, length), beforeRefresh, inputShareAt (count, shaped));
         ++(recording ? write : play);
     }
+
+    toneTailWithCurrentInput();
+}
+
+void SlicePlayer::toneTailWithCurrentInput() noexcept
+{
+    const int keptLength = history.capturedCurrent() ? history.currentLength() : 0;
+    tonedTail.toneWithInput (handOver, history.current(), history.numChannels(), keptLength);
+}
+
+void SlicePlayer::beginBlock (const juce::AudioBuffer<float>& input) noexcept
+{
+    history.capture (input);
+
+    if (tonedTail.isWaiting())
+        toneTailWithCurrentInput();
+}
+
+void SlicePlayer::beginHandOver (int length, bool fromInput) noexcept
+{
+    // A toned tail still waiting for input is part of what is heard, which the
+    // new crossfade starts from: it is finished first, with what is known.
+    tonedTail.settle (handOver);
+
+    if (fromInput)
+        handOver.beginFromInput (length);
+    else
+        handOver.begin (length);
 }
 
 } // namespace brakkle

@@ -43,8 +43,8 @@ void BrakkleAudioProcessor::prepareToPlay (double sampleRate, int maximumExpecte
     stutterEngine.prepare (spec);
 
     // Room for the largest block the host announced, so processing never allocates.
-    wetBuffer.setSize (juce::jmax (numChannels, getTotalNumInputChannels()),
-                       juce::jmax (0, maximumExpectedSamplesPerBlock), false, false, true);
+    preparedBlockSize = juce::jmax (0, maximumExpectedSamplesPerBlock);
+    wetBuffer.setSize (juce::jmax (numChannels, getTotalNumInputChannels()), preparedBlockSize, false, false, true);
     bypassFadeBuffer.setSize (wetBuffer.getNumChannels(), wetBuffer.getNumSamples(), false, false, true);
     bypassFade.prepare (sampleRate);
 
@@ -57,7 +57,9 @@ template <typename PlayPart>
 void BrakkleAudioProcessor::inPreparedParts (juce::AudioBuffer<float>& buffer, PlayPart&& playPart)
 {
     const int numSamples = buffer.getNumSamples();
-    const int partLength = juce::jmax (1, wetBuffer.getNumSamples());
+    // The prepared size, not the wet buffer's: copying a short block into that
+    // buffer leaves it as short, and every later block would go in short parts.
+    const int partLength = juce::jmax (1, preparedBlockSize);
 
     if (numSamples <= partLength)
     {

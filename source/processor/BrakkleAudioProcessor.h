@@ -86,6 +86,7 @@ private:
     void applyMixAndOutputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept;
 
     juce::AudioBuffer<float> wetBuffer;
+    int preparedBlockSize = 0;   // the longest block the host announced
 
     /** The other side of a bypass crossfade: the dry input while the output
         fades out of the bypass, the plug-in's output while it fades into it. */
