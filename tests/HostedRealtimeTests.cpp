@@ -10,7 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
 
 TEST (HostedRealtime, ProcessingAllocatesNothingUnderAutomationAndTransport)
 {
@@ -102,4 +108,70 @@ TEST (HostedRealtime, SlowTemposGrowTheSliceWithoutAllocating)
         EXPECT_EQ (allocations, 0);
         EXPECT_TRUE (finite);
     }
+}
+
+namespace
+{
+    struct ThreadWakeUps
+    {
+        int threads = 0;
+        long switches = 0;   // voluntary and involuntary, summed
+    };
+
+    /** The context switches of this process's threads with this name, as Linux counts them. */
+    ThreadWakeUps wakeUpsOfThreadsNamed (const juce::String& name)
+    {
+        ThreadWakeUps found;
+        for (const auto& task : juce::File ("/proc/self/task").findChildFiles (juce::File::findDirectories, false))
+        {
+            if (task.getChildFile ("comm").loadFileAsString().trim() != name)
+                continue;
+
+            ++found.threads;
+            std::ifstream status (task.getChildFile ("status").getFullPathName().toStdString());
+            std::string key;
+            long value = 0;
+            while (status >> key)
+                if (key == "voluntary_ctxt_switches:" || key == "nonvoluntary_ctxt_switches:")
+                    if (status >> value)
+                        found.switches += value;
+        }
+        return found;
+    }
+}
+
+TEST (HostedRealtime, IdleInstancesWakeNoThread)
+{
+    // A session holds dozens of instances, most of them idle. Twenty of them,
+    // each having played a moment and then stopped, sit for a second: their
+    // slice storage's helper threads sleep until asked, so none of them wakes.
+   #if ! defined (__linux__)
+    GTEST_SKIP() << "counts the threads' wake-ups as Linux reports them";
+   #endif
+    constexpr int instances = 20;
+    std::vector<std::unique_ptr<brakkle::host::HostedPlugin>> plugins;
+    const auto source = brakkle::test::noise (2, 512, 3);
+
+    for (int i = 0; i < instances; ++i)
+    {
+        plugins.push_back (brakkle::test::loadBrakkle (2, 44100.0, 512));
+        ASSERT_NE (plugins.back(), nullptr);
+
+        auto block = source;
+        for (int b = 0; b < 200; ++b)
+        {
+            plugins.back()->transport().playing = b < 150;
+            block.makeCopyOf (source, true);
+            plugins.back()->process (block);
+        }
+    }
+
+    std::this_thread::sleep_for (std::chrono::milliseconds (200));
+    const auto before = wakeUpsOfThreadsNamed ("Brakkle slices");
+    std::this_thread::sleep_for (std::chrono::seconds (1));
+    const auto after = wakeUpsOfThreadsNamed ("Brakkle slices");
+
+    EXPECT_GE (before.threads, instances);
+    EXPECT_EQ (after.threads, before.threads);
+    EXPECT_EQ (after.switches - before.switches, 0) << "wake-ups of " << after.threads << " helper threads in one second";
 }

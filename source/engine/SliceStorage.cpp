@@ -8,11 +8,6 @@ namespace brakkle
 
 namespace
 {
-    /** How often the helper thread looks for a request. The audio thread cannot
-        wake it (signalling an event takes a lock), so it looks on its own; a
-        slice start is seconds away from the next at the tempos that need more. */
-    constexpr int pollMilliseconds = 15;
-
     struct Size
     {
         int channels = 0;
@@ -63,10 +58,12 @@ public:
 
     void run() override
     {
+        // Asleep until the audio thread asks for a store or hands one back:
+        // an instance that asks for nothing wakes nothing.
         while (! threadShouldExit())
         {
             storage.serviceRequests();
-            wait (pollMilliseconds);   // stopThread() wakes it early
+            storage.wakeUp.waitUntilAsked();
         }
     }
 
@@ -85,6 +82,8 @@ SliceStorage::~SliceStorage()
 {
     // Waits for the helper however long it takes: killed mid-allocation, it
     // would leave a store half made. Once it has stopped, every store is here.
+    helper->signalThreadShouldExit();
+    wakeUp.ask();
     helper->stopThread (-1);
 
     delete fresh.exchange (nullptr, std::memory_order_acquire);
@@ -192,6 +191,7 @@ void SliceStorage::takeLargerStore() noexcept
     // Release: everything this thread wrote into the store given up happens
     // before the helper frees it.
     retired.store (givenUp, std::memory_order_release);
+    wakeUp.ask();
 }
 
 void SliceStorage::ask (int channels, int samples) noexcept
@@ -204,6 +204,10 @@ void SliceStorage::ask (int channels, int samples) noexcept
 
     if (! covers (asked, next))
         wanted.store (pack (next), std::memory_order_relaxed);
+
+    // Asked at every start that needs more, so a store the helper could not
+    // make (no memory then) is tried again at the next one.
+    wakeUp.ask();
 }
 
 void SliceStorage::serviceRequests()
@@ -228,7 +232,7 @@ void SliceStorage::serviceRequests()
     }
     catch (const std::bad_alloc&)
     {
-        // No room now: the request stands and is tried again at the next look.
+        // No room now: the request stands and is tried again when next asked.
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WakeUp.h"
+
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include <atomic>
@@ -16,7 +18,8 @@ namespace brakkle
     expected. A slice start that needs more than that is granted what is held,
     and a helper thread allocates a larger store, which the audio thread takes
     at a later slice start by swapping a pointer. The helper frees the store
-    that was given up. So a slow project's longest slice comes out short once,
+    that was given up. It sleeps until the audio thread asks (WakeUp), so an
+    instance whose slices fit wakes no thread at all. So a slow project's longest slice comes out short once,
     then whole, and no instance holds the worst case unless it plays it.
 
     Threads: reserve() and startSlice() are never called at the same time (a
@@ -74,6 +77,7 @@ private:
     std::atomic<Store*> retired { nullptr };   // audio thread -> helper: a store to free
     std::atomic<std::uint64_t> wanted { 0 };   // audio thread -> helper: the largest size asked for
     std::atomic<std::uint64_t> held { 0 };     // the size `current` holds, for the helper and bytesHeld()
+    WakeUp wakeUp;                             // audio thread -> helper: look (it sleeps otherwise)
     std::unique_ptr<Helper> helper;
 };
 
