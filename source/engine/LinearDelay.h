@@ -89,12 +89,36 @@ public:
         the same as pushSample and popSample in turn, without the reading. */
     void pushFramesUnread (const float* const* channels, int numChannels, int start, int count) noexcept
     {
-        for (int j = start; j < start + count; ++j)
+        // The write position walks down the buffer and wraps at its bottom:
+        // whole frames that fit above the bottom are written without a check.
+        for (int j = start; j < start + count;)
         {
-            for (int c = 0; c < numChannels; ++c)
+            const int framesAbove = numChannels > 0 ? (writePos + 1) / numChannels : count;
+            const int run = juce::jmin (start + count - j, framesAbove);
+            float* to = buffer.data() + writePos;
+
+            for (int k = 0; k < run; ++k, ++j)
+                for (int c = 0; c < numChannels; ++c)
+                    *to-- = channels[c][j];
+
+            writePos -= run * numChannels;
+
+            if (j < start + count && (run == 0 || writePos < 0))
             {
-                buffer[(size_t) writePos] = channels[c][j];
-                writePos = writePos == 0 ? totalSize - 1 : writePos - 1;
+                // The frame that crosses the bottom, sample by sample.
+                if (writePos < 0)
+                    writePos += totalSize;
+
+                for (int c = 0; c < numChannels; ++c)
+                {
+                    buffer[(size_t) writePos] = channels[c][j];
+                    writePos = writePos == 0 ? totalSize - 1 : writePos - 1;
+                }
+                ++j;
+            }
+            else if (writePos < 0)
+            {
+                writePos += totalSize;
             }
         }
 

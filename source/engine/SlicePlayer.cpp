@@ -346,8 +346,7 @@ void SlicePlayer::copyPlainRun (float* const* io, float* const* slice, int buffe
 
         // With a neutral tone stage the chain only limits; the fades are at unity.
         if (shaped)
-            for (int j = 0; j < run; ++j)
-                out[j] = limitUnit (out[j]);
+            limitUnitRun (out, run);
     }
 
     // The widener's delay line still hears every shaped sample, in frame and channel order.

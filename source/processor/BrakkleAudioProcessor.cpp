@@ -168,7 +168,9 @@ void BrakkleAudioProcessor::applyInputStage (juce::AudioBuffer<float>& buffer, i
         auto* samples = buffer.getWritePointer (c);
 
         for (int i = 0; i < numSamples; ++i)
-            samples[i] = brakkle::softClip (gain * samples[i]);
+            samples[i] = gain * samples[i];
+
+        brakkle::softClipRun (samples, numSamples);
     }
 }
 
@@ -184,10 +186,9 @@ void BrakkleAudioProcessor::applyMixAndOutputStage (juce::AudioBuffer<float>& bu
         const auto* wet = wetBuffer.getReadPointer (c);
 
         for (int i = 0; i < numSamples; ++i)
-        {
-            const float y = gain * ((1.0f - m) * dry[i] + m * wet[i]) * outputTrim;
-            dry[i] = brakkle::softClip (y);
-        }
+            dry[i] = gain * ((1.0f - m) * dry[i] + m * wet[i]) * outputTrim;
+
+        brakkle::softClipRun (dry, numSamples);
     }
 }
 
