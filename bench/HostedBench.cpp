@@ -20,12 +20,12 @@
 #include "PluginHost.h"
 
 #include "processor/ParameterIds.h"
+#include "support/ThreadSwitches.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -190,23 +190,6 @@ namespace
     }
 
     //==============================================================================
-    /** Voluntary and involuntary context switches of every thread of this process. */
-    long contextSwitches()
-    {
-        long total = 0;
-        for (const auto& task : juce::File ("/proc/self/task").findChildFiles (juce::File::findDirectories, false))
-        {
-            std::ifstream status (task.getChildFile ("status").getFullPathName().toStdString());
-            std::string key;
-            long value = 0;
-            while (status >> key)
-                if (key == "voluntary_ctxt_switches:" || key == "nonvoluntary_ctxt_switches:")
-                    if (status >> value)
-                        total += value;
-        }
-        return total;
-    }
-
     double cpuSeconds()
     {
        #if defined (__linux__)
@@ -227,14 +210,17 @@ namespace
 
         std::this_thread::sleep_for (std::chrono::milliseconds (500));
 
-        const long switchesBefore = contextSwitches();
+        const auto before = brakkle::test::threadSwitches();
+        const auto helpersBefore = brakkle::test::threadSwitches ("Brakkle slices");
         const double cpuBefore = cpuSeconds();
         std::this_thread::sleep_for (std::chrono::duration<double> (seconds));
-        const long switches = contextSwitches() - switchesBefore;
         const double cpu = cpuSeconds() - cpuBefore;
+        const long switches = brakkle::test::threadSwitches().switches - before.switches;
+        const long helpers = brakkle::test::threadSwitches ("Brakkle slices").switches - helpersBefore.switches;
 
-        std::printf ("%d idle instances for %.1f s: %ld context switches in the process, CPU %.3f s (%.2f %% of a core)\n",
-                     instances, seconds, switches, cpu, 100.0 * cpu / seconds);
+        std::printf ("%d idle instances for %.1f s: %ld context switches in the process (%ld of them by the %d slice "
+                     "storage threads), CPU %.3f s (%.2f %% of a core)\n",
+                     instances, seconds, switches, helpers, helpersBefore.threads, cpu, 100.0 * cpu / seconds);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "support/AllocationCounter.h"
 #include "support/HostedBrakkle.h"
 #include "support/Signals.h"
+#include "support/ThreadSwitches.h"
 
 #include "processor/ParameterIds.h"
 
@@ -12,9 +13,7 @@
 
 #include <chrono>
 #include <cmath>
-#include <fstream>
 #include <memory>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -110,36 +109,6 @@ TEST (HostedRealtime, SlowTemposGrowTheSliceWithoutAllocating)
     }
 }
 
-namespace
-{
-    struct ThreadWakeUps
-    {
-        int threads = 0;
-        long switches = 0;   // voluntary and involuntary, summed
-    };
-
-    /** The context switches of this process's threads with this name, as Linux counts them. */
-    ThreadWakeUps wakeUpsOfThreadsNamed (const juce::String& name)
-    {
-        ThreadWakeUps found;
-        for (const auto& task : juce::File ("/proc/self/task").findChildFiles (juce::File::findDirectories, false))
-        {
-            if (task.getChildFile ("comm").loadFileAsString().trim() != name)
-                continue;
-
-            ++found.threads;
-            std::ifstream status (task.getChildFile ("status").getFullPathName().toStdString());
-            std::string key;
-            long value = 0;
-            while (status >> key)
-                if (key == "voluntary_ctxt_switches:" || key == "nonvoluntary_ctxt_switches:")
-                    if (status >> value)
-                        found.switches += value;
-        }
-        return found;
-    }
-}
-
 TEST (HostedRealtime, IdleInstancesWakeNoThread)
 {
     // A session holds dozens of instances, most of them idle. Twenty of them,
@@ -167,9 +136,9 @@ TEST (HostedRealtime, IdleInstancesWakeNoThread)
     }
 
     std::this_thread::sleep_for (std::chrono::milliseconds (200));
-    const auto before = wakeUpsOfThreadsNamed ("Brakkle slices");
+    const auto before = brakkle::test::threadSwitches ("Brakkle slices");
     std::this_thread::sleep_for (std::chrono::seconds (1));
-    const auto after = wakeUpsOfThreadsNamed ("Brakkle slices");
+    const auto after = brakkle::test::threadSwitches ("Brakkle slices");
 
     EXPECT_GE (before.threads, instances);
     EXPECT_EQ (after.threads, before.threads);
