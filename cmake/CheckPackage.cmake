@@ -31,7 +31,7 @@ foreach(path
         "./usr/lib/lv2/Brakkle.lv2/dsp.ttl\n"
         "./usr/lib/lv2/Brakkle.lv2/ui.ttl\n"
         "./usr/lib/lv2/Brakkle.lv2/presets.ttl\n"
-        "root/root +[0-9]+ +[-0-9: ]+ ./usr/share/vst3/presets/Halvorn/Brakkle/Last Beat Roll.vstpreset\n"
+        "root/root +[0-9]+ +[-0-9: ]+ ./usr/share/brakkle/vst3-presets/Last Beat Roll.vstpreset\n"
         "./usr/share/doc/brakkle/copyright\n"
         "./usr/share/doc/brakkle/changelog.gz\n")
     if(NOT contents MATCHES "${path}")
@@ -41,12 +41,16 @@ endforeach()
 if(contents MATCHES "\\./usr/(bin|local|share/lv2|lib/x86_64)|\\./home|\\./root")
     message(FATAL_ERROR "the package installs outside /usr/lib/vst3, /usr/lib/lv2 and its documentation:\n${contents}")
 endif()
+# Nothing where hosts look for VST3 presets: Ardour 7.3 stops responding when it loads one.
+if(contents MATCHES "\\./usr/share/vst3")
+    message(FATAL_ERROR "the package installs VST3 presets where hosts look for them:\n${contents}")
+endif()
 
-# Every factory preset as a VST3 preset file.
+# Every factory preset as a VST3 preset file, where no host looks.
 file(STRINGS "${CMAKE_CURRENT_LIST_DIR}/../resources/presets/Bank.txt" bank REGEX "^[^#].*/")
 foreach(line IN LISTS bank)
     string(REGEX REPLACE "^.*/" "" name "${line}")
-    string(FIND "${contents}" "./usr/share/vst3/presets/Halvorn/Brakkle/${name}.vstpreset\n" at)
+    string(FIND "${contents}" "./usr/share/brakkle/vst3-presets/${name}.vstpreset\n" at)
     if(at EQUAL -1)
         message(FATAL_ERROR "the package lacks the VST3 preset file for ${name}:\n${contents}")
     endif()

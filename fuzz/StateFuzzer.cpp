@@ -1,12 +1,13 @@
 // A host hands the plug-in whatever bytes its project file holds: a saved
 // state, another plug-in's, or something damaged. Reading it must never crash
 // or hang; what the reader gives back is a parameter tree with no value that
-// is no number and no attribute given twice. Restored, it must never leave a
+// is no number, no attribute given twice and no deeper nesting than any state. Restored, it must never leave a
 // parameter without a number or outside its range, and whatever the instance
 // then holds must survive a save and restore.
 
 #include "FuzzSupport.h"
 #include "processor/SavedState.h"
+#include "processor/StateBounds.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -16,10 +17,23 @@ using namespace brakkle::fuzz;
 
 namespace
 {
+    /** Levels of elements, the root counted as the first. */
+    int depthOf (const juce::ValueTree& tree)
+    {
+        int deepest = 0;
+        for (const auto& child : tree)
+            deepest = std::max (deepest, depthOf (child));
+        return deepest + 1;
+    }
+
     void checkTree (const juce::ValueTree& tree, const juce::Identifier& type)
     {
         if (tree.getType() != type)
             fail ("restored a tree of another type", tree.getType().toString());
+
+        // The text was measured before it was read: the reader never went deeper.
+        if (depthOf (tree) > StateBounds::deepestNesting)
+            fail ("restored a tree nested deeper than any state", juce::String (depthOf (tree)));
 
         for (const auto& child : tree)
         {

@@ -423,6 +423,7 @@ TEST (HostedPlugin, DamagedOrForeignStateInAProjectChangesNothing)
         return block;
     };
     const juce::String good = "<PARAMETERS><PARAM id=\"mix\" value=\"10\"/></PARAMETERS>";
+    const auto wrapped = [&] (const juce::String& text) { return blobWith (0x21324356, (int) text.getNumBytesAsUTF8() + 1, text); };
 
     struct Case
     {
@@ -437,6 +438,13 @@ TEST (HostedPlugin, DamagedOrForeignStateInAProjectChangesNothing)
         { "truncated text", blobWith (0x21324356, 100000, good.substring (0, 20)) },
         { "another plug-in's state", xmlBlob ("<STATE><PARAM id=\"mix\" value=\"10\"/></STATE>") },
         { "text JUCE cannot read safely", blobWith (0x21324356, 40, "<?" + juce::String::repeatedString ("\xff", 10) + "?>" + good) },
+        // JUCE's XML reader reads each level of nesting one call deeper: these overflowed the host's stack.
+        { "nested 100,000 levels deep (700 KB)", wrapped ("<PARAMETERS>" + juce::String::repeatedString ("<PARAM>", 100000)) },
+        { "an element nested 28,000 levels deep in the root", wrapped ("<PARAMETERS><PARAM id=\"mix\" value=\"10\"/>"
+                                                                       + juce::String::repeatedString ("<PARAM>", 28000)
+                                                                       + juce::String::repeatedString ("</PARAM>", 28000) + "</PARAMETERS>") },
+        { "larger than any state", wrapped ("<PARAMETERS><!--" + juce::String::repeatedString (" ", 300 * 1024) + "-->"
+                                            "<PARAM id=\"mix\" value=\"10\"/></PARAMETERS>") },
     };
 
     auto plugin = loadBrakkle (2, 44100.0, 256);

@@ -138,6 +138,7 @@ TEST (Presets, BadFilesAreRefusedOrClampedAsAProjectIs)
         bool loads;
         const char* id;       // a parameter to check after a load
         float expected;
+        const char* note = nullptr;   // what the load says, in part
     };
 
     const std::vector<Case> cases {
@@ -151,7 +152,11 @@ TEST (Presets, BadFilesAreRefusedOrClampedAsAProjectIs)
         { "above the range", header + "<PARAMETERS><PARAM id=\"filterFreq\" value=\"99999\"/></PARAMETERS>", true, "filterFreq", 12000.0f },
         { "below the range", header + "<PARAMETERS><PARAM id=\"fadeVol\" value=\"-1000\"/></PARAMETERS>", true, "fadeVol", -36.0f },
         { "between steps", header + "<PARAMETERS><PARAM id=\"stutterTimeBpm\" value=\"6.8\"/></PARAMETERS>", true, "stutterTimeBpm", 7.0f },
-        { "not a number", header + "<PARAMETERS><PARAM id=\"output\" value=\"nan\"/></PARAMETERS>", true, "output", 5.0f },
+        // A value that is no number: as if the preset did not name it, the default.
+        { "not a number", header + "<PARAMETERS><PARAM id=\"output\" value=\"nan\"/></PARAMETERS>", true, "output", 0.0f, "Output \"nan\" is no number, set to its default 0" },
+        { "a word", header + "<PARAMETERS><PARAM id=\"mix\" value=\"abc\"/></PARAMETERS>", true, "mix", 100.0f, "Mix \"abc\" is no number, set to its default 100" },
+        { "nothing", header + "<PARAMETERS><PARAM id=\"fadeVol\" value=\"\"/></PARAMETERS>", true, "fadeVol", -12.0f, "is no number" },
+        { "a number with a unit", header + "<PARAMETERS><PARAM id=\"output\" value=\"-6 dB\"/></PARAMETERS>", true, "output", -6.0f },
     };
 
     for (const auto& c : cases)
@@ -177,6 +182,11 @@ TEST (Presets, BadFilesAreRefusedOrClampedAsAProjectIs)
 
         EXPECT_NEAR (plainValue (processor, c.id), c.expected, 0.001f);
         EXPECT_EQ (plainValue (processor, ParameterIds::stutterTimeFree), 200.0f) << "unnamed: the default";
+
+        if (c.note != nullptr)
+            EXPECT_TRUE (outcome.notes.joinIntoString ("; ").contains (c.note)) << outcome.notes.joinIntoString ("; ");
+        else
+            EXPECT_FALSE (outcome.notes.joinIntoString ("; ").contains ("no number")) << outcome.notes.joinIntoString ("; ");
     }
 }
 
@@ -201,7 +211,7 @@ TEST (Presets, AUserPresetIsSavedListedLoadedAndDeletedInTheDataFolder)
     EXPECT_EQ (home.folder.getChildFile ("Brakkle/Presets/My Roll.xml").loadFileAsString(), saved);
 
     BrakkleAudioProcessor other;
-    const auto document = UserPresets::read ("My Roll");
+    const auto document = UserPresets::read ("My Roll").document;
     ASSERT_TRUE (document.has_value());
     ASSERT_TRUE (other.presets.load ("My Roll", *document).loaded);
     EXPECT_EQ (plainValue (other, ParameterIds::mix), 33.0f);
@@ -221,4 +231,108 @@ TEST (Presets, AUserPresetIsSavedListedLoadedAndDeletedInTheDataFolder)
     }
     EXPECT_FALSE (home.folder.getParentDirectory().getChildFile ("escape.xml").exists());
     EXPECT_TRUE (UserPresets::isSafeName ("Roll, half-time (v2)"));
+}
+
+TEST (Presets, EveryNameReadsWritesAndDeletesOnlyItsOwnFileInTheFolder)
+{
+    TemporaryDataHome home;
+
+    // A working folder of the test's own: where a name taken as a path of its own would land.
+    const auto work = home.folder.getChildFile ("work");
+    ASSERT_TRUE (work.createDirectory());
+    const auto previousWork = juce::File::getCurrentWorkingDirectory();
+    work.setAsCurrentWorkingDirectory();
+
+    const auto document = BrakkleAudioProcessor().presets.currentDocument();
+    const auto drum = juce::String::fromUTF8 ("\xf0\x9f\xa5\x81");   // four bytes in UTF-8
+
+    struct Case
+    {
+        const char* what;
+        juce::String name;
+        bool stored;
+    };
+
+    const std::vector<Case> cases {
+        { "a tilde first", "~mine", true },
+        { "a tilde alone", "~", true },
+        { "a tilde and a user's name", "~root", true },
+        { "a tilde and a path", "~/mine", false },
+        { "two dots", "..", false },
+        { "one dot", ".", false },
+        { "a leading dot", ".hidden", false },
+        { "a slash", "a/b", false },
+        { "a backslash", "a\\b", false },
+        { "a path upwards", "../escape", false },
+        { "a line break", "a\nb", false },
+        { "an escape character", "a\x1b" "b", false },
+        { "a delete character", "a\x7f", false },
+        { "a C1 control character", "a" + juce::String::charToString ((juce::juce_wchar) 0x85), false },
+        { "64 characters", juce::String::repeatedString ("x", 64), true },
+        { "65 characters", juce::String::repeatedString ("x", 65), false },
+        { "four-byte characters", "Roll " + drum + drum, true },
+        { "16 four-byte characters", juce::String::repeatedString (drum, 16), true },
+        { "64 four-byte characters, more than a file name holds", juce::String::repeatedString (drum, 64), false },
+        { "surrounding spaces", " x ", false },
+        { "empty", "", false },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        // Put together by hand: the folder's own child of that name.
+        const juce::File own (UserPresets::folder().getFullPathName() + "/" + c.name + ".xml");
+        const auto result = UserPresets::save (c.name, document, false);
+
+        if (c.stored)
+        {
+            ASSERT_EQ (result, UserPresets::SaveResult::saved);
+            EXPECT_TRUE (own.existsAsFile());
+            EXPECT_TRUE (UserPresets::names().contains (c.name));
+            EXPECT_TRUE (UserPresets::read (c.name).document.has_value());
+            EXPECT_EQ (UserPresets::save (c.name, document, false), UserPresets::SaveResult::exists);
+            EXPECT_TRUE (UserPresets::remove (c.name));
+            EXPECT_FALSE (own.exists());
+        }
+        else
+        {
+            EXPECT_EQ (result, UserPresets::SaveResult::unsafeName);
+            EXPECT_FALSE (UserPresets::read (c.name).document.has_value());
+            EXPECT_FALSE (UserPresets::remove (c.name));
+        }
+
+        EXPECT_TRUE (UserPresets::names().isEmpty());
+        EXPECT_EQ (work.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0) << "written outside the folder";
+        EXPECT_EQ (home.folder.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 2) << "written outside the folder";
+    }
+
+    // A file of that name in the working folder is neither listed, read nor deleted.
+    const juce::File outside (work.getFullPathName() + "/~mine.xml");   // getChildFile would take it as a path of its own
+    ASSERT_TRUE (outside.appendText ("<PARAMETERS/>"));   // replaceWithText's temporary file would be taken so too
+    EXPECT_FALSE (UserPresets::exists ("~mine"));
+    EXPECT_FALSE (UserPresets::read ("~mine").document.has_value());
+    EXPECT_FALSE (UserPresets::remove ("~mine"));
+    EXPECT_TRUE (outside.existsAsFile());
+
+    previousWork.setAsCurrentWorkingDirectory();
+}
+
+TEST (Presets, NoPresetOfYoursTakesAFactoryPresetsName)
+{
+    TemporaryDataHome home;
+    const auto document = BrakkleAudioProcessor().presets.currentDocument();
+
+    EXPECT_EQ (UserPresets::save ("Machine Gun", document, true), UserPresets::SaveResult::factoryName);
+    EXPECT_FALSE (UserPresets::folder().getChildFile ("Machine Gun.xml").exists());
+
+    // Save as... offers a name that is free.
+    EXPECT_EQ (UserPresets::proposedName ("Machine Gun"), "Machine Gun 2");
+    ASSERT_EQ (UserPresets::save ("Machine Gun 2", document, false), UserPresets::SaveResult::saved);
+    EXPECT_EQ (UserPresets::proposedName ("Machine Gun"), "Machine Gun 3");
+    EXPECT_EQ (UserPresets::proposedName ("Machine Gun 2"), "Machine Gun 2") << "your own: its name, replaced after asking";
+    EXPECT_EQ (UserPresets::proposedName (""), "");
+
+    // One written before the rule is not listed: the name means the factory preset.
+    ASSERT_TRUE (UserPresets::folder().getChildFile ("Buzz.xml").replaceWithText (document));
+    EXPECT_EQ (UserPresets::names(), juce::StringArray ("Machine Gun 2"));
 }

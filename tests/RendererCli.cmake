@@ -7,7 +7,7 @@ file(WRITE "${WORK}/input.wav" "not really a wav file")
 function(expect_failure expected_text)
     execute_process(COMMAND "${RENDER}" ${ARGN}
                     RESULT_VARIABLE result ERROR_VARIABLE error OUTPUT_VARIABLE output
-                    WORKING_DIRECTORY "${WORK}")
+                    WORKING_DIRECTORY "${WORK}" TIMEOUT 60)
     if(result EQUAL 0 OR NOT result MATCHES "^[0-9]+$")
         message(FATAL_ERROR "brakkle-render ${ARGN}: expected a clean failure, got '${result}'\n${error}")
     endif()
@@ -76,6 +76,59 @@ foreach(said "Mix 150 is out of range, set to 100" "unknown parameter \"wobble\"
     endif()
 endforeach()
 file(REMOVE "${WORK}/clamped.wav")
+
+# A preset nested deeper than any saved state could be (it overflowed the
+# stack of JUCE's XML reader), or larger than any, is refused before it is read.
+string(REPEAT "<PARAM>" 28000 levels)
+file(WRITE "${WORK}/deep.xml" "<?xml version=\"1.0\"?>\n<PARAMETERS>${levels}")
+expect_failure("deep.xml: not a Brakkle preset" --out out.wav --preset deep.xml)
+string(REPEAT " " 300000 spaces)
+file(WRITE "${WORK}/large.xml" "<?xml version=\"1.0\"?>\n<PARAMETERS><PARAM id=\"mix\" value=\"5\"/></PARAMETERS>${spaces}")
+expect_failure("large.xml: larger than any preset can be" --out out.wav --preset large.xml)
+
+# Only regular files are read, never waited on: not a device, a pipe, a link
+# to one or a folder, and such entries in the presets folder are not listed.
+# A file there named after a factory preset is not listed either: that name
+# means the factory preset.
+set(data_home "${WORK}/data")
+set(presets "${data_home}/Brakkle/Presets")
+file(MAKE_DIRECTORY "${presets}/Folder.xml")
+execute_process(COMMAND mkfifo "${presets}/Pipe.xml" RESULT_VARIABLE made)
+if(NOT made EQUAL 0)
+    message(FATAL_ERROR "mkfifo failed")
+endif()
+file(CREATE_LINK /dev/zero "${presets}/Zero.xml" SYMBOLIC)
+file(WRITE "${presets}/Mine.xml" "<?xml version=\"1.0\"?>\n<PARAMETERS><PARAM id=\"mix\" value=\"50\"/></PARAMETERS>")
+file(WRITE "${presets}/Machine Gun.xml" "<?xml version=\"1.0\"?>\n<PARAMETERS><PARAM id=\"mix\" value=\"50\"/></PARAMETERS>")
+set(ENV{XDG_DATA_HOME} "${data_home}")
+execute_process(COMMAND "${RENDER}" --list-presets RESULT_VARIABLE result OUTPUT_VARIABLE listed ERROR_VARIABLE error TIMEOUT 60)
+string(REGEX REPLACE "^.*Your presets[^\n]*\n" "" yours "${listed}")
+if(NOT result EQUAL 0 OR NOT yours STREQUAL "  Mine\n")
+    message(FATAL_ERROR "--list-presets should list only Mine among your presets, listed:\n${listed}${error}")
+endif()
+foreach(name Pipe Zero Folder)
+    expect_failure("${name}: not a regular file" --out out.wav --preset ${name})
+endforeach()
+foreach(file /dev/zero data/Brakkle/Presets/Pipe.xml data/Brakkle/Presets/Zero.xml)
+    expect_failure("not a regular file" --out out.wav --preset ${file})
+endforeach()
+unset(ENV{XDG_DATA_HOME})
+
+# A value that is no number: as if the preset did not name it, the default
+# (Mix 100), so the render is the one without a preset.
+file(WRITE "${WORK}/words.xml" "<?xml version=\"1.0\"?>\n<PARAMETERS><PARAM id=\"mix\" value=\"abc\"/></PARAMETERS>")
+execute_process(COMMAND "${RENDER}" --out words.wav --bars 1 --preset words.xml
+                RESULT_VARIABLE result ERROR_VARIABLE error WORKING_DIRECTORY "${WORK}")
+string(FIND "${error}" "Mix \"abc\" is no number, set to its default 100" at)
+if(NOT result EQUAL 0 OR at EQUAL -1)
+    message(FATAL_ERROR "a preset with mix=\"abc\" should load Mix's default and say so: ${error}")
+endif()
+execute_process(COMMAND "${RENDER}" --out defaults.wav --bars 1 --quiet RESULT_VARIABLE result WORKING_DIRECTORY "${WORK}")
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${WORK}/words.wav" "${WORK}/defaults.wav" RESULT_VARIABLE differ)
+if(NOT result EQUAL 0 OR NOT differ EQUAL 0)
+    message(FATAL_ERROR "mix=\"abc\" rendered otherwise than the defaults")
+endif()
+file(REMOVE "${WORK}/words.wav" "${WORK}/defaults.wav")
 
 file(READ "${WORK}/input.wav" still)
 if(NOT still STREQUAL "not really a wav file")

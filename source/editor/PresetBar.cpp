@@ -96,18 +96,20 @@ void PresetBar::loadFactory (const juce::String& name)
 
 void PresetBar::loadUser (const juce::String& name)
 {
-    if (const auto document = UserPresets::read (name))
-        applyOutcome (name, session.load (name, *document));
-    else
-        showProblem ("cannot read your preset \"" + name + "\"");
+    loadRead (name, name, UserPresets::read (name));
 }
 
 void PresetBar::loadFile (const juce::File& file)
 {
-    if (const auto document = UserPresets::readFile (file))
-        applyOutcome (file.getFileNameWithoutExtension(), session.load (file.getFileNameWithoutExtension(), *document));
+    loadRead (file.getFileNameWithoutExtension(), file.getFileName(), UserPresets::readFile (file));
+}
+
+void PresetBar::loadRead (const juce::String& name, const juce::String& shownName, const UserPresets::FileReading& reading)
+{
+    if (reading.document.has_value())
+        applyOutcome (name, session.load (name, *reading.document));
     else
-        showProblem (file.getFileName() + ": cannot read it, or too large for a preset");
+        showProblem (shownName + ": " + reading.problem);
 }
 
 void PresetBar::step (int direction)
@@ -120,7 +122,7 @@ void PresetBar::step (int direction)
     const auto current = session.currentName();
     int index = -1;
 
-    for (size_t i = 0; i < all.size(); ++i)
+    for (size_t i = 0; i < all.size() && index < 0; ++i)
         if (all[i].name == current)
             index = (int) i;
 
@@ -146,6 +148,10 @@ void PresetBar::saveAs (const juce::String& name)
 
         case UserPresets::SaveResult::unsafeName:
             showProblem ("\"" + name + "\" cannot be a preset name (no / or \\, not starting with a dot, up to 64 characters)");
+            return;
+
+        case UserPresets::SaveResult::factoryName:
+            showProblem ("\"" + name + "\" is a factory preset: save yours under another name");
             return;
 
         case UserPresets::SaveResult::failed:
@@ -268,7 +274,7 @@ void PresetBar::showMenu()
 
 void PresetBar::askForName()
 {
-    ask ("Save the settings as your preset, named:", "Save", true, session.currentName(),
+    ask ("Save the settings as your preset, named:", "Save", true, UserPresets::proposedName (session.currentName()),
          [this] (int result, const juce::String& name)
     {
         if (result == 1)

@@ -2,6 +2,7 @@
 
 #include "PresetDialog.h"
 #include "processor/PresetSession.h"
+#include "processor/UserPresets.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -39,7 +40,8 @@ public:
     void step (int direction);
 
     /** Saves the current settings as a user preset; a name in use asks first
-        (asynchronously) and replaces the preset only on "Replace". */
+        (asynchronously) and replaces the preset only on "Replace"; a factory
+        preset's name is refused. */
     void saveAs (const juce::String& name);
 
     /** Deletes the current user preset, after asking. */
@@ -65,6 +67,7 @@ private:
     void timerCallback() override;
     void showMenu();
     void askForName();
+    void loadRead (const juce::String& name, const juce::String& shownName, const UserPresets::FileReading& reading);
     void applyOutcome (const juce::String& name, const PresetSession::Outcome& outcome);
     void showProblem (const juce::String& text);
     void showSaved (const juce::String& name);

@@ -2,6 +2,7 @@
 
 #include "FactoryBankData.h"
 #include "ParameterIds.h"
+#include "ParameterText.h"
 
 #include <cmath>
 
@@ -12,6 +13,29 @@ namespace
     juce::NormalisableRange<float> rangeOf (const ParameterSpec& spec)
     {
         return { spec.minimum, spec.maximum, spec.step };
+    }
+
+    /** A value that does not begin with a number ("abc", "nan", nothing) is
+        dropped, with a note: the parameter takes its default, as if the
+        preset did not name it. */
+    void dropValuesThatAreNoNumber (juce::ValueTree& tree, juce::StringArray& notes)
+    {
+        for (int i = 0; i < tree.getNumChildren();)
+        {
+            const auto child = tree.getChild (i);
+            const auto* spec = findParameterSpec (child.getProperty (idProperty).toString());
+            const auto text = child.getProperty (valueProperty).toString();
+
+            if (spec == nullptr || spec->id == ParameterIds::repeatHold || ! child.hasProperty (valueProperty)
+                || ParameterTextFunctions::leadingNumberValue (text).has_value())
+            {
+                ++i;
+                continue;
+            }
+
+            notes.add (spec->name + " \"" + text + "\" is no number, set to its default " + juce::String (spec->defaultValue));
+            tree.removeChild (i, nullptr);
+        }
     }
 
     /** Notes what the parameter tree will make of each named value. */
@@ -122,7 +146,9 @@ Reading read (const juce::MemoryBlock& document, const SavedState::CurrentValue&
 {
     Reading reading;
     const auto bytes = asStateBytes (document);
-    auto tree = SavedState::read (bytes.getData(), (int) bytes.getSize(), treeType, currentValue);
+    // A value that is no number is left as written here and dropped below.
+    const SavedState::CurrentValue keepAsWritten = [] (const juce::String&) -> std::optional<float> { return std::nullopt; };
+    auto tree = SavedState::read (bytes.getData(), (int) bytes.getSize(), treeType, keepAsWritten);
 
     if (! tree.has_value())
     {
@@ -130,6 +156,7 @@ Reading read (const juce::MemoryBlock& document, const SavedState::CurrentValue&
         return reading;
     }
 
+    dropValuesThatAreNoNumber (*tree, reading.notes);
     describeAdjustments (*tree, reading.notes);
     completeWithDefaults (*tree, currentValue);
     reading.tree = std::move (tree);

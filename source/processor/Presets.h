@@ -9,8 +9,9 @@
 
 /** A preset is a saved state (the XML document the plug-in keeps in a project)
     with a name. Reading one goes through the project reader (SavedState), so a
-    damaged, foreign or odd file is refused or clamped exactly as a project is.
-    A preset sets every parameter it names and the rest to their defaults; it
+    damaged, foreign or odd file is refused or clamped as a project is (only a
+    value that is no number differs: the parameter takes its default). A
+    preset sets every parameter it names and the rest to their defaults; it
     never touches Repeat, which is played, not stored as a sound. */
 namespace Presets
 {
@@ -46,9 +47,9 @@ namespace Presets
     };
 
     /** Reads a preset document. Parameters it does not name get their defaults,
-        Repeat keeps its current value whatever the document says (left out when
-        there is none) and values that are no number keep the current value, as
-        in a project. */
+        and so do those whose value is no number (with a note); Repeat keeps
+        its current value whatever the document says (left out when there is
+        none). */
     Reading read (const juce::MemoryBlock& document, const SavedState::CurrentValue& currentValue);
 
     /** The bytes of a document held as text. */

@@ -1,5 +1,7 @@
 #include "SavedState.h"
 
+#include "StateBounds.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -176,11 +178,18 @@ namespace
         it can step past the end of the text or never reach it; so it does with
         some references, and a processing instruction among the elements or a
         malformed document type makes it loop for ever. Such a blob is refused
-        before it is read, like any other unreadable one. The text is found as
-        getXmlFromBinary finds it: a count after the magic number, limited by
-        the data present. */
+        before it is read, like any other unreadable one, and so is one larger
+        or more deeply nested than any state (StateBounds). The text is found
+        as getXmlFromBinary finds it: a count after the magic number, limited
+        by the data present. */
     bool holdsReadableText (const void* data, int sizeInBytes)
     {
+        // copyXmlToBinary's wrapping: a magic number, a count, a terminating zero.
+        constexpr int wrapping = 9;
+
+        if (sizeInBytes > StateBounds::largestText + wrapping)
+            return false;
+
         if (data == nullptr || sizeInBytes <= 8)
             return true;
 
@@ -195,7 +204,8 @@ namespace
         return isWellFormedUtf8 (text, length)
             && ! hasInstructionInsideElements (text, length)
             && ! hasDocumentType (text, length)
-            && ! hasReferenceJuceMisreads (text, length);
+            && ! hasReferenceJuceMisreads (text, length)
+            && StateBounds::fits (text, length);
     }
 
     /** A damaged project may hold "nan" where a value belongs: that parameter keeps

@@ -29,6 +29,27 @@ namespace
         return out.getMemoryBlock();
     }
 
+    /** Restoring the text leaves every value as it was. */
+    void expectRefusedWhole (const std::string& text, const char* what)
+    {
+        BrakkleAudioProcessor processor;
+        setPlain (processor, ParameterIds::mix, 55.0f);
+        const auto before = parameterValues (processor);
+
+        const auto blob = blobAround (text);
+        processor.setStateInformation (blob.getData(), (int) blob.getSize());
+        EXPECT_EQ (parameterValues (processor), before) << what;
+    }
+
+    /** Restoring the text sets Mix to the 10 it holds. */
+    void expectMixRestoredAs10 (const char* text)
+    {
+        BrakkleAudioProcessor processor;
+        const auto blob = blobAround (text);
+        processor.setStateInformation (blob.getData(), (int) blob.getSize());
+        EXPECT_EQ (plainValue (processor, ParameterIds::mix), 10.0f) << text;
+    }
+
     juce::MemoryBlock savedState (BrakkleAudioProcessor& processor)
     {
         juce::MemoryBlock blob;
@@ -78,15 +99,7 @@ TEST (DamagedState, TextJuceCannotReadSafelyIsRefusedWhole)
     };
 
     for (const auto& c : cases)
-    {
-        BrakkleAudioProcessor processor;
-        setPlain (processor, ParameterIds::mix, 55.0f);
-        const auto before = parameterValues (processor);
-
-        const auto blob = blobAround (c.text);
-        processor.setStateInformation (blob.getData(), (int) blob.getSize());
-        EXPECT_EQ (parameterValues (processor), before) << c.name;
-    }
+        expectRefusedWhole (c.text, c.name);
 
     // Well-formed text that is not ASCII, a closed character reference, and the
     // declaration JUCE writes, still restore.
@@ -94,12 +107,57 @@ TEST (DamagedState, TextJuceCannotReadSafelyIsRefusedWhole)
                               "<PARAMETERS>&lt;&AMP;&Quot;&apos;&gt;&#38;<PARAM id=\"mix\" value=\"10\"/></PARAMETERS>",
                               "<PARAMETERS><!-- \xc2\xbd \xe2\x88\x9e \xf0\x9f\x98\x80 --><PARAM id=\"mix\" value=\"10\"/></PARAMETERS>",
                               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<PARAMETERS><PARAM id=\"mix\" value=\"10\"/></PARAMETERS>" })
+        expectMixRestoredAs10 (text);
+}
+
+TEST (DamagedState, NestingDeeperThanAnyStateIsRefusedBeforeItIsRead)
+{
+    // JUCE's XML reader reads each level of nesting one call deeper: a project
+    // nested some tens of thousands of levels deep overflowed the host's stack
+    // while it opened the project. However the levels are written, and
+    // whatever markup around them could hide an element's start or end from a
+    // count that does not read the text as that reader does, such a text is
+    // refused whole and nothing changes.
+    const std::string root = "<PARAMETERS><PARAM id=\"mix\" value=\"10\"/>";
+    const auto levels = [] (const std::string& each, int count)
     {
-        BrakkleAudioProcessor processor;
-        const auto blob = blobAround (text);
-        processor.setStateInformation (blob.getData(), (int) blob.getSize());
-        EXPECT_EQ (plainValue (processor, ParameterIds::mix), 10.0f) << text;
-    }
+        std::string text;
+        for (int i = 0; i < count; ++i)
+            text += each;
+        return text;
+    };
+
+    struct Case
+    {
+        const char* name;
+        std::string text;
+    };
+
+    const Case cases[] = {
+        { "plain elements", root + levels ("<a>", 30000) },
+        { "the root itself", levels ("<PARAMETERS>", 20000) },
+        { "elements with attributes, closed again", root + levels ("<a b='1'>", 12000) + levels ("</a>", 12000) + "</PARAMETERS>" },
+        { "an end tag in a comment after each", root + levels ("<a><!--</a>-->", 18000) },
+        { "an end tag in CDATA after each", root + levels ("<a><![CDATA[</a>]]>", 13000) },
+        { "an end tag in an attribute of each", root + levels ("<a b=\"</a>\">", 20000) },
+        { "an end tag in an attribute of each, single quotes", root + levels ("<a b='</a>'>", 20000) },
+        { "after a quote outside any attribute", root + "<a \"x\">" + levels ("<a>", 30000) + "\"" },
+        { "after a reference that swallows a quote", root + "<a b=\"&#x4\">" + levels ("<a>", 30000) },
+        { "after an attribute without quotes", root + "<a b=1>" + levels ("<a>", 30000) },
+        { "with a gap after each '<'", root + levels ("< a>", 30000) },
+        { "with a comment inside each tag", root + levels ("<a<!---->>", 20000) },
+    };
+
+    for (const auto& c : cases)
+        expectRefusedWhole (c.text, c.name);
+
+    // A state with more inside it than today's still restores: elements a
+    // few levels deep, comments, instructions before the root, references
+    // and markup characters in attribute values, and whatever follows the root.
+    for (const char* text : { "<PARAMETERS><PARAM id=\"mix\" value=\"10\"><a><b><c x='1'/></b></a></PARAM></PARAMETERS>",
+                              "<?xml version=\"1.0\"?>\n<!-- saved --><?later?>\n<PARAMETERS a='&lt;b&gt;' b = \"x>y&#10;</a>\">"
+                              "<!-- </PARAMETERS> --><PARAM id=\"mix\" value=\"10\"/>\n</PARAMETERS>\n<after>" })
+        expectMixRestoredAs10 (text);
 }
 
 TEST (DamagedState, ARepeatedAttributeReopensAsItPlays)

@@ -9,19 +9,25 @@ namespace brakkle::render
 
 namespace
 {
-    std::optional<juce::MemoryBlock> findDocument (const juce::String& preset)
+    /** A factory preset first, then one of yours, then a file; nothing, with
+        no problem, when there is no such preset. */
+    UserPresets::FileReading findDocument (const juce::String& preset)
     {
         if (const auto factory = Presets::findFactory (preset))
-            return Presets::bytesOf (factory->document);
+            return { Presets::bytesOf (factory->document), {} };
 
         if (UserPresets::exists (preset))
             return UserPresets::read (preset);
 
         const auto file = juce::File::getCurrentWorkingDirectory().getChildFile (preset);
+
+        if (! file.exists())
+            return {};
+
         return UserPresets::readFile (file);
     }
 
-    /** A value that is no number keeps the current one: here, the default. */
+    /** The value a parameter has before the preset: its default. */
     std::optional<float> defaultValue (const juce::String& id)
     {
         if (const auto* spec = findParameterSpec (id))
@@ -63,12 +69,15 @@ juce::String presetSettings (const juce::String& preset,
                              std::vector<ParameterSetting>& settings,
                              juce::StringArray& notes)
 {
-    const auto document = findDocument (preset);
+    const auto found = findDocument (preset);
 
-    if (! document.has_value())
+    if (found.problem.isNotEmpty())
+        return preset + ": " + found.problem;
+
+    if (! found.document.has_value())
         return "no preset \"" + preset + "\": neither a factory preset, one of yours, nor a readable file (see --list-presets)";
 
-    auto reading = Presets::read (*document, defaultValue);
+    auto reading = Presets::read (*found.document, defaultValue);
 
     if (! reading.tree.has_value())
         return preset + ": " + reading.notes.joinIntoString ("; ");
