@@ -124,6 +124,8 @@ TEST (State, PartialAndOddTreesAreReadSafely)
         "<PARAM id=\"filterFreq\" value=\"nan\"/>"       // no number: keeps its current value
         "<PARAM id=\"stereoMix\" value=\"oops\"/>"       // reads as 0
         "<PARAM id=\"notOurs\" value=\"5\"/>"            // unknown: ignored
+        "<PARAM id=\"output\" value=\"1e4294967297\"/>"  // an exponent no float holds: the top of the range
+        "<PARAM id=\"input\" value=\"-2e-4294967297\"/>" // and one far below: 0
         "</PARAMETERS>");                                // missing: back to the default, as JUCE restores
     processor.setStateInformation (blob.getData(), (int) blob.getSize());
 
@@ -131,6 +133,8 @@ TEST (State, PartialAndOddTreesAreReadSafely)
     EXPECT_EQ (plainValue (processor, ParameterIds::stutterTimeFree), 10.0f);
     EXPECT_EQ (plainValue (processor, ParameterIds::filterFreq), 3000.0f);
     EXPECT_EQ (plainValue (processor, ParameterIds::stereoMix), 0.0f);
+    EXPECT_EQ (plainValue (processor, ParameterIds::output), 24.0f);
+    EXPECT_EQ (plainValue (processor, ParameterIds::input), 0.0f);
     EXPECT_EQ (plainValue (processor, ParameterIds::fadeVol), -12.0f);
     EXPECT_EQ (plainValue (processor, ParameterIds::filterMix), 0.0f);
     EXPECT_EQ ((float) processor.stutterEngine.filterFreq, 3000.0f);

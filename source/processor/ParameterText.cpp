@@ -79,55 +79,46 @@ juce::String shownText (ParameterText kind, const NoteNames& names, float value)
     return value >= 0.5f ? "On" : "Off";
 }
 
-namespace
+juce::String withBoundedExponents (const juce::String& text)
 {
-    /** JUCE's number reader gathers an exponent's digits in an int with no
-        limit, so a typed "5e4294967298" overflows it (undefined behaviour; in
-        practice it wraps and reads as 500). Nine digits already put any
-        exponent far beyond what a float holds, so a longer run of digits after
-        an 'e' is cut to nine nines, which reads as what the text means:
-        infinity, or zero for a negative exponent. */
-    juce::String withBoundedExponents (const juce::String& text)
+    constexpr int maxDigits = 9;
+    juce::String result;
+    auto rest = text.getCharPointer();
+    auto copiedUpTo = rest;
+    bool changed = false;
+
+    while (! rest.isEmpty())
     {
-        constexpr int maxDigits = 9;
-        juce::String result;
-        auto rest = text.getCharPointer();
-        auto copiedUpTo = rest;
-        bool changed = false;
+        const auto c = rest.getAndAdvance();
 
-        while (! rest.isEmpty())
+        if (c != 'e' && c != 'E')
+            continue;
+
+        auto digits = rest;
+        if (*digits == '+' || *digits == '-')
+            ++digits;
+        while (*digits == '0')
+            ++digits;
+
+        auto end = digits;
+        int count = 0;
+        while (end.isDigit())
         {
-            const auto c = rest.getAndAdvance();
-
-            if (c != 'e' && c != 'E')
-                continue;
-
-            auto digits = rest;
-            if (*digits == '+' || *digits == '-')
-                ++digits;
-            while (*digits == '0')
-                ++digits;
-
-            auto end = digits;
-            int count = 0;
-            while (end.isDigit())
-            {
-                ++end;
-                ++count;
-            }
-
-            if (count > maxDigits)
-            {
-                result += juce::String (copiedUpTo, digits) + juce::String::repeatedString ("9", maxDigits);
-                copiedUpTo = end;
-                changed = true;
-            }
-
-            rest = end;
+            ++end;
+            ++count;
         }
 
-        return changed ? result + juce::String (copiedUpTo) : text;
+        if (count > maxDigits)
+        {
+            result += juce::String (copiedUpTo, digits) + juce::String::repeatedString ("9", maxDigits);
+            copiedUpTo = end;
+            changed = true;
+        }
+
+        rest = end;
     }
+
+    return changed ? result + juce::String (copiedUpTo) : text;
 }
 
 namespace

@@ -44,6 +44,15 @@ namespace ParameterTextFunctions
         switch's is "On" or "Off". */
     juce::String shownText (ParameterText kind, const NoteNames& names, float value);
 
+    /** The text with every run of more than nine digits after an 'e' cut to
+        nine nines. JUCE's number reader gathers an exponent's digits in an int
+        with no limit, so "5e4294967298" overflows it (undefined behaviour; in
+        practice it wraps and reads as 500). Nine digits already put any
+        exponent far beyond what a float holds, so the cut text reads as what
+        the text means: infinity, or zero for a negative exponent. Typed text
+        and saved values go through it before JUCE reads them as numbers. */
+    juce::String withBoundedExponents (const juce::String& text);
+
     // Typed text to a value. Nothing (no value at all) means the text reads as
     // no number ("nan", "abc", ""): the parameter then keeps the value it has.
 

@@ -1,5 +1,6 @@
 #include "SavedState.h"
 
+#include "ParameterText.h"
 #include "StateBounds.h"
 
 #include <cmath>
@@ -208,6 +209,21 @@ namespace
             && StateBounds::fits (text, length);
     }
 
+    /** A value with an exponent of more digits than any number needs
+        ("1e4294967297") would overflow JUCE's number reader: it is cut to one
+        that reads as what it means before anything reads it as a number. */
+    void boundExponentsOfValues (juce::ValueTree& restored)
+    {
+        static const juce::Identifier value ("value");
+
+        for (auto child : restored)
+            if (child.hasProperty (value))
+                if (const auto text = child.getProperty (value).toString(),
+                        bounded = ParameterTextFunctions::withBoundedExponents (text);
+                    bounded != text)
+                    child.setProperty (value, bounded, nullptr);
+    }
+
     /** A damaged project may hold "nan" where a value belongs: that parameter keeps
         the value it has rather than pass a non-number on to the audio. */
     void keepCurrentValuesWhereNotANumber (juce::ValueTree& restored, const SavedState::CurrentValue& currentValue)
@@ -251,6 +267,7 @@ std::optional<juce::ValueTree> read (const void* data,
 
     auto restored = juce::ValueTree::fromXml (*xml);
     dropRepeatedProperties (restored);
+    boundExponentsOfValues (restored);
     keepCurrentValuesWhereNotANumber (restored, currentValue);
     return restored;
 }
