@@ -85,8 +85,8 @@ if(EXISTS "${WORK}/out.wav")
     message(FATAL_ERROR "a failed render left an output file")
 endif()
 
-# And a good render writes a file, the same one through either bundle.
-foreach(format vst3 lv2)
+# And a good render writes a file, the same one through every format.
+foreach(format vst3 lv2 clap)
     execute_process(COMMAND "${RENDER}" --out demo-${format}.wav --format ${format} --bars 1 --param stutterTimeBpm=1/16
                     RESULT_VARIABLE result ERROR_VARIABLE error WORKING_DIRECTORY "${WORK}")
     if(NOT result EQUAL 0 OR NOT EXISTS "${WORK}/demo-${format}.wav")
@@ -96,6 +96,10 @@ endforeach()
 execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${WORK}/demo-vst3.wav" "${WORK}/demo-lv2.wav" RESULT_VARIABLE differ)
 if(NOT differ EQUAL 0)
     message(FATAL_ERROR "the VST3 and the LV2 bundle rendered different files")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${WORK}/demo-vst3.wav" "${WORK}/demo-clap.wav" RESULT_VARIABLE differ)
+if(NOT differ EQUAL 0)
+    message(FATAL_ERROR "the VST3 bundle and the CLAP file rendered different files")
 endif()
 
 # Pictures: the plot and the editor, at their sizes.

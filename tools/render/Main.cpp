@@ -1,5 +1,5 @@
-// brakkle-render: renders audio through the built Brakkle VST3 or LV2 bundle,
-// loaded through JUCE's hosting of that format the way a host loads it.
+// brakkle-render: renders audio through the built Brakkle VST3 or LV2 bundle or CLAP file,
+// loaded the way a host loads it (JUCE's hosting of VST3 and LV2, our own of CLAP).
 
 #include "DemoLoop.h"
 #include "PluginHost.h"
@@ -125,7 +125,9 @@ namespace
         initial.values = defaultParameterValues();
         const PlaybackStart start { options.startBeats, options.preroll, options.holdPreroll };
 
-        const auto format = options.format == "lv2" ? brakkle::host::PluginFormat::lv2 : brakkle::host::PluginFormat::vst3;
+        const auto format = options.format == "lv2"    ? brakkle::host::PluginFormat::lv2
+                          : options.format == "clap" ? brakkle::host::PluginFormat::clap
+                                                     : brakkle::host::PluginFormat::vst3;
         const auto bundle = options.bundle != juce::File() ? options.bundle : brakkle::host::defaultBundle (format);
         const int channels = audio.samples.getNumChannels();
         auto plugin = brakkle::host::HostedPlugin::load (bundle, audio.sampleRate, options.blockSize, channels, error);

@@ -250,8 +250,8 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
         {
             if (! takeValue (value))
                 return missing();
-            if (value != "vst3" && value != "lv2")
-                return "--format takes vst3 or lv2, got \"" + value + "\"";
+            if (value != "vst3" && value != "lv2" && value != "clap")
+                return "--format takes vst3, lv2 or clap, got \"" + value + "\"";
             options.format = value;
             formatGiven = true;
         }
@@ -378,8 +378,8 @@ juce::String usage()
 {
     return juce::String (R"(Usage: brakkle-render --out OUT.wav [options]
 
-Renders audio through the Brakkle VST3 or LV2 plug-in, as a host would: its play
-head reports the transport at the first sample of every block.
+Renders audio through the Brakkle VST3, LV2 or CLAP plug-in, as a host would:
+its play head reports the transport at the first sample of every block.
 
   --in FILE          WAV file to process (mono or stereo); without it a drum
                      loop is synthesised at --bpm
@@ -428,8 +428,11 @@ head reports the transport at the first sample of every block.
   --editor-shot FILE.png
                      picture of the plug-in's window with these parameters
   --quiet            no progress bar
-  --format vst3|lv2  render through this build's VST3 (default) or LV2 bundle
-  --bundle PATH      the Brakkle.vst3 or Brakkle.lv2 bundle to load instead
+  --format vst3|lv2|clap
+                     render through this build's VST3 (default) or LV2 bundle
+                     or its CLAP file
+  --bundle PATH      the Brakkle.vst3 or Brakkle.lv2 bundle or the Brakkle.clap
+                     file to load instead
   --help             show this text
 
 Example schedule:
