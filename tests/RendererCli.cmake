@@ -102,6 +102,17 @@ if(NOT differ EQUAL 0)
     message(FATAL_ERROR "the VST3 bundle and the CLAP file rendered different files")
 endif()
 
+# What a host reads from the CLAP file, without rendering.
+execute_process(COMMAND "${RENDER}" --describe --format clap
+                RESULT_VARIABLE result OUTPUT_VARIABLE said ERROR_VARIABLE error WORKING_DIRECTORY "${WORK}")
+foreach(line "CLAP plug-in \"Brakkle\" by Halvorn" "CLAP ID com.halvorn.brakkle, features audio-effect, glitch, stereo, mono"
+             "25 parameters" "Stutter Time BPM: \"1/8 D\"" "Offset: \"0/16\", \"0/16\"; 0 to 15, stepped")
+    string(FIND "${said}" "${line}" at)
+    if(NOT result EQUAL 0 OR at EQUAL -1)
+        message(FATAL_ERROR "--describe --format clap does not say \"${line}\": ${said}${error}")
+    endif()
+endforeach()
+
 # Pictures: the plot and the editor, at their sizes.
 function(expect_png file width height)
     if(NOT EXISTS "${file}")

@@ -208,6 +208,10 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
         {
             options.listPresets = true;
         }
+        else if (argument == "--describe")
+        {
+            options.describe = true;
+        }
         else if (argument == "--preset")
         {
             if (! takeValue (value) || value.isEmpty())
@@ -354,7 +358,7 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
     if (options.help || options.listPresets)
         return {};
 
-    if (options.output == juce::File())
+    if (options.output == juce::File() && ! options.describe)
         return "--out is required";
 
     if (formatGiven && options.bundle != juce::File())
@@ -408,6 +412,9 @@ its play head reports the transport at the first sample of every block.
                      your own (see --list-presets) or a preset file; any
                      --param then changes it
   --list-presets     list the factory presets and your own, then stop
+  --describe         load the plug-in (--format, --bundle) and print what a
+                     host reads: name, maker, version, category or CLAP ID
+                     and features, every parameter with its texts; no --out
   --param ID=VALUE   set a parameter, repeatable: a number in its own units
                      or its value as the plug-in's window shows it: note
                      divisions by name (stutterTimeBpm=1/16), shares in
