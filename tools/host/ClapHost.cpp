@@ -274,7 +274,7 @@ void ClapPluginInstance::refreshParameterValues()
     for (auto* parameter : parameters)
     {
         double plain = 0.0;
-        if (params->get_value (plugin, parameter->clapInfo().id, &plain) && plain != parameter->plain())
+        if (params->get_value (plugin, parameter->clapInfo().id, &plain) && ! juce::exactlyEqual (plain, parameter->plain()))
         {
             parameter->heard (plain);
             parameter->sendValueChangedMessageToListeners (parameter->getValue());
@@ -363,8 +363,8 @@ void ClapPluginInstance::stopAndDeactivate()
 //==============================================================================
 std::optional<clap_event_transport> ClapPluginInstance::transportForBlock() const
 {
-    auto* playHead = getPlayHead();
-    const auto position = playHead != nullptr ? playHead->getPosition() : juce::Optional<juce::AudioPlayHead::PositionInfo>();
+    auto* head = getPlayHead();
+    const auto position = head != nullptr ? head->getPosition() : juce::Optional<juce::AudioPlayHead::PositionInfo>();
     if (! position)
         return std::nullopt;
 
