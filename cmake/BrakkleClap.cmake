@@ -31,7 +31,12 @@ set_target_properties(clap_juce_extensions PROPERTIES
 add_library(clap_juce_sources INTERFACE)
 set_property(TARGET clap_juce_sources PROPERTY CXX_STANDARD ${CMAKE_CXX_STANDARD})
 set_property(TARGET clap_juce_sources PROPERTY CLAP_JUCE_SOURCE_DIR "${BRAKKLE_CLAP_JUCE_DIR}")
-target_sources(clap_juce_sources INTERFACE "${BRAKKLE_CLAP_JUCE_DIR}/src/wrapper/clap-juce-wrapper.cpp")
+# On macOS the wrapper is compiled as Objective-C++ (the .mm includes the .cpp).
+if(APPLE)
+    target_sources(clap_juce_sources INTERFACE "${BRAKKLE_CLAP_JUCE_DIR}/src/wrapper/clap-juce-mac.mm")
+else()
+    target_sources(clap_juce_sources INTERFACE "${BRAKKLE_CLAP_JUCE_DIR}/src/wrapper/clap-juce-wrapper.cpp")
+endif()
 target_include_directories(clap_juce_sources INTERFACE "${BRAKKLE_CLAP_JUCE_DIR}/include")
 # The wrapper copies names into CLAP's fixed-size fields with strncpy, which GCC warns about.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
