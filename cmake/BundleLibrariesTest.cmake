@@ -1,4 +1,4 @@
-# The Linux modules (VST3 and LV2) must load on any desktop Linux: besides the C and C++ runtimes
+# The Linux modules (VST3, LV2 and CLAP) must load on any desktop Linux: besides the C and C++ runtimes
 # and the C library's own pieces it may ask the loader for FreeType and fontconfig
 # only. Built on JUCE as its makers publish it, PNG, JPEG and zlib are JUCE's own
 # copies inside the module. A tree that swaps those for the system's libraries
@@ -34,7 +34,7 @@ string(REPLACE ";" "," BRAKKLE_BUNDLE_SYSTEM_EXTRAS "${BRAKKLE_BUNDLE_SYSTEM_EXT
 
 add_test(NAME bundle.needs_only_desktop_libraries
          COMMAND ${CMAKE_COMMAND}
-                 -DMODULE=$<TARGET_FILE:Brakkle_VST3>,$<TARGET_FILE:Brakkle_LV2>
+                 -DMODULE=$<TARGET_FILE:Brakkle_VST3>,$<TARGET_FILE:Brakkle_LV2>,$<TARGET_FILE:Brakkle_CLAP>
                  -DREADELF=${BRAKKLE_READELF}
                  -DLDD=${BRAKKLE_LDD}
                  -DALLOWED=${BRAKKLE_BUNDLE_ALLOWED}

@@ -1,7 +1,7 @@
 # cmake -DMODULE=<Brakkle.so>[,<Brakkle.so>...] -DREADELF=<readelf> [-DLDD=<ldd>]
 #       -DALLOWED=<name,...> [-DSYSTEM_EXTRAS=<name,...>] -P CheckBundleLibraries.cmake
 #
-# For each module (the VST3 and the LV2 bundle's), reads the libraries it asks
+# For each module (the VST3 and the LV2 bundle's, the CLAP file), reads the libraries it asks
 # the loader for (its NEEDED entries) and fails on any whose name, without
 # ".so..." and version, is in neither list.
 # SYSTEM_EXTRAS are allowed too but named: what a JUCE tree that uses the
@@ -21,7 +21,7 @@ string(REPLACE "," ";" extras "${SYSTEM_EXTRAS}")
 
 foreach(MODULE IN LISTS modules)
     if(NOT EXISTS "${MODULE}")
-        message(FATAL_ERROR "no module at ${MODULE}: build Brakkle_VST3 and Brakkle_LV2 first")
+        message(FATAL_ERROR "no module at ${MODULE}: build Brakkle_VST3, Brakkle_LV2 and Brakkle_CLAP first")
     endif()
 
     execute_process(COMMAND "${READELF}" -d "${MODULE}"

@@ -27,6 +27,7 @@ endif()
 foreach(path
         "root/root +[0-9]+ +[-0-9: ]+ ./usr/lib/vst3/Brakkle.vst3/Contents/x86_64-linux/Brakkle.so\n"
         "root/root +[0-9]+ +[-0-9: ]+ ./usr/lib/lv2/Brakkle.lv2/Brakkle.so\n"
+        "-rw-r--r-- root/root +[0-9]+ +[-0-9: ]+ ./usr/lib/clap/Brakkle.clap\n"
         "./usr/lib/lv2/Brakkle.lv2/manifest.ttl\n"
         "./usr/lib/lv2/Brakkle.lv2/dsp.ttl\n"
         "./usr/lib/lv2/Brakkle.lv2/ui.ttl\n"
@@ -38,8 +39,8 @@ foreach(path
         message(FATAL_ERROR "the package lacks ${path}:\n${contents}")
     endif()
 endforeach()
-if(contents MATCHES "\\./usr/(bin|local|share/lv2|lib/x86_64)|\\./home|\\./root")
-    message(FATAL_ERROR "the package installs outside /usr/lib/vst3, /usr/lib/lv2 and its documentation:\n${contents}")
+if(contents MATCHES "\\./usr/(bin|local|share/lv2|lib/x86_64)|\\./home|\\./root|\\./usr/lib/clap/[^\n]+/")
+    message(FATAL_ERROR "the package installs outside /usr/lib/vst3, /usr/lib/lv2, /usr/lib/clap (one file) and its documentation:\n${contents}")
 endif()
 # Nothing where hosts look for VST3 presets: Ardour 7.3 stops responding when it loads one.
 if(contents MATCHES "\\./usr/share/vst3")

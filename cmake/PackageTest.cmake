@@ -1,5 +1,5 @@
 # The Debian package as tools/package makes it from this build (without
-# building again): both bundles where hosts look, the copyright file and the
+# building again): the VST3 and LV2 bundles and the CLAP file where hosts look, the copyright file and the
 # changelog, Depends worked out from what the modules link, and no error from
 # lintian (when installed; tools/deps.sh installs it). The package is written
 # into the build folder's package-test/ and never installed.

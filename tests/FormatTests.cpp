@@ -1,5 +1,6 @@
-// Both bundles side by side: the same input gives the same samples through the
-// VST3 and the LV2 bundle, a state saved in one format opens in the other, and
+// The bundles side by side: the same input gives the same samples through the
+// VST3 and the LV2 bundle, a state saved in one format opens in another (the
+// CLAP file's too; ClapFileTests.cpp compares its sound), and
 // the LV2 bundle's description reads, through lilv (the library LV2 hosts read
 // bundles with), as our parameter table and identity say.
 
@@ -326,7 +327,9 @@ TEST (Formats, AStateSavedInOneFormatOpensInTheOther)
         values.push_back (spec.isSwitch() ? 1.0f - spec.defaultValue
                                           : spec.minimum + std::round ((spec.maximum - spec.minimum) / 3.0f / spec.step) * spec.step);
 
-    for (const auto& [from, to] : { std::pair (PluginFormat::vst3, PluginFormat::lv2), std::pair (PluginFormat::lv2, PluginFormat::vst3) })
+    for (const auto& [from, to] : { std::pair (PluginFormat::vst3, PluginFormat::lv2), std::pair (PluginFormat::lv2, PluginFormat::vst3),
+                                    std::pair (PluginFormat::vst3, PluginFormat::clap), std::pair (PluginFormat::clap, PluginFormat::vst3),
+                                    std::pair (PluginFormat::lv2, PluginFormat::clap) })
     {
         SCOPED_TRACE (brakkle::host::formatName (from) + " to " + brakkle::host::formatName (to));
         auto source = loadBrakkle (from, 2, 44100.0, 256);

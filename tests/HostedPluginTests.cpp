@@ -20,6 +20,7 @@ using brakkle::test::firstDifference;
 using brakkle::test::loadBrakkle;
 using brakkle::test::renderInBlocks;
 using brakkle::test::setPlain;
+using brakkle::test::testingClap;
 using brakkle::test::testingLv2;
 
 namespace
@@ -88,14 +89,16 @@ TEST (HostedPlugin, ListsEveryParameterInOrderWithFreshTexts)
         // The ID hosts store automation under. VST3: JUCE's hash of the ID
         // string, whatever the parameter's version hint. LV2: the parameter's
         // URI, the plug-in's URI and the ID (JUCE's hosting adds "des:").
-        const auto id = testingLv2() ? "des:" + juce::String (BRAKKLE_LV2_URI) + ":" + spec.id
-                                     : juce::String ((juce::uint32) spec.id.hashCode() & 0x7fffffffu);
+        // CLAP: the same hash, all 32 bits of it (clap_id is unsigned).
+        const auto id = testingLv2()  ? "des:" + juce::String (BRAKKLE_LV2_URI) + ":" + spec.id
+                      : testingClap() ? juce::String ((juce::uint32) spec.id.hashCode())
+                                      : juce::String ((juce::uint32) spec.id.hashCode() & 0x7fffffffu);
         EXPECT_EQ (dynamic_cast<juce::HostedAudioProcessorParameter&> (*p).getParameterID(), id) << spec.name;
         EXPECT_NEAR (p->getDefaultValue(), (spec.defaultValue - spec.minimum) / (spec.maximum - spec.minimum), 1.0e-6f) << spec.name;
 
-        // Switches step through named values in both formats, note divisions
-        // in LV2 (scale points); VST3 hosts see note divisions as continuous,
-        // as they always did.
+        // Switches step through named values in every format, note divisions
+        // in LV2 (scale points); VST3 and CLAP hosts see note divisions as
+        // continuous, as VST3 hosts always did.
         const bool stepped = ! steps.isEmpty() && (testingLv2() || spec.text != ParameterText::noteDivision);
         EXPECT_EQ (p->isDiscrete(), stepped) << spec.name;
         if (stepped)
@@ -120,12 +123,14 @@ TEST (HostedPlugin, IdentityAndLayouts)
     EXPECT_EQ (description.manufacturerName, juce::String ("Halvorn"));
     // LV2 hosts read the version from lv2:minorVersion and lv2:microVersion,
     // which JUCE's LV2 hosting does not pass on (the Turtle tests check them);
-    // the category is the plug-in's LV2 class.
+    // the category is the plug-in's LV2 class. CLAP: the descriptor's features.
     if (! testingLv2())
     {
         EXPECT_EQ (description.version, juce::String ("1.7.0"));
     }
-    EXPECT_EQ (description.category, juce::String (testingLv2() ? "Delay Plugin" : "Fx"));
+    EXPECT_EQ (description.category, juce::String (testingLv2()  ? "Delay Plugin"
+                                                 : testingClap() ? "audio-effect|glitch|stereo|mono"
+                                                                 : "Fx"));
     EXPECT_FALSE (description.isInstrument);
     EXPECT_FALSE (instance.acceptsMidi());
     EXPECT_FALSE (instance.producesMidi());
@@ -149,7 +154,8 @@ TEST (HostedPlugin, IdentityAndLayouts)
     };
     // An LV2 plug-in's ports are fixed: Brakkle's are a stereo pair, which LV2
     // hosts feed from a mono track too (the mono cases here play it that way).
-    EXPECT_EQ (takes (layout (Set::mono(), Set::mono())), ! testingLv2());
+    // JUCE's CLAP client offers the plug-in's default layout only, the same pair.
+    EXPECT_EQ (takes (layout (Set::mono(), Set::mono())), ! testingLv2() && ! testingClap());
     EXPECT_FALSE (takes (layout (Set::mono(), Set::stereo())));
     EXPECT_FALSE (takes (layout (Set::stereo(), Set::mono())));
     EXPECT_TRUE (takes (layout (Set::stereo(), Set::stereo())));

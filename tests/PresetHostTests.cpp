@@ -3,6 +3,7 @@
 // exactly the values its file holds, and sounds: finite,
 // not silent, and different from every other preset.
 
+#include "support/FactoryPresetState.h"
 #include "support/HostedBrakkle.h"
 #include "support/PluginState.h"
 #include "support/Signals.h"
@@ -34,19 +35,6 @@ std::map<juce::String, float> expectedValues (const juce::String& document)
             values[parameter->getStringAttribute ("id")] = (float) parameter->getDoubleAttribute ("value");
 
     return values;
-}
-
-/** The plug-in state a host's preset carries for a factory preset. */
-juce::MemoryBlock stateFor (const Presets::Preset& preset)
-{
-    const auto reading = Presets::read (Presets::bytesOf (preset.document), [] (const juce::String&) { return std::optional<float>(); });
-    EXPECT_TRUE (reading.tree.has_value()) << preset.name;
-    EXPECT_TRUE (reading.notes.isEmpty()) << preset.name << ": " << reading.notes.joinIntoString ("; ");
-
-    juce::MemoryBlock state;
-    if (reading.tree.has_value())
-        juce::AudioProcessor::copyXmlToBinary (*reading.tree->createXml(), state);
-    return state;
 }
 
 TEST (FactoryPresets, EachLoadsToItsValuesAndSoundsItsOwnWay)

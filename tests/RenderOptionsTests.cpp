@@ -44,6 +44,9 @@ TEST (RenderOptions, AcceptsTheDocumentedForms)
     RenderOptions lv2;
     ASSERT_EQ (parseRenderOptions ({ "--out", "o.wav", "--format", "lv2" }, lv2), juce::String());
     EXPECT_EQ (lv2.format, juce::String ("lv2"));
+    RenderOptions clap;
+    ASSERT_EQ (parseRenderOptions ({ "--out", "o.wav", "--format", "clap" }, clap), juce::String());
+    EXPECT_EQ (clap.format, juce::String ("clap"));
     RenderOptions named;
     ASSERT_EQ (parseRenderOptions ({ "--out", "o.wav", "--bundle=elsewhere/Brakkle.lv2" }, named), juce::String());
     EXPECT_EQ (named.bundle.getFileName(), juce::String ("Brakkle.lv2"));
@@ -195,7 +198,7 @@ TEST (RenderOptions, RefusesBadInputWithAClearReason)
         { "--out o.wav --preroll 1.5", "--preroll takes a whole number of samples" },
         { "--out o.wav --preroll 1920001", "--preroll takes a whole number of samples" },
         { "--out o.wav --preroll", "needs a value" },
-        { "--out o.wav --format au", "--format takes vst3 or lv2" },
+        { "--out o.wav --format au", "--format takes vst3, lv2 or clap" },
         { "--out o.wav --format", "needs a value" },
         { "--out o.wav --format lv2 --bundle Brakkle.lv2", "either --format or --bundle" },
         { "--out o.wav --preroll-hold", "--preroll-hold needs a --preroll" },

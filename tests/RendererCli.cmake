@@ -138,8 +138,8 @@ if(EXISTS "${WORK}/out.wav")
     message(FATAL_ERROR "a failed render left an output file")
 endif()
 
-# And a good render writes a file, the same one through either bundle.
-foreach(format vst3 lv2)
+# And a good render writes a file, the same one through every format.
+foreach(format vst3 lv2 clap)
     execute_process(COMMAND "${RENDER}" --out demo-${format}.wav --format ${format} --bars 1 --param stutterTimeBpm=1/16
                     RESULT_VARIABLE result ERROR_VARIABLE error WORKING_DIRECTORY "${WORK}")
     if(NOT result EQUAL 0 OR NOT EXISTS "${WORK}/demo-${format}.wav")
@@ -150,6 +150,21 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${WORK}/demo-vst3.wav
 if(NOT differ EQUAL 0)
     message(FATAL_ERROR "the VST3 and the LV2 bundle rendered different files")
 endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${WORK}/demo-vst3.wav" "${WORK}/demo-clap.wav" RESULT_VARIABLE differ)
+if(NOT differ EQUAL 0)
+    message(FATAL_ERROR "the VST3 bundle and the CLAP file rendered different files")
+endif()
+
+# What a host reads from the CLAP file, without rendering.
+execute_process(COMMAND "${RENDER}" --describe --format clap
+                RESULT_VARIABLE result OUTPUT_VARIABLE said ERROR_VARIABLE error WORKING_DIRECTORY "${WORK}")
+foreach(line "CLAP plug-in \"Brakkle\" by Halvorn" "CLAP ID com.halvorn.brakkle, features audio-effect, glitch, stereo, mono"
+             "25 parameters" "Stutter Time BPM: \"1/8 D\"" "Offset: \"0/16\", \"0/16\"; 0 to 15, stepped")
+    string(FIND "${said}" "${line}" at)
+    if(NOT result EQUAL 0 OR at EQUAL -1)
+        message(FATAL_ERROR "--describe --format clap does not say \"${line}\": ${said}${error}")
+    endif()
+endforeach()
 
 # Pictures: the plot and the editor, at their sizes.
 function(expect_png file width height)

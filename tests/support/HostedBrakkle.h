@@ -20,9 +20,10 @@
 namespace brakkle::test
 {
 
-/** The format the hosted tests load Brakkle in: VST3, or LV2 when the test
-    program runs with --format lv2. CTest runs every hosted test in both
-    formats (the LV2 runs are named "LV2.*"). */
+/** The format the hosted tests load Brakkle in: VST3, or LV2 or CLAP when the
+    test program runs with --format lv2 or --format clap. CTest runs every
+    hosted test in each format where it applies (the LV2 runs are named
+    "LV2.*", the CLAP runs "CLAP.*"). */
 inline host::PluginFormat& formatUnderTest()
 {
     static host::PluginFormat format = host::PluginFormat::vst3;
@@ -30,8 +31,9 @@ inline host::PluginFormat& formatUnderTest()
 }
 
 inline bool testingLv2() { return formatUnderTest() == host::PluginFormat::lv2; }
+inline bool testingClap() { return formatUnderTest() == host::PluginFormat::clap; }
 
-/** Reads --format vst3|lv2 (or --format=...) from a test program's command
+/** Reads --format vst3|lv2|clap (or --format=...) from a test program's command
     line. False, with a message, for any other format. */
 inline bool readFormatUnderTest (int argc, char** argv)
 {
@@ -46,13 +48,15 @@ inline bool readFormatUnderTest (int argc, char** argv)
         else
             continue;
 
-        if (value != "vst3" && value != "lv2")
+        if (value != "vst3" && value != "lv2" && value != "clap")
         {
-            std::cerr << "--format takes vst3 or lv2, got \"" << value << "\"" << std::endl;
+            std::cerr << "--format takes vst3, lv2 or clap, got \"" << value << "\"" << std::endl;
             return false;
         }
 
-        formatUnderTest() = value == "lv2" ? host::PluginFormat::lv2 : host::PluginFormat::vst3;
+        formatUnderTest() = value == "lv2"  ? host::PluginFormat::lv2
+                          : value == "clap" ? host::PluginFormat::clap
+                                            : host::PluginFormat::vst3;
     }
 
     return true;

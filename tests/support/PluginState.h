@@ -10,6 +10,7 @@
 //   LV2   the plug-in's state property <URI:StateString>, a string that
 //         JUCE's LV2 client writes in JUCE's base64; JUCE's LV2 hosting saves
 //         it in the state Turtle it makes (beside the values of the ports).
+//   CLAP  the bytes the plug-in writes to the host's stream, kept as they are.
 //
 // Reading it out of a host's state and putting another one in its place is
 // what moving a project's settings from one format to the other takes.
@@ -62,6 +63,12 @@ inline bool pluginStateIn (const juce::MemoryBlock& hostState, host::PluginForma
 {
     pluginState.reset();
 
+    if (format == host::PluginFormat::clap)
+    {
+        pluginState = hostState;
+        return ! pluginState.isEmpty();
+    }
+
     if (format == host::PluginFormat::vst3)
     {
         const auto xml = juce::AudioProcessor::getXmlFromBinary (hostState.getData(), (int) hostState.getSize());
@@ -84,6 +91,9 @@ inline juce::MemoryBlock withPluginState (const juce::MemoryBlock& hostState, ho
                                           const juce::MemoryBlock& pluginState)
 {
     juce::MemoryBlock result;
+
+    if (format == host::PluginFormat::clap)
+        return pluginState;
 
     if (format == host::PluginFormat::vst3)
     {
@@ -129,7 +139,8 @@ inline bool restorePluginState (host::HostedPlugin& plugin, const juce::MemoryBl
     plugin.instance().getStateInformation (hostState);
     const auto project = withPluginState (hostState, plugin.format(), pluginState);
 
-    if (project.isEmpty())
+    // A CLAP host's saved state is the plug-in's own, so even an empty one is a project.
+    if (project.isEmpty() && plugin.format() != host::PluginFormat::clap)
         return false;
 
     plugin.instance().setStateInformation (project.getData(), (int) project.getSize());

@@ -1,5 +1,7 @@
 #include "PluginHost.h"
 
+#include "ClapHost.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -157,7 +159,7 @@ juce::Optional<juce::AudioPlayHead::PositionInfo> Transport::getPosition() const
 
 juce::String formatName (PluginFormat format)
 {
-    return format == PluginFormat::lv2 ? "LV2" : "VST3";
+    return format == PluginFormat::lv2 ? "LV2" : format == PluginFormat::clap ? "CLAP" : "VST3";
 }
 
 bool formatOfBundle (const juce::File& bundle, PluginFormat& format)
@@ -166,6 +168,8 @@ bool formatOfBundle (const juce::File& bundle, PluginFormat& format)
         format = PluginFormat::vst3;
     else if (bundle.hasFileExtension ("lv2"))
         format = PluginFormat::lv2;
+    else if (bundle.hasFileExtension ("clap"))
+        format = PluginFormat::clap;
     else
         return false;
 
@@ -185,6 +189,11 @@ juce::File defaultBundle (PluginFormat format)
 {
     if (format == PluginFormat::vst3)
         return defaultBundle();
+
+   #ifdef BRAKKLE_DEFAULT_CLAP_FILE
+    if (format == PluginFormat::clap)
+        return juce::File (BRAKKLE_DEFAULT_CLAP_FILE);
+   #endif
 
    #ifdef BRAKKLE_DEFAULT_LV2_BUNDLE
     return juce::File (BRAKKLE_DEFAULT_LV2_BUNDLE);
@@ -284,12 +293,18 @@ std::unique_ptr<HostedPlugin> HostedPlugin::load (const juce::File& bundle,
     PluginFormat kind;
     if (! formatOfBundle (bundle, kind))
     {
-        errorMessage = "not a VST3 or LV2 bundle (its name must end in .vst3 or .lv2): " + bundle.getFullPathName();
+        errorMessage = "not a VST3 or LV2 bundle or a CLAP file (its name must end in .vst3, .lv2 or .clap): " + bundle.getFullPathName();
         return nullptr;
     }
 
     std::unique_ptr<HostedPlugin> hosted (new HostedPlugin());
     hosted->pluginFormat = kind;
+
+    // CLAP through this program's own CLAP hosting, the others through JUCE's.
+    if (kind == PluginFormat::clap)
+        return finishLoading (std::move (hosted), ClapPluginInstance::load (bundle, errorMessage),
+                              sampleRate, blockSize, numChannels, errorMessage);
+
     if (kind == PluginFormat::lv2)
         hosted->hosting = std::make_unique<juce::LV2PluginFormat>();
     else
@@ -317,15 +332,23 @@ std::unique_ptr<HostedPlugin> HostedPlugin::load (const juce::File& bundle,
         return nullptr;
     }
 
-    hosted->plugin = format.createInstanceFromDescription (*types[0], sampleRate, blockSize, errorMessage);
+    auto instance = format.createInstanceFromDescription (*types[0], sampleRate, blockSize, errorMessage);
 
-    if (hosted->plugin == nullptr)
-    {
-        if (errorMessage.isEmpty())
-            errorMessage = "the plug-in in " + bundle.getFullPathName() + " could not be created";
+    if (instance == nullptr && errorMessage.isEmpty())
+        errorMessage = "the plug-in in " + bundle.getFullPathName() + " could not be created";
+
+    return finishLoading (std::move (hosted), std::move (instance), sampleRate, blockSize, numChannels, errorMessage);
+}
+
+std::unique_ptr<HostedPlugin> HostedPlugin::finishLoading (std::unique_ptr<HostedPlugin> hosted,
+                                                           std::unique_ptr<juce::AudioPluginInstance> instance,
+                                                           double sampleRate, int blockSize, int numChannels,
+                                                           juce::String& errorMessage)
+{
+    if (instance == nullptr)
         return nullptr;
-    }
 
+    hosted->plugin = std::move (instance);
     hosted->plugin->setPlayHead (&hosted->playHead);
 
     if (! hosted->prepare (sampleRate, blockSize, numChannels))
@@ -352,11 +375,12 @@ bool HostedPlugin::prepare (double sampleRate, int blockSize, int numChannels)
     if (numChannels < 1 || numChannels > 2)
         return false;
 
-    // An LV2 plug-in's ports are fixed: a mono track feeds its stereo pair.
+    // An LV2 plug-in's ports are fixed, and Brakkle's CLAP ports are a stereo
+    // pair: a mono track feeds that pair.
     monoThroughStereo = false;
     if (! plugin->setBusesLayout (layoutFor (numChannels)))
     {
-        if (! (pluginFormat == PluginFormat::lv2 && numChannels == 1 && plugin->setBusesLayout (layoutFor (2))))
+        if (! (pluginFormat != PluginFormat::vst3 && numChannels == 1 && plugin->setBusesLayout (layoutFor (2))))
             return false;
 
         monoThroughStereo = true;
@@ -391,6 +415,14 @@ void HostedPlugin::process (juce::AudioBuffer<float>& block)
 
     if (playHead.playing)
         playHead.advance (block.getNumSamples());
+
+    if (auto* clap = clapInstance())
+        clap->runMainThreadRequests();
+}
+
+ClapPluginInstance* HostedPlugin::clapInstance() const noexcept
+{
+    return pluginFormat == PluginFormat::clap ? static_cast<ClapPluginInstance*> (plugin.get()) : nullptr;
 }
 
 juce::AudioProcessorParameter* HostedPlugin::parameterNamed (const juce::String& name) const

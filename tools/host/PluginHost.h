@@ -106,14 +106,17 @@ private:
 enum class PluginFormat
 {
     vst3,   // Brakkle.vst3, loaded through JUCE's VST3 hosting
-    lv2     // Brakkle.lv2, loaded through JUCE's LV2 hosting
+    lv2,    // Brakkle.lv2, loaded through JUCE's LV2 hosting
+    clap    // Brakkle.clap, loaded through ClapPluginInstance (ClapHost.h)
 };
 
-/** "VST3", "LV2". */
+class ClapPluginInstance;
+
+/** "VST3", "LV2", "CLAP". */
 juce::String formatName (PluginFormat format);
 
-/** The format of a bundle, by its name: a folder ending in ".vst3" or ".lv2".
-    False for anything else. */
+/** The format of a bundle, by its name: a folder ending in ".vst3" or ".lv2",
+    or a file ending in ".clap". False for anything else. */
 bool formatOfBundle (const juce::File& bundle, PluginFormat& format);
 
 /** The VST3 bundle this build made. */
@@ -123,7 +126,8 @@ juce::File defaultBundle();
 juce::File defaultBundle (PluginFormat format);
 
 /** One instance of a plug-in, loaded from a VST3 or LV2 bundle (by its name)
-    through JUCE's hosting of that format, with a transport and the plain calls
+    through JUCE's hosting of that format, or from a CLAP file through
+    ClapPluginInstance, with a transport and the plain calls
     a host makes on it. Message thread only, except process(). A JUCE message
     manager must exist (juce::ScopedJuceInitialiser_GUI). */
 class HostedPlugin
@@ -132,9 +136,10 @@ public:
     /** Loads the bundle and creates an instance with the given layout (1 or 2
         channels). Returns null and says why in errorMessage when it cannot.
 
-        An LV2 bundle carries a fixed set of ports, Brakkle's a stereo pair: on
-        one channel it is played as LV2 hosts play it on a mono track, the track
-        fed to both inputs and the left output taken. */
+        An LV2 bundle carries a fixed set of ports, Brakkle's a stereo pair, and
+        Brakkle's CLAP ports are a stereo pair too: on one channel such a plug-in
+        is played as hosts play it on a mono track, the track fed to both inputs
+        and the left output taken. */
     static std::unique_ptr<HostedPlugin> load (const juce::File& bundle,
                                                double sampleRate,
                                                int blockSize,
@@ -147,6 +152,9 @@ public:
     Transport& transport() noexcept { return playHead; }
 
     PluginFormat format() const noexcept { return pluginFormat; }
+
+    /** The CLAP instance, for what only CLAP offers (events inside a block); null in other formats. */
+    ClapPluginInstance* clapInstance() const noexcept;
 
     /** Prepares again, for another rate, block size or channel count. */
     bool prepare (double sampleRate, int blockSize, int numChannels);
@@ -166,6 +174,11 @@ public:
 
 private:
     HostedPlugin() = default;
+
+    static std::unique_ptr<HostedPlugin> finishLoading (std::unique_ptr<HostedPlugin>,
+                                                        std::unique_ptr<juce::AudioPluginInstance>,
+                                                        double sampleRate, int blockSize, int numChannels,
+                                                        juce::String& errorMessage);
 
     // The format's hosting outlives the instance it made (LV2's holds the plug-in's world).
     std::unique_ptr<juce::AudioPluginFormat> hosting;

@@ -1,7 +1,8 @@
-// brakkle-render: renders audio through the built Brakkle VST3 or LV2 bundle,
-// loaded through JUCE's hosting of that format the way a host loads it.
+// brakkle-render: renders audio through the built Brakkle VST3 or LV2 bundle or CLAP file,
+// loaded the way a host loads it (JUCE's hosting of VST3 and LV2, our own of CLAP).
 
 #include "DemoLoop.h"
+#include "Describe.h"
 #include "PluginHost.h"
 #include "Plot.h"
 #include "Render.h"
@@ -88,6 +89,29 @@ namespace
         return {};
     }
 
+    brakkle::host::PluginFormat formatOf (const RenderOptions& options)
+    {
+        return options.format == "lv2"    ? brakkle::host::PluginFormat::lv2
+             : options.format == "clap" ? brakkle::host::PluginFormat::clap
+                                        : brakkle::host::PluginFormat::vst3;
+    }
+
+    juce::File bundleOf (const RenderOptions& options)
+    {
+        return options.bundle != juce::File() ? options.bundle : brakkle::host::defaultBundle (formatOf (options));
+    }
+
+    int describe (const RenderOptions& options)
+    {
+        juce::String error;
+        auto plugin = brakkle::host::HostedPlugin::load (bundleOf (options), 44100.0, options.blockSize, 2, error);
+        if (plugin == nullptr)
+            return fail (error);
+
+        std::cout << brakkle::render::describePlugin (*plugin);
+        return 0;
+    }
+
     int render (const RenderOptions& options)
     {
         brakkle::host::Audio audio;
@@ -125,8 +149,7 @@ namespace
         initial.values = defaultParameterValues();
         const PlaybackStart start { options.startBeats, options.preroll, options.holdPreroll };
 
-        const auto format = options.format == "lv2" ? brakkle::host::PluginFormat::lv2 : brakkle::host::PluginFormat::vst3;
-        const auto bundle = options.bundle != juce::File() ? options.bundle : brakkle::host::defaultBundle (format);
+        const auto bundle = bundleOf (options);
         const int channels = audio.samples.getNumChannels();
         auto plugin = brakkle::host::HostedPlugin::load (bundle, audio.sampleRate, options.blockSize, channels, error);
         if (plugin == nullptr)
@@ -204,5 +227,8 @@ int main (int argc, char* argv[])
     }
 
     juce::ScopedJuceInitialiser_GUI juce;
+
+    if (options.describe)
+        return describe (options);
     return render (options);
 }

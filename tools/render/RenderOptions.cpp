@@ -208,6 +208,10 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
         {
             options.listPresets = true;
         }
+        else if (argument == "--describe")
+        {
+            options.describe = true;
+        }
         else if (argument == "--preset")
         {
             if (! takeValue (value) || value.isEmpty())
@@ -250,8 +254,8 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
         {
             if (! takeValue (value))
                 return missing();
-            if (value != "vst3" && value != "lv2")
-                return "--format takes vst3 or lv2, got \"" + value + "\"";
+            if (value != "vst3" && value != "lv2" && value != "clap")
+                return "--format takes vst3, lv2 or clap, got \"" + value + "\"";
             options.format = value;
             formatGiven = true;
         }
@@ -354,7 +358,7 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
     if (options.help || options.listPresets)
         return {};
 
-    if (options.output == juce::File())
+    if (options.output == juce::File() && ! options.describe)
         return "--out is required";
 
     if (formatGiven && options.bundle != juce::File())
@@ -378,8 +382,8 @@ juce::String usage()
 {
     return juce::String (R"(Usage: brakkle-render --out OUT.wav [options]
 
-Renders audio through the Brakkle VST3 or LV2 plug-in, as a host would: its play
-head reports the transport at the first sample of every block.
+Renders audio through the Brakkle VST3, LV2 or CLAP plug-in, as a host would:
+its play head reports the transport at the first sample of every block.
 
   --in FILE          WAV file to process (mono or stereo); without it a drum
                      loop is synthesised at --bpm
@@ -408,6 +412,9 @@ head reports the transport at the first sample of every block.
                      your own (see --list-presets) or a preset file; any
                      --param then changes it
   --list-presets     list the factory presets and your own, then stop
+  --describe         load the plug-in (--format, --bundle) and print what a
+                     host reads: name, maker, version, category or CLAP ID
+                     and features, every parameter with its texts; no --out
   --param ID=VALUE   set a parameter, repeatable: a number in its own units
                      or its value as the plug-in's window shows it: note
                      divisions by name (stutterTimeBpm=1/16), shares in
@@ -428,8 +435,11 @@ head reports the transport at the first sample of every block.
   --editor-shot FILE.png
                      picture of the plug-in's window with these parameters
   --quiet            no progress bar
-  --format vst3|lv2  render through this build's VST3 (default) or LV2 bundle
-  --bundle PATH      the Brakkle.vst3 or Brakkle.lv2 bundle to load instead
+  --format vst3|lv2|clap
+                     render through this build's VST3 (default) or LV2 bundle
+                     or its CLAP file
+  --bundle PATH      the Brakkle.vst3 or Brakkle.lv2 bundle or the Brakkle.clap
+                     file to load instead
   --help             show this text
 
 Example schedule:

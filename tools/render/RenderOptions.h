@@ -50,6 +50,7 @@ struct RenderOptions
     int bars = 4;                 // length of the synthesised loop
     bool help = false;
     bool listPresets = false;
+    bool describe = false;        // print what a host reads from the plug-in, render nothing
     juce::String preset;          // a factory preset's name, a user preset's name or a file; before any --param
     std::vector<ParameterSetting> parameters;
 };
