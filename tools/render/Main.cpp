@@ -182,6 +182,12 @@ int main (int argc, char* argv[])
         return 0;
     }
 
+    if (options.listParameters)
+    {
+        std::cout << parameterList();
+        return 0;
+    }
+
     if (options.listPresets)
     {
         std::cout << listPresets();
