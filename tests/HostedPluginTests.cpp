@@ -173,7 +173,7 @@ TEST (HostedPlugin, IdentityAndLayouts)
     // the category is the plug-in's LV2 class.
     if (! testingLv2())
     {
-        EXPECT_EQ (description.version, juce::String ("1.7.0"));
+        EXPECT_EQ (description.version, juce::String (BRAKKLE_VERSION));
     }
     EXPECT_EQ (description.category, juce::String (testingLv2() ? "Delay Plugin" : "Fx"));
     EXPECT_FALSE (description.isInstrument);
