@@ -103,12 +103,12 @@ local function parameterSetting (text)
 end
 
 ----------------------------------------------------------------------------------
--- Brakkle's settings as an LV2 preset. Ardour lists only an LV2 plug-in's ports
--- as its controls; Brakkle's parameters are LV2 parameters (patch messages),
--- which Ardour's Lua cannot set. A preset restores the plug-in's state: the
--- string JUCE's LV2 client keeps it in, the plug-in's own saved state (JUCE's
--- binary wrapping of its XML) in JUCE's base64. Parameters the state leaves
--- out open at their defaults.
+-- Brakkle's settings as an LV2 preset (lv2=preset), the second way to set the
+-- LV2 plug-in: not through Ardour's controls but as the plug-in's own state, as
+-- its window leaves it. A preset restores that state: the string JUCE's LV2
+-- client keeps it in, the plug-in's own saved state (JUCE's binary wrapping of
+-- its XML) in JUCE's base64. Parameters the state leaves out open at their
+-- defaults.
 
 local function juceBase64 (bytes)
 	local alphabet = ".ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+"
