@@ -64,3 +64,22 @@ foreach(field "Package: brakkle\n" "Version: ${VERSION}\n" "Depends: [^\n]*libc6
         message(FATAL_ERROR "the package's control fields lack ${field}")
     endif()
 endforeach()
+
+# The changelog: CHANGELOG.md in Debian's format, an entry for every release,
+# the newest this version (read with dpkg-parsechangelog, as Debian's tools read it).
+execute_process(COMMAND "${DPKG_DEB}" --fsys-tarfile "${packages}"
+                COMMAND tar -xO ./usr/share/doc/brakkle/changelog.gz
+                COMMAND gzip -dc
+                OUTPUT_FILE "${OUT}/changelog" RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "cannot read usr/share/doc/brakkle/changelog.gz from ${packages}")
+endif()
+execute_process(COMMAND dpkg-parsechangelog -l "${OUT}/changelog" --format rfc822 --all -S Version
+                OUTPUT_VARIABLE versions ERROR_VARIABLE errors RESULT_VARIABLE status)
+string(REGEX MATCHALL "[^\n]+" versions "${versions}")
+file(STRINGS "${CMAKE_CURRENT_LIST_DIR}/../CHANGELOG.md" releases REGEX "^## ")
+string(REGEX REPLACE "## ([^ ;]+) [^;]*" "\\1" releases "${releases}")
+if(NOT status EQUAL 0 OR NOT versions STREQUAL releases OR NOT versions MATCHES "^${VERSION}(;|$)")
+    message(FATAL_ERROR "the package's changelog should list the releases of CHANGELOG.md (${releases}), "
+                        "${VERSION} first; dpkg-parsechangelog reads: ${versions} ${errors}")
+endif()

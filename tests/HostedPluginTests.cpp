@@ -112,6 +112,56 @@ TEST (HostedPlugin, ListsEveryParameterInOrderWithFreshTexts)
     }
 }
 
+TEST (HostedPlugin, TheRendererListsEveryParameterAsTheBundleShowsIt)
+{
+    // Tools that set parameters by name (tools/ardour's scripts) read them from
+    // brakkle-render --list-parameters: every parameter the bundle has, with its
+    // range, step, default and named steps, one a line.
+    juce::ChildProcess render;
+    ASSERT_TRUE (render.start (juce::StringArray { BRAKKLE_RENDER, "--list-parameters" }));
+    const auto said = render.readAllProcessOutput();
+    ASSERT_EQ (render.getExitCode(), 0u) << said;
+
+    juce::StringArray rows;
+    for (const auto& line : juce::StringArray::fromLines (said))
+        if (line.isNotEmpty() && ! line.startsWith ("#"))
+            rows.add (line);
+
+    auto plugin = loadBrakkle();
+    ASSERT_NE (plugin, nullptr);
+    int hostsSee = 0;
+    for (auto* p : plugin->instance().getParameters())
+        hostsSee += p->isAutomatable() && p != plugin->instance().getBypassParameter() ? 1 : 0;
+    ASSERT_EQ (rows.size(), hostsSee) << said;
+    ASSERT_EQ (rows.size(), (int) parameterTable.size()) << said;
+
+    for (size_t i = 0; i < parameterTable.size(); ++i)
+    {
+        const auto& spec = parameterTable[i];
+        const auto fields = juce::StringArray::fromTokens (rows[(int) i], "\t", "");
+        ASSERT_EQ (fields.size(), 7) << rows[(int) i];
+        EXPECT_EQ (fields[0], spec.id);
+        EXPECT_EQ (fields[1], spec.name);
+
+        const float minimum = fields[2].getFloatValue(), maximum = fields[3].getFloatValue();
+        EXPECT_EQ (minimum, spec.minimum) << spec.name;
+        EXPECT_EQ (maximum, spec.maximum) << spec.name;
+        EXPECT_EQ (fields[4].getFloatValue(), spec.step) << spec.name;
+
+        auto* p = plugin->parameterNamed (fields[1]);
+        ASSERT_NE (p, nullptr) << fields[1];
+        EXPECT_NEAR (p->getDefaultValue(), (fields[5].getFloatValue() - minimum) / (maximum - minimum), 1.0e-6f) << spec.name;
+
+        // Named steps: a switch's, a note division's, a share's, the reverse
+        // modes; the text the host shows for each step's value.
+        const auto steps = juce::StringArray::fromTokens (fields[6], "|", "");
+        const auto expected = brakkle::test::stepTexts (spec);
+        EXPECT_EQ (fields[6], expected.joinIntoString ("|")) << spec.name;
+        for (int k = 0; k < expected.size(); ++k)
+            EXPECT_EQ (p->getText ((float) k * spec.step / (maximum - minimum), 1024), steps[k]) << spec.name;
+    }
+}
+
 TEST (HostedPlugin, IdentityAndLayouts)
 {
     auto plugin = loadBrakkle();
@@ -126,7 +176,7 @@ TEST (HostedPlugin, IdentityAndLayouts)
     // the category is the plug-in's LV2 class. CLAP: the descriptor's features.
     if (! testingLv2())
     {
-        EXPECT_EQ (description.version, juce::String ("1.7.0"));
+        EXPECT_EQ (description.version, juce::String (BRAKKLE_VERSION));
     }
     EXPECT_EQ (description.category, juce::String (testingLv2()  ? "Delay Plugin"
                                                  : testingClap() ? "audio-effect|glitch|stereo|mono"

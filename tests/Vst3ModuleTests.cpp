@@ -78,7 +78,7 @@ TEST_F (Vst3Module, ClassRecordsAndIds)
         EXPECT_STREQ (info.subCategories, expectedClasses[i].subCategories);
         EXPECT_STREQ (info.name, "Brakkle");
         EXPECT_STREQ (info.vendor, "Halvorn");
-        EXPECT_STREQ (info.version, "1.7.0");
+        EXPECT_STREQ (info.version, BRAKKLE_VERSION);
         EXPECT_STREQ (info.sdkVersion, "VST 3.7.12");
         EXPECT_EQ (info.cardinality, PClassInfo::kManyInstances);
         EXPECT_EQ (info.classFlags, 0u);

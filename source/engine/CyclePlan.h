@@ -18,6 +18,20 @@ namespace brakkle
 
     Plain values only: no audio, no allocation. */
 
+/** How much of the input the player keeps: the whole block before this one
+    (its length, 0 for none) and whether it keeps this block. The timing takes
+    up a cycle that began before the block only as far back as this reaches. */
+struct KeptInput
+{
+    int previous = 0;
+    bool current = false;
+};
+
+/** A press of Repeat this late after a line still lands on it, in seconds:
+    the timing starts such a hold on that line, and the player keeps this much
+    of the recent input to take its slice from. */
+constexpr double latenessForgiven = 0.05;
+
 /** One cycle, as the timing hands it to the player when it starts. */
 struct CycleSpec
 {

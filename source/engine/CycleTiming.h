@@ -20,14 +20,6 @@ struct TimingSettings
     CycleVariation variation {};
 };
 
-/** How much of the input the player keeps: the whole block before this one
-    (its length, 0 for none) and whether it keeps this block. */
-struct KeptInput
-{
-    int previous = 0;
-    bool current = false;
-};
-
 /** What the host says about one block. */
 struct BlockReport
 {

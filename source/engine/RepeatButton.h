@@ -22,9 +22,6 @@ namespace brakkle
 class RepeatButton
 {
 public:
-    /** A press this late after a line still lands on it, in seconds. */
-    static constexpr double latenessForgiven = 0.05;
-
     enum class State
     {
         up,               // the cycles play

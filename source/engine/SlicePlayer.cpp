@@ -1,6 +1,5 @@
 #include "SlicePlayer.h"
 
-#include "RepeatButton.h"
 #include "SoftClip.h"
 
 #include <algorithm>
@@ -37,7 +36,7 @@ void SlicePlayer::prepare (const juce::dsp::ProcessSpec& spec, int longestSlice)
     storage.reserve (numChannels, longestSlice);
 
     history.prepare (numChannels, (int) spec.maximumBlockSize);
-    recent.prepare (numChannels, (int) std::ceil (RepeatButton::latenessForgiven * sampleRate));
+    recent.prepare (numChannels, (int) std::ceil (latenessForgiven * sampleRate));
     handOver.prepare (numChannels, fadeLengthAt (sampleRate));
     tonedTail.prepare (sampleRate, handOver.capacity(), numChannels);
     cycle.entersFromInput = cycle.exitsIntoInput = false;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "CyclePlan.h"
-#include "CycleTiming.h"
 #include "HandOver.h"
 #include "RecentInput.h"
 #include "SliceReader.h"

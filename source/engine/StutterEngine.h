@@ -66,6 +66,10 @@ public:
         transport, a host's bypass). Audio thread only. */
     void stop() noexcept;
 
+    /** The length of the engine's edge fades and crossfades at this rate (10 ms):
+        the length for any other fade that should match them. */
+    static int fadeLengthAt (float sampleRate) noexcept { return brakkle::SlicePlayer::fadeLengthAt (sampleRate); }
+
     /** A sync switch, a note-division index and a free time in milliseconds
         turned into a number of samples at the adopted tempo and sample rate. */
     int durationInSamples (float sync, float noteIndex, float freeTimeMs) const noexcept;

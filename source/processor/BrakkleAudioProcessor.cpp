@@ -47,6 +47,7 @@ void BrakkleAudioProcessor::prepareToPlay (double sampleRate, int maximumExpecte
     wetBuffer.setSize (juce::jmax (numChannels, getTotalNumInputChannels()), preparedBlockSize, false, false, true);
     bypassFadeBuffer.setSize (wetBuffer.getNumChannels(), wetBuffer.getNumSamples(), false, false, true);
     bypassFade.prepare (sampleRate);
+    hostTransport.prepare (wrapperType == wrapperType_LV2);
 
     updateEngineParameters();
 }
@@ -78,6 +79,7 @@ void BrakkleAudioProcessor::inPreparedParts (juce::AudioBuffer<float>& buffer, P
 
 void BrakkleAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)
 {
+    followTransport (buffer.getNumSamples());
     inPreparedParts (buffer, [this] (auto& part, int offset) { processPart (part, offset); });
 }
 
@@ -85,6 +87,7 @@ void BrakkleAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buff
 {
     // The audio passes as JUCE passes it for any bypassed plug-in.
     AudioProcessor::processBlockBypassed (buffer, midiMessages);
+    followTransport (buffer.getNumSamples());
 
     inPreparedParts (buffer, [this] (auto& part, int offset) { processPartBypassed (part, offset); });
 }
@@ -150,12 +153,16 @@ void BrakkleAudioProcessor::processPipeline (juce::AudioBuffer<float>& buffer, i
     applyMixAndOutputStage (buffer, numChannels);
 }
 
-brakkle::HostTransport BrakkleAudioProcessor::readTransport (int samplesIntoBlock) const
+void BrakkleAudioProcessor::followTransport (int numSamples)
 {
     auto* head = getPlayHead();
-    const auto reported = brakkle::readHostTransport (head != nullptr ? head->getPosition() : juce::Optional<juce::AudioPlayHead::PositionInfo>(),
-                                                      getSampleRate());
-    return brakkle::advancedBy (reported, samplesIntoBlock, getSampleRate());
+    hostTransport.blockStarts (head != nullptr ? head->getPosition() : juce::Optional<juce::AudioPlayHead::PositionInfo>(),
+                               numSamples, getSampleRate());
+}
+
+brakkle::HostTransport BrakkleAudioProcessor::readTransport (int samplesIntoBlock) const
+{
+    return brakkle::advancedBy (hostTransport.current(), samplesIntoBlock, getSampleRate());
 }
 
 void BrakkleAudioProcessor::applyInputStage (juce::AudioBuffer<float>& buffer, int numChannels) const noexcept

@@ -66,8 +66,10 @@ private:
     juce::AudioProcessorValueTreeState::ParameterLayout createParameterLayout();
     void updateEngineParameters() noexcept;
 
-    /** What the host's play head says for this block, read once per part and
-        advanced to the part's first sample. */
+    /** Reads the host's play head at a host block's start. */
+    void followTransport (int numSamples);
+
+    /** The transport at a part's first sample: the block's, moved on. */
     brakkle::HostTransport readTransport (int samplesIntoBlock) const;
 
     /** The whole pipeline on one block in place, as every unbypassed block goes. */
@@ -87,6 +89,10 @@ private:
 
     juce::AudioBuffer<float> wetBuffer;
     int preparedBlockSize = 0;   // the longest block the host announced
+
+    /** The host's transport block by block; an LV2 host's blocks without a
+        report go on from the last one. */
+    brakkle::TransportFollower hostTransport;
 
     /** The other side of a bypass crossfade: the dry input while the output
         fades out of the bypass, the plug-in's output while it fades into it. */

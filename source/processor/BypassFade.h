@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/SlicePlayer.h"
+#include "engine/StutterEngine.h"
 
 #include <juce_core/juce_core.h>
 
@@ -22,7 +22,7 @@ public:
     void prepare (double sampleRate) noexcept
     {
         const auto rate = (float) sampleRate;
-        length = std::isfinite (rate) && rate > 0.0f ? juce::jmax (1, brakkle::SlicePlayer::fadeLengthAt (rate)) : 1;
+        length = std::isfinite (rate) && rate > 0.0f ? juce::jmax (1, StutterEngine::fadeLengthAt (rate)) : 1;
         position = notStarted;
     }
 

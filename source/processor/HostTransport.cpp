@@ -127,4 +127,23 @@ HostTransport advancedBy (const HostTransport& transport, int samples, double sa
     return later;
 }
 
+void TransportFollower::prepare (bool fillGaps) noexcept
+{
+    fillsGaps = fillGaps;
+    transport = {};
+    lastBlockLength = 0;
+}
+
+const HostTransport& TransportFollower::blockStarts (const juce::Optional<juce::AudioPlayHead::PositionInfo>& report,
+                                                     int numSamples, double sampleRate) noexcept
+{
+    if (report || ! fillsGaps || ! transport.playing)
+        transport = readHostTransport (report, sampleRate);
+    else
+        transport = advancedBy (transport, lastBlockLength, sampleRate);
+
+    lastBlockLength = juce::jmax (0, numSamples);
+    return transport;
+}
+
 } // namespace brakkle

@@ -27,4 +27,33 @@ HostTransport readHostTransport (const juce::Optional<juce::AudioPlayHead::Posit
     the host reports goes on from its start, as the host would have played it. */
 HostTransport advancedBy (const HostTransport& transport, int samples, double sampleRate);
 
+/** The transport at each host block's start, for hosts that report it only
+    when it changes.
+
+    LV2 hosts send the transport's position in the blocks where they think it
+    moved (a start, a stop, a locate, a tempo change; Ardour in most rolling
+    blocks, but not always in the part of a block it splits at a lane's
+    point), and JUCE's LV2 client reports no play head at all for the others.
+    With `fillGaps` such a block finds the transport where the last report
+    puts it, moved on by the blocks played since; without, a block without a
+    report has no transport to follow (as before: the audio passes). */
+class TransportFollower
+{
+public:
+    /** A fresh start: nothing reported yet. */
+    void prepare (bool fillGaps) noexcept;
+
+    /** The transport at the first sample of a host block of `numSamples`,
+        from the block's report (none: the play head said nothing). */
+    const HostTransport& blockStarts (const juce::Optional<juce::AudioPlayHead::PositionInfo>& report,
+                                      int numSamples, double sampleRate) noexcept;
+
+    const HostTransport& current() const noexcept { return transport; }
+
+private:
+    bool fillsGaps = false;
+    HostTransport transport;
+    int lastBlockLength = 0;
+};
+
 } // namespace brakkle

@@ -20,13 +20,15 @@
 --   task=compare  compares Ardour's file `wav` with brakkle-render's file `render`,
 --                 sample for sample, both starting at the timeline position `start`.
 --   task=preset   writes an LV2 preset bundle into `dir` that holds this case's
---                 parameters (format=lv2: Ardour reaches an LV2 plug-in's
---                 parameters only through its state, see below).
+--                 parameters, the plug-in's own state (format=lv2 lv2=preset).
 --
 -- Parameters: stutter=, refresh= (note division names), gridlock=on|off, and
--- params="id=value;id=value" in Brakkle's own units, as brakkle-render's --param;
--- format=vst3|lv2 says which plug-in a session uses (for lv2, the sessions load
--- the preset task=preset wrote, and set nothing else).
+-- params="id=value;id=value" in Brakkle's own units or named steps, read
+-- against parameters= (a file of brakkle-render --list-parameters);
+-- lanes="id=value@beat;..." steps a parameter to a value at a song position;
+-- format=vst3|lv2 says which plug-in a session uses; lv2=preset makes the LV2
+-- sessions load the preset task=preset wrote instead of setting Ardour's
+-- controls (and draw no lanes).
 --
 -- Every failure prints one line starting with "try-in-ardour:" and exits with 2;
 -- a complete case ends with the line "try-in-ardour: case done".
@@ -41,82 +43,72 @@ local opt = S.options (arg)
 local fail = S.fail
 local function number (key) return S.number (opt, key) end
 
--- The note divisions as Brakkle lists them, lowest first; a division's
--- normalised parameter value is its index over the last index.
-local noteNames = {
-	"1/64 T", "1/64", "1/64 D", "1/32 T", "1/32", "1/32 D", "1/16 T", "1/16", "1/16 D",
-	"1/8 T", "1/8", "1/8 D", "1/4 T", "1/4", "1/4 D", "1/2 T", "1/2", "1/2 D", "1 BAR", "2 BARS"
-}
+-- Brakkle's parameters as `brakkle-render --list-parameters` lists them from the
+-- plug-in's own table (the file `parameters`), by ID: the name hosts show, the
+-- range in the plug-in's own units, the step, the default and the named steps
+-- (a switch's "Off|On", the note divisions' names), lowest first.
+local parameters
 
-local function noteIndex (name)
-	for i, n in ipairs (noteNames) do
-		if n == name then return i - 1 end
+local function readParameters (path)
+	local f = io.open (path or "", "r")
+	if not f then fail ("cannot read the parameter list \"" .. tostring (path) .. "\" (brakkle-render --list-parameters writes it)") end
+	local byId, count = {}, 0
+	for line in f:lines () do
+		if line ~= "" and line:sub (1, 1) ~= "#" then
+			local fields = {}
+			for field in (line .. "\t"):gmatch ("([^\t]*)\t") do fields[#fields + 1] = field end
+			local low, high, step = tonumber (fields[3]), tonumber (fields[4]), tonumber (fields[5])
+			if #fields ~= 7 or not (low and high and step and high > low) then fail ("the parameter list has a line I cannot read: " .. line) end
+			local steps = {}
+			for name in fields[7]:gmatch ("[^|]+") do steps[#steps + 1] = name end
+			byId[fields[1]] = { name = fields[2], low = low, high = high, step = step, default = tonumber (fields[6]), steps = steps }
+			count = count + 1
+		end
 	end
-	fail ("unknown note division \"" .. name .. "\" (use one of: " .. table.concat (noteNames, ", ") .. ")")
+	f:close ()
+	if count == 0 then fail ("the parameter list " .. path .. " lists no parameter") end
+	return byId
 end
 
-local function noteValue (name)
-	return noteIndex (name) / (#noteNames - 1)
+-- A value in a parameter's own units from a number or one of its named steps
+-- (any case; a switch also takes true and false), or nil.
+local function ownValue (p, text)
+	local v = tonumber (text)
+	if v then return v end
+	local wanted = ({ ["true"] = "on", ["false"] = "off" })[text:lower ()] or text:lower ()
+	for k, name in ipairs (p.steps) do
+		if name:lower () == wanted then return p.low + (k - 1) * p.step end
+	end
 end
 
--- Brakkle's parameters by the id brakkle-render takes, with the name Ardour shows
--- and the range in the plug-in's own units (source/processor/ParameterIds.h).
--- Ardour sets a VST3 parameter by its normalised value: every range is linear.
-local parameterTable = {
-	stutterTimeFree = { "Stutter Time Free", 10, 1000 },
-	stutterTimeBpm  = { "Stutter Time BPM", 0, 19, note = true },
-	stutterSync     = { "Stutter Sync", 0, 1, switch = true },
-	refreshTimeFree = { "Refresh Time Free", 10, 1000 },
-	refreshTimeBpm  = { "Refresh Time BPM", 0, 19, note = true },
-	refreshSync     = { "Refresh Sync", 0, 1, switch = true },
-	input           = { "Input", -24, 24 },
-	mix             = { "Mix", 0, 100 },
-	output          = { "Output", -24, 24 },
-	filterFreq      = { "Filter Frequency", 500, 12000 },
-	filterMix       = { "Filter Mix", -100, 100 },
-	fadeVol         = { "Fade Volume", -36, 0 },
-	fadeMix         = { "Fade Mix", -100, 100 },
-	stereoWidth     = { "Stereo Width", 0, 100 },
-	stereoMix       = { "Stereo Mix", -100, 100 },
-	gridLock        = { "Grid Lock", 0, 1, switch = true },
-	fillOffset      = { "Offset", 0, 15 },
-	fillGate        = { "Gate", 1, 16 },
-	fillChance      = { "Chance", 0, 100 },
-	fillSeed        = { "Seed", 1, 128 },
-}
-
--- "id=value" as its label, normalised value, id and value in the plug-in's own
--- units (a note division's index, a switch's 0 or 1), as a saved state holds it.
+-- "id=value" as its name, normalised value, id and value in the plug-in's own
+-- units (a note division's index, a switch's 0 or 1), as a saved state holds
+-- it. Ardour sets a VST3 parameter by its normalised value: every range is linear.
 local function parameterSetting (text)
 	local id, value = text:match ("^%s*([%w]+)%s*=%s*(.-)%s*$")
 	if not id then fail ("a parameter setting takes id=value, not \"" .. text .. "\"") end
-	local p = parameterTable[id]
+	local p = parameters[id]
 	if not p then
 		local ids = {}
-		for k in pairs (parameterTable) do ids[#ids + 1] = k end
+		for k in pairs (parameters) do ids[#ids + 1] = k end
 		table.sort (ids)
 		fail ("unknown parameter \"" .. id .. "\" (known: " .. table.concat (ids, ", ") .. ")")
 	end
-	local label, low, high = p[1], p[2], p[3]
-	if p.switch then
-		local on = ({ on = 1, ["true"] = 1, ["1"] = 1, off = 0, ["false"] = 0, ["0"] = 0 })[value:lower ()]
-		if not on then fail ("value of " .. id .. " is on or off, not \"" .. value .. "\"") end
-		return label, on, id, on
+	local v = ownValue (p, value)
+	if not v then
+		fail ("value of " .. id .. " is not a number" .. (#p.steps > 0 and (" nor one of " .. table.concat (p.steps, ", ")) or "") .. ": \"" .. value .. "\"")
 	end
-	local v = tonumber (value)
-	if not v and p.note then return label, noteValue (value), id, noteIndex (value) end
-	if not v then fail ("value of " .. id .. " is not a number: \"" .. value .. "\"") end
-	if v < low or v > high then fail ("value of " .. id .. " is out of range: " .. value .. " (the range is " .. low .. " to " .. high .. ")") end
-	return label, (v - low) / (high - low), id, v
+	if v < p.low or v > p.high then fail ("value of " .. id .. " is out of range: " .. value .. " (the range is " .. p.low .. " to " .. p.high .. ")") end
+	return p.name, (v - p.low) / (p.high - p.low), id, v
 end
 
 ----------------------------------------------------------------------------------
--- Brakkle's settings as an LV2 preset. Ardour lists only an LV2 plug-in's ports
--- as its controls; Brakkle's parameters are LV2 parameters (patch messages),
--- which Ardour's Lua cannot set. A preset restores the plug-in's state: the
--- string JUCE's LV2 client keeps it in, the plug-in's own saved state (JUCE's
--- binary wrapping of its XML) in JUCE's base64. Parameters the state leaves
--- out open at their defaults.
+-- Brakkle's settings as an LV2 preset (lv2=preset), the second way to set the
+-- LV2 plug-in: not through Ardour's controls but as the plug-in's own state, as
+-- its window leaves it. A preset restores that state: the string JUCE's LV2
+-- client keeps it in, the plug-in's own saved state (JUCE's binary wrapping of
+-- its XML) in JUCE's base64. Parameters the state leaves out open at their
+-- defaults.
 
 local function juceBase64 (bytes)
 	local alphabet = ".ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+"
@@ -137,13 +129,13 @@ local function juceBase64 (bytes)
 end
 
 -- Writes the preset "brakkle-check" into the folder `dir`: `values` is a list of
--- { id, value in the plug-in's own units }; a later value for an id replaces an
--- earlier one, as a later setting does in the VST3 plug-in.
+-- { id =, value = in the plug-in's own units }; a later value for an id replaces
+-- an earlier one, as a later setting does in the VST3 plug-in.
 local function writePreset (dir, values)
 	local order, byId = {}, {}
 	for _, v in ipairs (values) do
-		if byId[v[1]] == nil then order[#order + 1] = v[1] end
-		byId[v[1]] = v[2]
+		if byId[v.id] == nil then order[#order + 1] = v.id end
+		byId[v.id] = v.value
 	end
 	local params = {}
 	for _, id in ipairs (order) do
@@ -454,35 +446,25 @@ end
 
 if opt.task ~= "session" and opt.task ~= "preset" then fail ("task=session, analyse, level, compare or preset") end
 
--- Every parameter this case sets, as { label, normalised value }, in order, and
--- (for an LV2 preset) as { id, value in the plug-in's own units }.
-local settings = {
-	{ "Stutter Sync", 1 },
-	{ "Refresh Sync", 1 },
-	{ "Stutter Time BPM", noteValue (opt.stutter) },
-	{ "Refresh Time BPM", noteValue (opt.refresh) },
-}
-local stateValues = {
-	{ "stutterSync", 1 },
-	{ "refreshSync", 1 },
-	{ "stutterTimeBpm", noteIndex (opt.stutter) },
-	{ "refreshTimeBpm", noteIndex (opt.refresh) },
-}
-local gridLockSetting
-if opt.gridlock == "on" or opt.gridlock == "off" then
-	gridLockSetting = { "Grid Lock", opt.gridlock == "on" and 1 or 0 }
-	stateValues[#stateValues + 1] = { "gridLock", gridLockSetting[2] }
+parameters = readParameters (opt.parameters)
+
+-- Every parameter this case sets, in order: the divisions, Grid Lock when
+-- asked for, then each of params; as { name =, normalised =, id =, value = in
+-- the plug-in's own units }.
+local settings = {}
+local function addSetting (text)
+	local name, normalised, id, value = parameterSetting (text)
+	settings[#settings + 1] = { name = name, normalised = normalised, id = id, value = value }
 end
-local extra = {}
-for text in (opt.params or ""):gmatch ("[^;]+") do
-	local label, value, id, own = parameterSetting (text)
-	extra[#extra + 1] = { label, value }
-	stateValues[#stateValues + 1] = { id, own }
+for _, text in ipairs ({ "stutterSync=on", "refreshSync=on", "stutterTimeBpm=" .. opt.stutter, "refreshTimeBpm=" .. opt.refresh }) do
+	addSetting (text)
 end
+if opt.gridlock == "on" or opt.gridlock == "off" then addSetting ("gridLock=" .. opt.gridlock) end
+for text in (opt.params or ""):gmatch ("[^;]+") do addSetting (text) end
 
 if opt.task == "preset" then
 	if not opt.dir or opt.dir == "" then fail ("task=preset needs dir=") end
-	writePreset (opt.dir, stateValues)
+	writePreset (opt.dir, settings)
 	print ("try-in-ardour: case done")
 	os.exit (0)
 end
@@ -493,14 +475,61 @@ if via ~= "export" and via ~= "record" and via ~= "cli" and via ~= "loop" then f
 local start, length
 if via ~= "loop" then start, length = number ("start"), number ("length") end
 
--- Sets them on the plug-in insert `proc` (or with check = true only reads them
--- back, as in a session loaded again) and says whether Grid Lock is on. The
--- LV2 plug-in gets them from the preset "brakkle-check" instead, and Ardour
--- cannot read them back: a session loaded again is checked to name that preset
--- as the one last loaded.
+-- The lanes: "id=value@beat;...", each a step to the value at that song
+-- position (quarter notes), in the order given; as { setting, at = sample }.
+local lanes = {}
+for text in (opt.lanes or ""):gmatch ("[^;]+") do
+	local change, beat = text:match ("^(.-)@([%d.]+)$")
+	if not change or not tonumber (beat) then fail ("a lane takes id=value@beat, not \"" .. text .. "\"") end
+	local name, normalised, id, value = parameterSetting (change)
+	lanes[#lanes + 1] = { name = name, normalised = normalised, id = id, value = value,
+	                      at = math.floor (tonumber (beat) * samplesPerBeat + 0.5) }
+end
+
+-- How the LV2 plug-in gets its settings: through Ardour's controls (as a user
+-- setting them in Ardour's generic controls), or with lv2=preset from the
+-- preset "brakkle-check", which restores the plug-in's own state.
+local lv2ByPreset = lv2 and opt.lv2 == "preset"
+
+-- Brakkle's controls in Ardour by parameter ID: { control = an
+-- ARDOUR:AutomationControl, value = function of a setting, the value the
+-- control takes }. VST3: the plug-in's parameters, found by the names hosts
+-- show, normalised. LV2: Ardour makes every parameter the plug-in lists as
+-- writable (patch:writable) a control of its own, named "property-" and the
+-- parameter's URI, in the plug-in's own units (the plug-in's parameter_count ()
+-- counts only its ports).
+local function controlsOf (proc)
+	local controls = {}
+	local automatable = proc:to_automatable ()
+	if lv2 then
+		for p in automatable:all_automatable_params ():iter () do
+			local control = automatable:automation_control (p, false)
+			local id = not control:isnil () and control:name ():match ("^property%-urn:halvorn:brakkle:(%w+)$")
+			if id then controls[id] = { control = control, value = function (s) return s.value end } end
+		end
+		return controls
+	end
+	local plugin = proc:to_insert ():plugin (0)
+	local index = {}
+	for i = 0, plugin:parameter_count () - 1 do index[plugin:parameter_label (i)] = i end
+	for id, p in pairs (parameters) do
+		if index[p.name] then
+			local control = automatable:automation_control (Evoral.Parameter (ARDOUR.AutomationType.PluginAutomation, 0, index[p.name]), false)
+			if control:isnil () then fail ("Ardour gives no control for \"" .. p.name .. "\"") end
+			controls[id] = { control = control, value = function (s) return s.normalised end }
+		end
+	end
+	return controls
+end
+
+-- Sets the settings on the plug-in insert `proc` through its controls (or with
+-- check = true only reads them back, as in a session loaded again) and says
+-- whether Grid Lock is on. With lv2=preset the LV2 plug-in gets them from the
+-- preset "brakkle-check" instead, and Ardour's controls do not show them: a
+-- session loaded again is checked to name that preset as the one last loaded.
 local function applySettings (proc, check)
 	local plugin = proc:to_insert ():plugin (0)
-	if lv2 then
+	if lv2ByPreset then
 		if check then
 			local last = plugin:last_preset ()
 			if not last or last.label ~= "brakkle-check" then
@@ -511,31 +540,74 @@ local function applySettings (proc, check)
 		local preset = plugin:preset_by_label ("brakkle-check")
 		if not preset then fail ("Ardour does not list the preset with Brakkle's settings") end
 		if not plugin:load_preset (preset) then fail ("Ardour could not load the preset with Brakkle's settings") end
-		print ("  Grid Lock: " .. (gridLockSetting and opt.gridlock or "off, the default") .. " (LV2: set with the preset)")
+		print ("  Grid Lock: " .. (opt.gridlock ~= "" and opt.gridlock or "off, the default") .. " (LV2: set with the preset)")
 		return
 	end
-	local index = {}
-	for i = 0, plugin:parameter_count () - 1 do index[plugin:parameter_label (i)] = i end
 
-	local function set (label, value)
-		if not index[label] then fail ("Brakkle has no parameter \"" .. label .. "\"") end
-		if not check and not ARDOUR.LuaAPI.set_processor_param (proc, index[label], value) then fail ("cannot set " .. label) end
-		local now = ARDOUR.LuaAPI.get_processor_param (proc, index[label])
-		if math.abs (now - value) > 1e-6 then fail (label .. " reads back " .. now .. " after setting " .. value) end
+	-- A session loaded again restores an LV2 plug-in's own state, not Ardour's
+	-- controls for it: they read 0 again until Ardour sets them.
+	if lv2 and check then return end
+
+	local controls = controlsOf (proc)
+	local function set (s)
+		local c = controls[s.id]
+		if not c then fail ("Brakkle has no control for \"" .. s.name .. "\" in Ardour") end
+		local value = c.value (s)
+		if not check then c.control:set_value (value, PBD.GroupControlDisposition.NoGroup) end
+		local now = c.control:get_value ()
+		if math.abs (now - value) > 1e-6 * math.max (1, math.abs (value)) then
+			fail (s.name .. " reads back " .. now .. " after setting " .. value)
+		end
 	end
 
-	for _, s in ipairs (settings) do set (s[1], s[2]) end
-
-	if not index["Grid Lock"] then
-		if opt.gridlock == "on" then fail ("this bundle has no Grid Lock parameter") end
-		if not check then print ("  Grid Lock: not in this bundle") end
-	else
-		if gridLockSetting then set (gridLockSetting[1], gridLockSetting[2]) end
-		local on = ARDOUR.LuaAPI.get_processor_param (proc, index["Grid Lock"]) > 0.5
-		if not check then print ("  Grid Lock: " .. (on and "on" or "off")) end
+	for _, s in ipairs (settings) do
+		if s.id == "gridLock" and not controls.gridLock then
+			if s.value > 0.5 then fail ("this bundle has no Grid Lock parameter") end
+		else
+			set (s)
+		end
 	end
 
-	for _, s in ipairs (extra) do set (s[1], s[2]) end
+	-- Ardour hands an LV2 plug-in a control's new value as a message in the
+	-- next block it runs (it runs them while stopped too); a session saved
+	-- before that keeps the plug-in's state as it was. Half a second of the
+	-- dummy engine is hundreds of blocks.
+	if lv2 and not check then ARDOUR.LuaAPI.usleep (500000) end
+
+	if not check then
+		print ("  Grid Lock: " .. (not controls.gridLock and "not in this bundle"
+		                           or controls.gridLock.control:get_value () > 0.5 and "on" or "off")
+		       .. (lv2 and " (LV2: set through Ardour's controls)" or ""))
+	end
+end
+
+-- Writes the lanes into the plug-in's automation, each parameter's lane in
+-- steps (no ramp between points): its setting (or default) from the session's
+-- start, then each lane's value from its sample; the lanes play.
+local function applyLanes (proc)
+	if #lanes == 0 then return end
+	if lv2ByPreset then fail ("lanes go through Ardour's controls, not the preset (lv2=preset)") end
+	local controls = controlsOf (proc)
+	local byId, order = {}, {}
+	for _, lane in ipairs (lanes) do
+		if not controls[lane.id] then fail ("Brakkle has no control for \"" .. lane.name .. "\" in Ardour") end
+		if not byId[lane.id] then byId[lane.id] = {}; order[#order + 1] = lane.id end
+		table.insert (byId[lane.id], lane)
+	end
+	for _, id in ipairs (order) do
+		local c = controls[id]
+		local first = { value = parameters[id].default, normalised = (parameters[id].default - parameters[id].low) / (parameters[id].high - parameters[id].low) }
+		for _, s in ipairs (settings) do if s.id == id then first = s end end
+		local list = c.control:alist ()
+		list:clear_list ()
+		list:set_interpolation (Evoral.InterpolationStyle.Discrete)
+		list:add (Temporal.timepos_t (0), c.value (first), false, false)
+		for _, lane in ipairs (byId[id]) do
+			list:add (Temporal.timepos_t (lane.at), c.value (lane), false, false)
+			print (string.format ("  lane: %s %s from sample %d (beat %g)", parameters[id].name, tostring (lane.value), lane.at, lane.at / samplesPerBeat))
+		end
+		c.control:set_automation_state (ARDOUR.AutoState.Play)
+	end
 end
 
 S.start_engine (rate, number ("block"))
@@ -548,6 +620,7 @@ local track = newTrack ("Brakkle")
 S.add_luaproc (track, "Brakkle Check Level", 0)
 local brakkle = S.add_plugin (track, "Brakkle", lv2 and "LV2" or "VST3", 1)
 applySettings (brakkle)
+applyLanes (brakkle)
 
 local wait = S.wait
 

@@ -131,6 +131,9 @@ double Transport::quarterNotesPerBar() const
 
 juce::Optional<juce::AudioPlayHead::PositionInfo> Transport::getPosition() const
 {
+    if (! reports)
+        return {};
+
     PositionInfo info;
     if (hasTempo)
         info.setBpm (! reportsRampTempo && rampLength > 0 && samplesSinceAnchor < rampLength ? rampStart : bpm);

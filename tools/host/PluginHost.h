@@ -43,6 +43,11 @@ public:
     /** False: report no tempo (the position, if any, still comes). */
     bool hasTempo = true;
 
+    /** False: the play head reports nothing at all for the next blocks while
+        the transport goes on, as an LV2 host that sends the transport's
+        position only in the blocks where it thinks it moved. */
+    bool reports = true;
+
     /** False: during a ramp the reported tempo stays the ramp's first one
         until the ramp is over, while the position follows the ramp (as one
         DAW does). */

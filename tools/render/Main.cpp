@@ -205,6 +205,12 @@ int main (int argc, char* argv[])
         return 0;
     }
 
+    if (options.listParameters)
+    {
+        std::cout << parameterList();
+        return 0;
+    }
+
     if (options.listPresets)
     {
         std::cout << listPresets();

@@ -129,6 +129,33 @@ namespace
         using ParameterTextFunctions::shownText;
         return numbers + ": " + shownText (spec.text, noteNames(), spec.minimum) + " to " + shownText (spec.text, noteNames(), spec.maximum);
     }
+
+    /** A switch's or a stepped parameter's steps as the plug-in shows them, lowest first, "|" between. */
+    juce::String namedSteps (const ParameterSpec& spec)
+    {
+        if (! spec.hasNamedSteps() && ! spec.isSwitch())
+            return {};
+
+        juce::StringArray names;
+        for (auto value = spec.minimum; value <= spec.maximum; value += spec.step)
+            names.add (ParameterTextFunctions::shownText (spec.text, noteNames(), value));
+        return names.joinIntoString ("|");
+    }
+}
+
+juce::String parameterList()
+{
+    juce::String text ("# Brakkle's parameters in the order hosts list them, values in their own units, tab-separated:\n"
+                       "# id\tname\tminimum\tmaximum\tstep\tdefault\tnamed steps, lowest first, \"|\" between\n");
+
+    for (const auto& spec : parameterTable)
+    {
+        juce::StringArray row { spec.id, spec.name, juce::String (spec.minimum), juce::String (spec.maximum),
+                                juce::String (spec.step), juce::String (spec.defaultValue), namedSteps (spec) };
+        text << row.joinIntoString ("\t") << "\n";
+    }
+
+    return text;
 }
 
 bool parseBeats (const juce::String& text, double& beats)
@@ -211,6 +238,10 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
         else if (argument == "--describe")
         {
             options.describe = true;
+        }
+        else if (argument == "--list-parameters")
+        {
+            options.listParameters = true;
         }
         else if (argument == "--preset")
         {
@@ -355,7 +386,7 @@ juce::String parseRenderOptions (const juce::StringArray& arguments, RenderOptio
         }
     }
 
-    if (options.help || options.listPresets)
+    if (options.help || options.listPresets || options.listParameters)
         return {};
 
     if (options.output == juce::File() && ! options.describe)
@@ -415,6 +446,8 @@ its play head reports the transport at the first sample of every block.
   --describe         load the plug-in (--format, --bundle) and print what a
                      host reads: name, maker, version, category or CLAP ID
                      and features, every parameter with its texts; no --out
+  --list-parameters  list every parameter (ID, name, range, step, default,
+                     named steps), one a line, tab-separated, then stop
   --param ID=VALUE   set a parameter, repeatable: a number in its own units
                      or its value as the plug-in's window shows it: note
                      divisions by name (stutterTimeBpm=1/16), shares in

@@ -51,6 +51,7 @@ struct RenderOptions
     bool help = false;
     bool listPresets = false;
     bool describe = false;        // print what a host reads from the plug-in, render nothing
+    bool listParameters = false;
     juce::String preset;          // a factory preset's name, a user preset's name or a file; before any --param
     std::vector<ParameterSetting> parameters;
 };
@@ -65,6 +66,10 @@ juce::String parseParameterSetting (const juce::String& text, ParameterSetting& 
 
 /** A position in beats (quarter notes) from 0 to maximumBeats, or false. */
 bool parseBeats (const juce::String& text, double& beats);
+
+/** Every parameter, one a line: ID, name, range, step, default and named
+    steps, tab-separated (--list-parameters). */
+juce::String parameterList();
 
 /** The --help text. */
 juce::String usage();
