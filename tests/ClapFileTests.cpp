@@ -104,6 +104,23 @@ TEST (ClapFile, OffersStereoAndMonoPortConfigurationsAndComesUpInStereo)
     }
 }
 
+TEST (ClapFile, APortConfigurationIsSelectedOnlyWhileDeactivated)
+{
+    auto clap = loadBrakkle (PluginFormat::clap);   // prepared: active
+    ASSERT_NE (clap, nullptr);
+    auto& instance = clapOf (*clap);
+
+    EXPECT_FALSE (instance.selectPortsConfig (1)) << "Mono, while active";
+    EXPECT_EQ (instance.mainPort (true).channel_count, 2u);
+
+    instance.releaseResources();
+    EXPECT_FALSE (instance.selectPortsConfig (7)) << "an id it never offered";
+    EXPECT_EQ (instance.mainPort (true).channel_count, 2u);
+    EXPECT_TRUE (instance.selectPortsConfig (1));
+    EXPECT_EQ (instance.mainPort (true).channel_count, 1u);
+    EXPECT_EQ (instance.mainPort (false).channel_count, 1u);
+}
+
 TEST (ClapFile, ParametersAreTheTableInTheirRangesAndSteps)
 {
     auto clap = loadBrakkle (PluginFormat::clap);

@@ -400,20 +400,24 @@ bool ClapPluginInstance::applyBusLayouts (const BusesLayout& layout)
         if (config == nullptr || ports == nullptr)
             return false;
 
-        // A configuration is selected while the plug-in is deactivated; its
-        // ports are then read again (prepareToPlay activates it anew).
+        // Selected while the plug-in is deactivated (prepareToPlay activates it anew).
         stopAndDeactivate();
-        if (! portsConfig->select (plugin, config->id))
-            return false;
-
-        const auto selected = portWidth();
-        if (selected != 0)
-            channelsPerPort = selected;
-        if (selected != width)
+        if (! selectPortsConfig (config->id) || channelsPerPort != width)
             return false;
     }
 
     return AudioPluginInstance::applyBusLayouts (layout);
+}
+
+bool ClapPluginInstance::selectPortsConfig (clap_id id)
+{
+    if (portsConfig == nullptr || ports == nullptr || ! portsConfig->select (plugin, id))
+        return false;
+
+    // The ports as they are now.
+    if (const auto selected = portWidth(); selected != 0)
+        channelsPerPort = selected;
+    return true;
 }
 
 void ClapPluginInstance::prepareToPlay (double sampleRate, int maximumBlockSize)

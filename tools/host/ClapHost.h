@@ -54,6 +54,12 @@ public:
         has no audio-ports-config extension). */
     const std::vector<clap_audio_ports_config>& portsConfigs() const noexcept { return configs; }
 
+    /** Asks the plug-in to select one of its port configurations, as a host
+        does (only while it is deactivated: releaseResources()). True when it
+        did; the ports are then read again. applyBusLayouts() deactivates and
+        selects the one of the layout's width. */
+    bool selectPortsConfig (clap_id id);
+
     /** What the plug-in's audio-ports extension says about its first input or
         output port now (all zero when it has no such port). */
     clap_audio_port_info mainPort (bool isInput) const;
