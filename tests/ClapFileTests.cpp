@@ -1,8 +1,8 @@
-// The CLAP file as a CLAP host sees it (descriptor, parameters), the same
-// samples through it as through the VST3 bundle (the golden settings, Grid
-// Lock from mid-bar, in a loop and through a ramp, fills, a Repeat schedule,
-// every factory preset), and where a parameter event inside a block takes
-// effect.
+// The CLAP file as a CLAP host sees it (descriptor, port configurations,
+// parameters), the same samples through it as through the VST3 bundle (the
+// golden settings, Grid Lock from mid-bar, in a loop and through a ramp, fills,
+// a Repeat schedule, on mono tracks too, every factory preset), and where a
+// parameter event inside a block takes effect.
 
 #include "support/FactoryPresetState.h"
 #include "support/GoldenRender.h"
@@ -54,6 +54,73 @@ TEST (ClapFile, DescribesBrakkleAsTheVst3BundleDoes)
     EXPECT_EQ (features.joinIntoString (" "), juce::String ("audio-effect glitch stereo mono"));
 }
 
+TEST (ClapFile, OffersStereoAndMonoPortConfigurationsAndComesUpInStereo)
+{
+    auto clap = loadBrakkle (PluginFormat::clap);
+    ASSERT_NE (clap, nullptr);
+    auto& instance = clapOf (*clap);
+
+    // Hosts list the configurations by name and keep the chosen one's id in
+    // their projects: the ids never change.
+    struct Expected { clap_id id; const char* name; uint32_t channels; const char* portType; };
+    const Expected expected[] = { { 0, "Stereo", 2, CLAP_PORT_STEREO }, { 1, "Mono", 1, CLAP_PORT_MONO } };
+    const auto& configs = instance.portsConfigs();
+    ASSERT_EQ (configs.size(), std::size (expected));
+
+    for (size_t i = 0; i < configs.size(); ++i)
+    {
+        const auto& config = configs[i];
+        const auto& wanted = expected[i];
+        SCOPED_TRACE (wanted.name);
+        EXPECT_EQ (config.id, wanted.id);
+        EXPECT_STREQ (config.name, wanted.name);
+        EXPECT_EQ (config.input_port_count, 1u);
+        EXPECT_EQ (config.output_port_count, 1u);
+        EXPECT_TRUE (config.has_main_input);
+        EXPECT_TRUE (config.has_main_output);
+        EXPECT_EQ (config.main_input_channel_count, wanted.channels);
+        EXPECT_EQ (config.main_output_channel_count, wanted.channels);
+        EXPECT_STREQ (config.main_input_port_type, wanted.portType);
+        EXPECT_STREQ (config.main_output_port_type, wanted.portType);
+    }
+
+    // A fresh instance is stereo; a mono track selects Mono, a stereo track
+    // Stereo again, and the ports the plug-in reports follow.
+    for (const auto& [channels, portType] : { std::pair (2, CLAP_PORT_STEREO), std::pair (1, CLAP_PORT_MONO),
+                                              std::pair (2, CLAP_PORT_STEREO), std::pair (1, CLAP_PORT_MONO) })
+    {
+        SCOPED_TRACE (channels);
+        ASSERT_TRUE (clap->prepare (44100.0, 512, channels));
+        EXPECT_EQ (instance.getMainBusNumInputChannels(), channels);
+        EXPECT_EQ (instance.getMainBusNumOutputChannels(), channels);
+
+        for (const bool isInput : { true, false })
+        {
+            const auto port = instance.mainPort (isInput);
+            EXPECT_EQ (port.channel_count, (uint32_t) channels);
+            EXPECT_STREQ (port.port_type, portType);
+            EXPECT_EQ (port.flags & CLAP_AUDIO_PORT_IS_MAIN, (uint32_t) CLAP_AUDIO_PORT_IS_MAIN);
+        }
+    }
+}
+
+TEST (ClapFile, APortConfigurationIsSelectedOnlyWhileDeactivated)
+{
+    auto clap = loadBrakkle (PluginFormat::clap);   // prepared: active
+    ASSERT_NE (clap, nullptr);
+    auto& instance = clapOf (*clap);
+
+    EXPECT_FALSE (instance.selectPortsConfig (1)) << "Mono, while active";
+    EXPECT_EQ (instance.mainPort (true).channel_count, 2u);
+
+    instance.releaseResources();
+    EXPECT_FALSE (instance.selectPortsConfig (7)) << "an id it never offered";
+    EXPECT_EQ (instance.mainPort (true).channel_count, 2u);
+    EXPECT_TRUE (instance.selectPortsConfig (1));
+    EXPECT_EQ (instance.mainPort (true).channel_count, 1u);
+    EXPECT_EQ (instance.mainPort (false).channel_count, 1u);
+}
+
 TEST (ClapFile, ParametersAreTheTableInTheirRangesAndSteps)
 {
     auto clap = loadBrakkle (PluginFormat::clap);
@@ -91,6 +158,7 @@ namespace
         double bpm = 120.0;
         std::vector<int> blocks { 512, 512, 300, 1024 };
         bool goldenInput = false;   // the golden render's input instead of noise
+        int channels = 2;           // 1: a mono track (its left channel)
     };
 
     juce::AudioBuffer<float> renderThrough (PluginFormat format, const SameSamplesCase& c, const juce::AudioBuffer<float>& input)
@@ -98,6 +166,9 @@ namespace
         auto plugin = loadBrakkle (format, input.getNumChannels(), 44100.0, 1024);
         if (plugin == nullptr)
             return {};
+
+        // On the track's own width, not a mono track fed into a stereo pair.
+        EXPECT_EQ (plugin->instance().getMainBusNumOutputChannels(), input.getNumChannels());
 
         for (const auto& [id, value] : c.settings)
             setPlain (*plugin, *id, value);
@@ -143,22 +214,31 @@ TEST (ClapFile, SoundsAsTheVst3Bundle)
     const Settings grid { { &ParameterIds::gridLock, 1.0f }, { &ParameterIds::stutterTimeBpm, 7.0f },
                           { &ParameterIds::refreshTimeBpm, 16.0f }, { &ParameterIds::filterMix, 60.0f } };
 
+    const Settings goldenSettings (std::begin (golden::settings), std::end (golden::settings));
+    const auto inALoop = [] (HostedPlugin& p, int start)
+    {
+        if (start == 0)
+        {
+            p.transport().locate (3.25);
+            p.transport().setLoop (3.0, 7.5, true);
+        }
+    };
+
     const SameSamplesCase cases[] = {
-        { "the golden settings", { std::begin (golden::settings), std::end (golden::settings) }, {},
+        { "the golden settings", goldenSettings, {},
           (double) golden::length / golden::sampleRate, golden::bpm, { golden::blockSize }, true },
+        // The stereo widener makes two channels out of one on a stereo pair: on
+        // a mono track it sounds as the VST3 plug-in's does only on mono ports.
+        { "the golden settings, mono", goldenSettings, {},
+          (double) golden::length / golden::sampleRate, golden::bpm, { golden::blockSize }, true, 1 },
+        { "Grid Lock in an announced loop that wraps inside blocks, mono", grid, inALoop, 6.0, 120.0,
+          { 512, 512, 300, 1024 }, false, 1 },
         { "Grid Lock from beat 2.5, after a pre-roll", grid, [] (HostedPlugin& p, int start)
           {
               if (start == 0)
                   p.transport().locate (2.5 - 1776.0 / 22050.0);
           } },
-        { "Grid Lock in an announced loop that wraps inside blocks", grid, [] (HostedPlugin& p, int start)
-          {
-              if (start == 0)
-              {
-                  p.transport().locate (3.25);
-                  p.transport().setLoop (3.0, 7.5, true);
-              }
-          } },
+        { "Grid Lock in an announced loop that wraps inside blocks", grid, inALoop },
         { "Grid Lock through a tempo ramp and a locate", grid, [] (HostedPlugin& p, int start)
           {
               if (within (start, 1.0))
@@ -186,7 +266,9 @@ TEST (ClapFile, SoundsAsTheVst3Bundle)
 
     for (const auto& c : cases)
     {
-        expectTheSameSamples (c, c.goldenInput ? golden::input() : brakkle::test::noise (2, (int) (44100.0 * c.seconds), 31));
+        auto input = c.goldenInput ? golden::input() : brakkle::test::noise (2, (int) (44100.0 * c.seconds), 31);
+        input.setSize (c.channels, input.getNumSamples(), true);
+        expectTheSameSamples (c, input);
     }
 }
 

@@ -163,8 +163,8 @@ std::unique_ptr<ClapPluginInstance> ClapPluginInstance::load (const juce::File& 
         return nullptr;
     }
 
-    // Brakkle's ports are one main input and one main output of the same width:
-    // that is what this host plays (the width is read once the plug-in exists).
+    // One main input and one main output of the same width: that is what this
+    // host plays (the width is read once the plug-in exists).
     const auto stereo = juce::AudioChannelSet::stereo();
     std::unique_ptr<ClapPluginInstance> instance (new ClapPluginInstance (file, *entry, *descriptor,
         BusesProperties().withInput ("Input", stereo, true).withOutput ("Output", stereo, true), 2));
@@ -210,31 +210,84 @@ bool ClapPluginInstance::create (juce::String& errorMessage)
     params = static_cast<const clap_plugin_params*> (plugin->get_extension (plugin, CLAP_EXT_PARAMS));
     state = static_cast<const clap_plugin_state*> (plugin->get_extension (plugin, CLAP_EXT_STATE));
 
+    ports = static_cast<const clap_plugin_audio_ports*> (plugin->get_extension (plugin, CLAP_EXT_AUDIO_PORTS));
+    portsConfig = static_cast<const clap_plugin_audio_ports_config*> (plugin->get_extension (plugin, CLAP_EXT_AUDIO_PORTS_CONFIG));
+
     // One main input and output, each of the width the plug-in names.
-    if (const auto* ports = static_cast<const clap_plugin_audio_ports*> (plugin->get_extension (plugin, CLAP_EXT_AUDIO_PORTS)))
+    if (ports != nullptr)
     {
-        clap_audio_port_info in {}, out {};
-        if (ports->count (plugin, true) != 1 || ports->count (plugin, false) != 1
-            || ! ports->get (plugin, 0, true, &in) || ! ports->get (plugin, 0, false, &out)
-            || in.channel_count != out.channel_count || in.channel_count < 1 || in.channel_count > 2)
+        const auto width = portWidth();
+        if (width == 0)
         {
             errorMessage = "the CLAP plug-in has audio ports this host does not play (one input and one output, mono or stereo)";
             return false;
         }
 
-        if (in.channel_count != (uint32_t) channelsPerPort)
+        if (width != channelsPerPort)
         {
-            const auto set = juce::AudioChannelSet::canonicalChannelSet ((int) in.channel_count);
-            BusesLayout layout;
-            layout.inputBuses.add (set);
-            layout.outputBuses.add (set);
-            channelsPerPort = (int) in.channel_count;
-            setBusesLayout (layout);
+            channelsPerPort = width;
+            setBusesLayout (layoutOfWidth (width));
         }
     }
 
+    readPortsConfigs();
     readParameters();
     return true;
+}
+
+int ClapPluginInstance::portWidth() const
+{
+    clap_audio_port_info in {}, out {};
+    if (ports->count (plugin, true) != 1 || ports->count (plugin, false) != 1
+        || ! ports->get (plugin, 0, true, &in) || ! ports->get (plugin, 0, false, &out)
+        || in.channel_count != out.channel_count || in.channel_count < 1 || in.channel_count > 2)
+        return 0;
+
+    return (int) in.channel_count;
+}
+
+clap_audio_port_info ClapPluginInstance::mainPort (bool isInput) const
+{
+    clap_audio_port_info info {};
+    if (ports == nullptr || ports->count (plugin, isInput) == 0 || ! ports->get (plugin, 0, isInput, &info))
+        return {};
+    return info;
+}
+
+juce::AudioProcessor::BusesLayout ClapPluginInstance::layoutOfWidth (int channels)
+{
+    const auto set = juce::AudioChannelSet::canonicalChannelSet (channels);
+    BusesLayout layout;
+    layout.inputBuses.add (set);
+    layout.outputBuses.add (set);
+    return layout;
+}
+
+void ClapPluginInstance::readPortsConfigs()
+{
+    configs.clear();
+    if (portsConfig == nullptr)
+        return;
+
+    const auto count = portsConfig->count (plugin);
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        clap_audio_ports_config config {};
+        if (portsConfig->get (plugin, i, &config))
+            configs.push_back (config);
+    }
+}
+
+const clap_audio_ports_config* ClapPluginInstance::configOfWidth (int channels) const
+{
+    for (const auto& config : configs)
+        if (config.input_port_count == 1 && config.output_port_count == 1
+            && config.has_main_input && config.has_main_output
+            && config.main_input_channel_count == (uint32_t) channels
+            && config.main_output_channel_count == (uint32_t) channels)
+            return &config;
+
+    return nullptr;
 }
 
 ClapPluginInstance::~ClapPluginInstance()
@@ -330,8 +383,41 @@ const juce::String ClapPluginInstance::getName() const
 
 bool ClapPluginInstance::isBusesLayoutSupported (const BusesLayout& layout) const
 {
-    return layout.inputBuses.size() == 1 && layout.outputBuses.size() == 1
-        && layout.getMainInputChannels() == channelsPerPort && layout.getMainOutputChannels() == channelsPerPort;
+    if (layout.inputBuses.size() != 1 || layout.outputBuses.size() != 1)
+        return false;
+
+    const auto width = layout.getMainInputChannels();
+    return width == layout.getMainOutputChannels()
+        && (width == channelsPerPort || configOfWidth (width) != nullptr);
+}
+
+bool ClapPluginInstance::applyBusLayouts (const BusesLayout& layout)
+{
+    const auto width = layout.getMainInputChannels();
+    if (width != channelsPerPort)
+    {
+        const auto* config = configOfWidth (width);
+        if (config == nullptr || ports == nullptr)
+            return false;
+
+        // Selected while the plug-in is deactivated (prepareToPlay activates it anew).
+        stopAndDeactivate();
+        if (! selectPortsConfig (config->id) || channelsPerPort != width)
+            return false;
+    }
+
+    return AudioPluginInstance::applyBusLayouts (layout);
+}
+
+bool ClapPluginInstance::selectPortsConfig (clap_id id)
+{
+    if (portsConfig == nullptr || ports == nullptr || ! portsConfig->select (plugin, id))
+        return false;
+
+    // The ports as they are now.
+    if (const auto selected = portWidth(); selected != 0)
+        channelsPerPort = selected;
+    return true;
 }
 
 void ClapPluginInstance::prepareToPlay (double sampleRate, int maximumBlockSize)

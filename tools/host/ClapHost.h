@@ -31,7 +31,12 @@ namespace brakkle::host
       CLAP_EVENT_PARAM_VALUE events at their sample (setValueAt), and the
       plug-in's own parameter events read back;
     - state is the plug-in's state extension, written to and read from a
-      clap_ostream / clap_istream over the memory block.
+      clap_ostream / clap_istream over the memory block;
+    - the ports are one main input and output of one width, mono or stereo.
+      A layout of another width is taken when one of the plug-in's port
+      configurations (its audio-ports-config extension) has it: that
+      configuration is selected while the plug-in is deactivated and the
+      ports are read again, as a CLAP host does for a mono track.
 
     Message thread only, except processBlock(). */
 class ClapPluginInstance final : public juce::AudioPluginInstance
@@ -44,6 +49,20 @@ public:
     ~ClapPluginInstance() override;
 
     const clap_plugin_descriptor& descriptor() const noexcept { return *pluginDescriptor; }
+
+    /** The port configurations the plug-in offers, in its order (none when it
+        has no audio-ports-config extension). */
+    const std::vector<clap_audio_ports_config>& portsConfigs() const noexcept { return configs; }
+
+    /** Asks the plug-in to select one of its port configurations, as a host
+        does (only while it is deactivated: releaseResources()). True when it
+        did; the ports are then read again. applyBusLayouts() deactivates and
+        selects the one of the layout's width. */
+    bool selectPortsConfig (clap_id id);
+
+    /** What the plug-in's audio-ports extension says about its first input or
+        output port now (all zero when it has no such port). */
+    clap_audio_port_info mainPort (bool isInput) const;
 
     /** What the plug-in's params extension says about a parameter (by index). */
     const clap_param_info& parameterInfo (int index) const;
@@ -82,6 +101,9 @@ public:
     void getStateInformation (juce::MemoryBlock&) override;
     void setStateInformation (const void* data, int sizeInBytes) override;
 
+protected:
+    bool applyBusLayouts (const BusesLayout&) override;
+
 private:
     class Parameter;
     struct PendingChange { int index; double value; int sampleOffset; };
@@ -90,6 +112,12 @@ private:
                         const BusesProperties&, int portChannels);
 
     bool create (juce::String& errorMessage);
+    /** The width of the plug-in's ports (1 or 2); 0 unless they are one main
+        input and one main output of the same width. */
+    int portWidth() const;
+    static BusesLayout layoutOfWidth (int channels);
+    void readPortsConfigs();
+    const clap_audio_ports_config* configOfWidth (int channels) const;
     void readParameters();
     void refreshParameterValues();
     void stopAndDeactivate();
@@ -109,6 +137,9 @@ private:
     const clap_plugin* plugin = nullptr;
     const clap_plugin_params* params = nullptr;
     const clap_plugin_state* state = nullptr;
+    const clap_plugin_audio_ports* ports = nullptr;
+    const clap_plugin_audio_ports_config* portsConfig = nullptr;
+    std::vector<clap_audio_ports_config> configs;
 
     std::vector<Parameter*> parameters;
     bool active = false, processing = false;

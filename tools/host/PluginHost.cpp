@@ -378,8 +378,8 @@ bool HostedPlugin::prepare (double sampleRate, int blockSize, int numChannels)
     if (numChannels < 1 || numChannels > 2)
         return false;
 
-    // An LV2 plug-in's ports are fixed, and Brakkle's CLAP ports are a stereo
-    // pair: a mono track feeds that pair.
+    // An LV2 plug-in's ports are fixed (Brakkle's a stereo pair), and a CLAP
+    // plug-in may offer no mono configuration: a mono track feeds the pair.
     monoThroughStereo = false;
     if (! plugin->setBusesLayout (layoutFor (numChannels)))
     {

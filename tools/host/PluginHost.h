@@ -141,10 +141,10 @@ public:
     /** Loads the bundle and creates an instance with the given layout (1 or 2
         channels). Returns null and says why in errorMessage when it cannot.
 
-        An LV2 bundle carries a fixed set of ports, Brakkle's a stereo pair, and
-        Brakkle's CLAP ports are a stereo pair too: on one channel such a plug-in
-        is played as hosts play it on a mono track, the track fed to both inputs
-        and the left output taken. */
+        An LV2 bundle carries a fixed set of ports, Brakkle's a stereo pair: on
+        one channel such a plug-in is played as hosts play it on a mono track,
+        the track fed to both inputs and the left output taken. A CLAP plug-in
+        is asked for its mono port configuration first (ClapHost.h). */
     static std::unique_ptr<HostedPlugin> load (const juce::File& bundle,
                                                double sampleRate,
                                                int blockSize,
