@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <vector>
@@ -358,5 +360,159 @@ TEST (Repeat, OnBeforePlaybackHoldsFromItsStart)
         }
 
         EXPECT_EQ (silentFrames (out, 0, 44100), starts);
+    }
+}
+
+//==============================================================================
+// A held roll on the grid, played as a producer would: one repeat a line, and
+// no clicks where a line comes before the held slice has ended.
+
+namespace
+{
+    /** Something a host does before a block: settings, tempo, meter, loops. */
+    using HostAction = std::function<void (brakkle::host::HostedPlugin&, std::int64_t blockStart)>;
+
+    void nothing (brakkle::host::HostedPlugin&, std::int64_t) {}
+}
+
+TEST (Repeat, ALineBeforeTheHeldSliceHasEndedNeverClicks)
+{
+    // Grid Lock on, blocks of 441, Repeat held from beat 4 to beat 16 of the
+    // render: lines that cut the held slice short (divisions that do not
+    // divide the bar, an odd meter, a faster tempo, a loop wrap) end its
+    // repeat as every other join does. The roll steps no more than 1.5 times
+    // what the same render steps without the press (or the joins' own bound).
+    constexpr int block = 441;
+    constexpr std::int64_t beat = 22050, pressAt = 4 * beat, releaseAt = 16 * beat, total = 18 * beat;
+
+    struct Case
+    {
+        const char* name;
+        HostAction setUp;
+        HostAction beforeBlock = nothing;
+    };
+
+    const auto stutter = [] (float index) {
+        return [index] (brakkle::host::HostedPlugin& p, std::int64_t) { setPlain (p, ParameterIds::stutterTimeBpm, index); };
+    };
+
+    const Case cases[] = {
+        { "1/8 D", stutter (11.0f) },
+        { "1/16 D", stutter (8.0f) },
+        { "1/4 D", stutter (14.0f) },
+        { "1/2 D", stutter (17.0f) },
+        { "60 ms", [] (auto& p, auto) { setPlain (p, ParameterIds::stutterSync, 0.0f); setPlain (p, ParameterIds::stutterTimeFree, 60.0f); } },
+        { "1/4 in 7/8", [] (auto& p, auto) { setPlain (p, ParameterIds::stutterTimeBpm, 13.0f); p.transport().numerator = 7; p.transport().denominator = 8; } },
+        { "1/4, tempo 120 to 126 while held", stutter (13.0f),
+          [] (auto& p, auto start) { if (start == 6 * beat) p.transport().bpm = 126.0; } },
+        { "1/4, a ramp to 130 BPM while held", stutter (13.0f),
+          [] (auto& p, auto start) { if (start == 6 * beat) p.transport().rampTo (130.0, 4 * beat); } },
+        { "1/16, a loop 0.9 to 4.83 the host reports", [] (auto& p, auto) { setPlain (p, ParameterIds::stutterTimeBpm, 7.0f); p.transport().setLoop (0.9, 4.83, true); } },
+        { "1/16, a loop 0.9 to 4.83 the host does not report", [] (auto& p, auto) { setPlain (p, ParameterIds::stutterTimeBpm, 7.0f); p.transport().setLoop (0.9, 4.83, false); } },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        ClickMeasure::Step steps[2];
+
+        for (const bool pressed : { false, true })
+        {
+            auto plugin = loadBrakkle (1, rate, block);
+            setPlain (*plugin, ParameterIds::gridLock, 1.0f);
+            c.setUp (*plugin, 0);
+
+            steps[pressed ? 1 : 0] = ClickMeasure::largestStep (*plugin, total, block, [&] (auto& p, auto start) {
+                c.beforeBlock (p, start);
+                if (pressed && (start == pressAt || start == releaseAt))
+                    setPlain (p, ParameterIds::repeatHold, start == pressAt ? 1.0f : 0.0f);
+            });
+        }
+
+        const float bound = std::max (1.5f * steps[0].size, ClickMeasure::allowedStep());
+        EXPECT_LT (steps[1].size, bound) << "at sample " << steps[1].at;
+        std::cout << c.name << ": held " << steps[1].size << " at " << steps[1].at << ", not held " << steps[0].size << "\n";
+    }
+}
+
+namespace
+{
+    /** A quiet rising sawtooth, one tooth a beat from position 0 (so a slice
+        recorded from a line reads as a straight rise, and the soft clippers of
+        the input and output stages act as plain gains): a repeat read
+        `semitones` below the recording rises (or falls, backwards) at
+        2^(semitones/12) of the recording's slope. */
+    float tooth (std::int64_t n, double samplesPerBeat)
+    {
+        const double beats = (double) n / samplesPerBeat;
+        return (float) (0.04 * (beats - std::floor (beats)) - 0.02);
+    }
+
+    double slopeAround (const juce::AudioBuffer<float>& out, std::int64_t middle)
+    {
+        return (out.getSample (0, (int) middle + 100) - out.getSample (0, (int) middle - 100)) / 200.0;
+    }
+}
+
+TEST (Repeat, HeldOnTheGridEachLineStartsOneRepeat)
+{
+    // "1/16" held from beat 4 to beat 8 with Grid Lock on, Decay 100 % and
+    // Reverse "Alternate": repeat k (on the k-th line after the press) plays
+    // k - 1 semitones below the recording, backwards when k is odd, also where the
+    // lines fall between samples (120 BPM at 44.1 kHz, 128 and 93 BPM) and at
+    // 48 kHz. Each repeat's pitch is read from its slope in its middle.
+    struct Case
+    {
+        const char* name;
+        double bpm;
+        double sampleRate;
+    };
+
+    const Case cases[] = {
+        { "120 BPM, 44.1 kHz", 120.0, 44100.0 },
+        { "128 BPM, 44.1 kHz", 128.0, 44100.0 },
+        { "93 BPM, 44.1 kHz", 93.0, 44100.0 },
+        { "120 BPM, 48 kHz", 120.0, 48000.0 },
+        { "128 BPM, 48 kHz", 128.0, 48000.0 },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        constexpr int block = 441;
+        const double perBeat = c.sampleRate * 60.0 / c.bpm;
+        const auto lineAt = [&] (int k) { return (std::int64_t) std::ceil ((4.0 + k / 4.0) * perBeat - 1.0e-9); };
+        const std::int64_t total = lineAt (17);
+
+        auto plugin = loadBrakkle (1, c.sampleRate, block);
+        plugin->transport().bpm = c.bpm;
+        setPlain (*plugin, ParameterIds::gridLock, 1.0f);
+        setPlain (*plugin, ParameterIds::stutterTimeBpm, 7.0f);   // "1/16"
+        setPlain (*plugin, ParameterIds::pitchDecay, 100.0f);
+        setPlain (*plugin, ParameterIds::reverse, 2.0f);          // "Alternate"
+
+        juce::AudioBuffer<float> in (1, (int) total);
+        for (int i = 0; i < in.getNumSamples(); ++i)
+            in.setSample (0, i, tooth (i, perBeat));
+
+        // Held from the first block at or after beat 4 (at most a block late:
+        // the line owns the press) to the first at or after beat 8.
+        std::int64_t played = 0;
+        const auto out = brakkle::test::renderInBlocks (*plugin, in, { block }, [&] (int start) {
+            played = start;
+            setPlain (*plugin, ParameterIds::repeatHold, start >= lineAt (0) && start < lineAt (16) ? 1.0f : 0.0f);
+        });
+        ASSERT_GT (played, lineAt (15));
+
+        // The recording itself passes the input, from line 0 to line 1.
+        const double recorded = slopeAround (out, (lineAt (0) + lineAt (1)) / 2);
+        for (int k = 1; k < 15; ++k)
+        {
+            const double ratio = slopeAround (out, (lineAt (k) + lineAt (k + 1)) / 2) / recorded;
+            const bool backwards = ratio < 0.0;
+            const double semitones = 12.0 * std::log2 (std::abs (ratio));
+            EXPECT_EQ (backwards, k % 2 == 1) << "repeat " << k;
+            EXPECT_NEAR (semitones, 1 - k, 0.1) << "repeat " << k;
+        }
     }
 }

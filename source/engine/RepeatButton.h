@@ -53,6 +53,7 @@ private:
     void keepOnTheGrid (const CycleTiming& timing, int from, BlockPlan& plan) noexcept;
     void release (BlockPlan& plan) noexcept;
     static void add (BlockPlan& plan, PlanStep::Kind kind, int frame) noexcept;
+    static void addLineStep (BlockPlan& plan, PlanStep::Kind kind, int frame, int lineAhead) noexcept;
 
     State state = State::up;
     double sampleRate = 44100.0;

@@ -2,6 +2,7 @@
 
 #include "CyclePlan.h"
 #include "HandOver.h"
+#include "LineFade.h"
 #include "RecentInput.h"
 #include "SliceReader.h"
 #include "SliceStorage.h"
@@ -84,6 +85,10 @@ private:
     void cutCycle() noexcept;
     void fadeOutWhatPlays() noexcept;
     void retimeCycle (const CycleSpec& retimed) noexcept;
+    void repeatOnLine (int lineAhead) noexcept;
+    void followLines (int lineAhead) noexcept;
+    void aimLineFade() noexcept;
+    bool repeatsAtSliceEnd() const noexcept { return heldLine < 0 || lineOwed; }
     void continueTailAfterEnd (int from) noexcept;
     bool isFadingOut() const noexcept;
     int tailFramesBeforeEnd() const noexcept;
@@ -130,6 +135,10 @@ private:
     int fadeLength = 0;
     int inputFadeLength = 0;         // the input fading in after a cycle that faded to silence
     int inputFadeDone = 0;
+
+    int heldLine = -1;               // the count at which a held slice's next line falls (-1: it has no lines)
+    bool lineOwed = false;           // a line passed while the held slice recorded: its repeat starts once it is full
+    LineFade lineFade;               // a held repeat that the next line cuts short fades out before it
 
     RepeatShape shape {};            // how repeats read the slice (pitch, decay, reverse)
     SliceReader reader;              // how the current repeat reads it

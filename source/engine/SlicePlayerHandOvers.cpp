@@ -125,7 +125,7 @@ void SlicePlayer::writePlainTail (bool shaped, int frames) noexcept
 
     for (int i = 0; i < frames; ++i, ++count)
     {
-        if (play >= length)
+        if (play >= length && repeatsAtSliceEnd())
             play = 0;
 
         const float share = inputShareAt (count, shaped);
@@ -140,9 +140,11 @@ void SlicePlayer::writePlainTail (bool shaped, int frames) noexcept
         }
         else
         {
-            const float edge = edgeGain (play, length), beforeRefresh = refreshGainAt (count);
+            // A held slice waiting for its line is silent.
+            const bool waitsForLine = play >= length;
+            const float edge = waitsForLine ? 0.0f : edgeGain (play, length), beforeRefresh = refreshGainAt (count);
             for (int c = 0; c < storage.slice().getNumChannels(); ++c)
-                handOver.setTail (c, i, limitUnit (repeatedSample (c, play) * edge) * beforeRefresh);
+                handOver.setTail (c, i, waitsForLine ? 0.0f : limitUnit (repeatedSample (c, play) * edge) * beforeRefresh);
             handOver.setInputShare (i, share);
             ++play;
         }
@@ -226,18 +228,20 @@ void SlicePlayer::writeTonedTail (bool shaped, int frames) noexcept
 
     for (int i = 0; i < frames; ++i, ++count)
     {
-        if (play >= length)
+        if (play >= length && repeatsAtSliceEnd())
             play = 0;
 
         const bool recording = write < length;
+        const bool waitsForLine = ! recording && play >= length;   // a held slice waiting for its line
         const int position = recording ? write : play;
         const float beforeRefresh = ! recording || fadesRecordingOut() ? refreshGainAt (count) : 1.0f;
 
         if (! recording)
             for (int c = 0; c < sliceChannels; ++c)
-                handOver.setTail (c, i, repeatedSample (c, play));
+                handOver.setTail (c, i, waitsForLine ? 0.0f : repeatedSample (c, play));
 
-        tonedTail.addFrame (handOver, recording, position, edgeGain (position, length), beforeRefresh, inputShareAt (count, shaped));
+        tonedTail.addFrame (handOver, recording, juce::jmin (position, length - 1), waitsForLine ? 0.0f : edgeGain (position, length),
+                            beforeRefresh, inputShareAt (count, shaped));
         ++(recording ? write : play);
     }
 
