@@ -516,3 +516,43 @@ TEST (Repeat, HeldOnTheGridEachLineStartsOneRepeat)
         }
     }
 }
+
+TEST (Repeat, APressCrossfadesFromWhatPasses)
+{
+    // Presses where the input passes: running free with Chance 0 (every cycle
+    // passes the input; Repeat alone plays), "1/8" in "1/4", blocks of 441,
+    // pressed at block 103 (or 130) and let go at block 300. No step beyond
+    // the joins' bound.
+    constexpr int block = 441;
+    struct Case
+    {
+        const char* name;
+        bool gridLock;
+        float stutter;
+        float chance;
+        std::vector<std::pair<std::int64_t, HostAction>> changes;   // at a block's start
+    };
+
+    const auto repeat = [] (bool on) { return [on] (auto& p, auto) { setPlain (p, ParameterIds::repeatHold, on ? 1.0f : 0.0f); }; };
+    const Case cases[] = {
+        { "Chance 0, running free", false, 10.0f, 0.0f, { { 103 * block, repeat (true) }, { 300 * block, repeat (false) } } },
+        { "Chance 0, running free, pressed mid-period", false, 10.0f, 0.0f, { { 130 * block, repeat (true) }, { 300 * block, repeat (false) } } },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        auto plugin = loadBrakkle (1, rate, block);
+        setPlain (*plugin, ParameterIds::gridLock, c.gridLock ? 1.0f : 0.0f);
+        setPlain (*plugin, ParameterIds::stutterTimeBpm, c.stutter);
+        setPlain (*plugin, ParameterIds::refreshTimeBpm, 13.0f);   // "1/4"
+        setPlain (*plugin, ParameterIds::fillChance, c.chance);
+
+        const auto worst = ClickMeasure::largestStep (*plugin, 700 * block, block, [&] (auto& p, auto start) {
+            for (const auto& [at, action] : c.changes)
+                if (start == at)
+                    action (p, start);
+        });
+        EXPECT_LT (worst.size, ClickMeasure::allowedStep()) << "at sample " << worst.at;
+    }
+}

@@ -40,6 +40,12 @@ void SlicePlayer::prepare (const juce::dsp::ProcessSpec& spec, int longestSlice)
     handOver.prepare (numChannels, fadeLengthAt (sampleRate));
     tonedTail.prepare (sampleRate, handOver.capacity(), numChannels);
     cycle.entersFromInput = cycle.exitsIntoInput = false;
+
+    // Hand-overs before any cycle has started (a press while every cycle
+    // passes the input) fade as long as every other; a running cycle keeps
+    // its fades until its next start.
+    if (! playing)
+        fadeLength = fadeLengthAt (sampleRate);
 }
 
 void SlicePlayer::stop (const CycleSpec& primed) noexcept
