@@ -556,3 +556,40 @@ TEST (Repeat, APressCrossfadesFromWhatPasses)
         EXPECT_LT (worst.size, ClickMeasure::allowedStep()) << "at sample " << worst.at;
     }
 }
+
+TEST (Repeat, GridLockOffWhileAPressWaitsStartsTheHeldSliceThere)
+{
+    // "1/2" held from beat 4.3 (Grid Lock on: it waits for the line at beat 5);
+    // Grid Lock goes off at the block at beat 5 (sample 110250, block 250 of
+    // 441): the held slice starts there, running free, and repeats every
+    // 44100 samples, so the output is no longer the input.
+    constexpr int block = 441;
+    auto plugin = loadBrakkle (1, rate, block);
+    setPlain (*plugin, ParameterIds::gridLock, 1.0f);
+    setPlain (*plugin, ParameterIds::stutterTimeBpm, 16.0f);   // "1/2"
+    juce::AudioBuffer<float> in (1, 600 * block);
+    for (int i = 0; i < in.getNumSamples(); ++i)
+        in.setSample (0, i, ClickMeasure::sine (i));
+
+    const auto out = brakkle::test::renderInBlocks (*plugin, in, { block }, [&] (int start) {
+        if (start == 215 * block)
+            setPlain (*plugin, ParameterIds::repeatHold, 1.0f);
+        if (start == 250 * block)
+            setPlain (*plugin, ParameterIds::gridLock, 0.0f);
+    });
+
+    // Recorded from 110250 (the recording passes the input), repeated from
+    // 154350: the first repeat sounds as the recording did. The held slice
+    // takes over from the passing input with its crossfade.
+    constexpr int from = 250 * block, slice = 44100;
+    float step = 0.0f;
+    for (int i = 1; i < out.getNumSamples(); ++i)
+        step = std::max (step, std::abs (out.getSample (0, i) - out.getSample (0, i - 1)));
+    EXPECT_LT (step, ClickMeasure::allowedStep());
+
+    EXPECT_EQ (out.getSample (0, from + slice), 0.0f) << "the first repeat starts from nothing";
+    float largest = 0.0f;
+    for (int i = from + slice + 441; i < from + 2 * slice - 441; ++i)
+        largest = std::max (largest, std::abs (out.getSample (0, i) - out.getSample (0, i - slice)));
+    EXPECT_EQ (largest, 0.0f) << "the first repeat plays the slice recorded from the switch";
+}

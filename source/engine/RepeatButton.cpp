@@ -20,6 +20,8 @@ void RepeatButton::beginBlock (bool pressed, const CycleTiming& timing, int kept
 
     if (state == State::up)
         press (timing, keptSamples, plan);
+    else if (state == State::waitingForLine && ! timing.followsGridNow())
+        startHeld (timing, 0, 0, true, plan);   // off the grid: no line to wait for, it starts here
     else if (state == State::waitingForLine)
         startOnNextLine (timing, 0, plan);
     else
