@@ -593,3 +593,48 @@ TEST (Repeat, GridLockOffWhileAPressWaitsStartsTheHeldSliceThere)
         largest = std::max (largest, std::abs (out.getSample (0, i) - out.getSample (0, i - slice)));
     EXPECT_EQ (largest, 0.0f) << "the first repeat plays the slice recorded from the switch";
 }
+
+TEST (Repeat, ALatePressWithTheToneStageOnStepsNoMoreThanTheCycles)
+{
+    // Grid Lock on, "1/16" in "1/2", blocks of 441, the widener at 100 %
+    // (its delay is 15 ms), alone and with the filter and the fade: a press
+    // 10 or 20 ms after a line (beats 4.52 and 4.54) starts the held slice on
+    // the line, taken up from the kept input; what the tone stage carries past
+    // the press's crossfade steps no more than 1.5 times the render without it.
+    constexpr int block = 441;
+    struct Case
+    {
+        const char* name;
+        float filterMix, fadeMix;
+    };
+
+    const Case cases[] = { { "the widener", 0.0f, 0.0f }, { "every tone effect", 100.0f, 100.0f } };
+
+    for (const auto& c : cases)
+    {
+        ClickMeasure::Step plain;
+
+        for (const std::int64_t pressAt : { std::int64_t (0), std::int64_t (226 * block), std::int64_t (227 * block) })
+        {
+            SCOPED_TRACE (juce::String (c.name) + (pressAt == 0 ? ", not pressed" : ", pressed at " + juce::String (pressAt)));
+            auto plugin = loadBrakkle (1, rate, block);
+            setPlain (*plugin, ParameterIds::gridLock, 1.0f);
+            setPlain (*plugin, ParameterIds::stutterTimeBpm, 7.0f);    // "1/16"
+            setPlain (*plugin, ParameterIds::refreshTimeBpm, 16.0f);   // "1/2"
+            setPlain (*plugin, ParameterIds::stereoMix, 100.0f);
+            setPlain (*plugin, ParameterIds::filterMix, c.filterMix);
+            setPlain (*plugin, ParameterIds::fadeMix, c.fadeMix);
+
+            const auto worst = ClickMeasure::largestStep (*plugin, 8 * samplesPerBeat, block, [&] (auto& p, auto start) {
+                if (pressAt > 0 && start == pressAt)
+                    setPlain (p, ParameterIds::repeatHold, 1.0f);
+            });
+
+            if (pressAt == 0)
+                plain = worst;
+            else
+                EXPECT_LT (worst.size, 1.5f * plain.size) << "at sample " << worst.at;
+            std::cout << c.name << ", pressed at " << pressAt << ": largest step " << worst.size << " at " << worst.at << "\n";
+        }
+    }
+}

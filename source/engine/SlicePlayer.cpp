@@ -163,12 +163,39 @@ void SlicePlayer::takeUpCycle (const CycleSpec& newCycle, int samplesAgo) noexce
             storage.slice().setSample (c, k, inBlockBefore ? history.previous (c, first + k) : recent.ago (c, samplesAgo - k));
 
     events.add (TimingEvent::Kind::cycleStart, -samplesAgo, { cycle.sliceDivision });
+    toneOverTakenUp (recorded);
     writePosition = recorded;
     playPosition = length > 0 && samplesAgo > length ? (samplesAgo - length) % length : 0;
     counter = samplesAgo;
 
     if (length > 0 && samplesAgo > length)
         beginRepeat ((samplesAgo - length) / length + 1, length);
+}
+
+void SlicePlayer::toneOverTakenUp (int frames) noexcept
+{
+    // The tone stage hears the stretch taken up as if it had played it, so its
+    // filters and the widener's delay line go on from there: what it carries
+    // out later is the slice, not what was heard before the cycle.
+    if (storage.slice().getNumSamples() >= cycle.nominalPeriod)
+        return;   // unshaped: the tone stage never hears it
+
+    const auto& settings = tone.read();
+    const bool neutral = settings.isNeutral();
+    const int length = storage.slice().getNumSamples();
+    const int sliceChannels = storage.slice().getNumChannels();
+
+    for (int k = 0; k < frames; ++k)
+    {
+        if (! neutral)
+            tone.update (k, length, settings);
+
+        for (int c = 0; c < numChannels; ++c)
+        {
+            const float x = c < sliceChannels ? storage.slice().getSample (c, k) : 0.0f;
+            neutral ? (void) tone.passNeutral (x) : (void) tone.process (x, c, settings);
+        }
+    }
 }
 
 void SlicePlayer::keepEndlessCycleFromItsEnd() noexcept

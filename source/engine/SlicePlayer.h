@@ -82,6 +82,7 @@ private:
     void fadeInputIn (juce::AudioBuffer<float>& buffer, int from, int to) noexcept;
     void startCycle (const CycleSpec& cycle) noexcept;
     void takeUpCycle (const CycleSpec& cycle, int samplesAgo) noexcept;
+    void toneOverTakenUp (int frames) noexcept;
     void cutCycle() noexcept;
     void fadeOutWhatPlays() noexcept;
     void retimeCycle (const CycleSpec& retimed) noexcept;
