@@ -488,7 +488,12 @@ int SlicePlayer::handOverLength() const noexcept
     // the passing input: at most half the cycle, so that its way in and its way
     // out never overlap, and never longer than the slice's own edge fades, so
     // that the input fades out no faster than the recording fades in.
-    return juce::jmin (edgeFadeLength (storage.slice().getNumSamples()), cycle.period / 2);
+    return handOverLengthBefore (cycle.period);
+}
+
+int SlicePlayer::handOverLengthBefore (int end) const noexcept
+{
+    return juce::jmin (edgeFadeLength (storage.slice().getNumSamples()), end / 2);
 }
 
 float SlicePlayer::edgeGain (int position, int length) const noexcept

@@ -92,6 +92,7 @@ private:
     bool repeatsAtSliceEnd() const noexcept { return heldLine < 0 || lineOwed; }
     void continueTailAfterEnd (int from) noexcept;
     bool isFadingOut() const noexcept;
+    bool fadesOutBefore (int end) const noexcept;
     int tailFramesBeforeEnd() const noexcept;
     void writePlainTail (bool shaped, int frames) noexcept;
     void writeTonedTail (bool shaped, int frames) noexcept;
@@ -113,6 +114,7 @@ private:
 
     int edgeFadeLength (int length) const noexcept;
     int handOverLength() const noexcept;
+    int handOverLengthBefore (int end) const noexcept;
     float edgeGain (int position, int length) const noexcept;
     float refreshGainAt (int count) const noexcept;
     float inputShareAt (int count, bool shaped) const noexcept;

@@ -190,11 +190,12 @@ void SlicePlayer::retimeCycle (const CycleSpec& retimed) noexcept
     // gate or chance changed). A fade toward the old end that has begun, or
     // that the new end would begin at once, is not re-timed mid-way: it goes
     // on as it began in a tail, and the cycle, heading for its new end, takes
-    // over across the crossfade.
+    // over across the crossfade. So does the cycle as it was where the new end
+    // begins its fade at once or lies behind it already: the tail is the old
+    // path, faded into the new.
     const bool moves = retimed.period != cycle.period || retimed.exitsIntoInput != cycle.exitsIntoInput;
-    const bool wasFading = isFadingOut();
 
-    if (moves && wasFading)
+    if (moves && (isFadingOut() || fadesOutBefore (retimed.period)))
         cutCycle();
 
     // A crossfade from the input that the cycle began with (its own, or one
@@ -202,16 +203,19 @@ void SlicePlayer::retimeCycle (const CycleSpec& retimed) noexcept
     cycle.period = retimed.period;
     cycle.entersFromInput = cycle.entersFromInput || retimed.entersFromInput;
     cycle.exitsIntoInput = retimed.exitsIntoInput;
-
-    if (moves && ! wasFading && isFadingOut())
-        cutCycle();
 }
 
 bool SlicePlayer::isFadingOut() const noexcept
 {
-    // Past the first frame of the fade before the cycle's end (its gain below 1
-    // or, into the input, the input's share above 0).
-    return playing && counter > 0 && counter < cycle.period && counter > cycle.period - handOverLength();
+    return fadesOutBefore (cycle.period);
+}
+
+bool SlicePlayer::fadesOutBefore (int end) const noexcept
+{
+    // While the cycle is heard: past the first frame of the fade before an end
+    // at `end` (its gain below 1 or, into the input, the input's share above
+    // 0), or past that end altogether.
+    return playing && counter > 0 && counter < cycle.period && counter > end - handOverLengthBefore (end);
 }
 
 void SlicePlayer::writeTonedTail (bool shaped, int frames) noexcept
