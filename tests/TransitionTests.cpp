@@ -514,3 +514,27 @@ TEST (Transitions, AGateChangeInsideARepeatsFadeOutOnTheGridKeepsItWhole)
         std::cout << c.name << ": largest step " << worst.size << " at sample " << worst.at << "\n";
     }
 }
+
+TEST (Transitions, AStopRightWhereACycleEndsFadesTheInputIn)
+{
+    // "1/16" slices in "1/4" cycles (22050 samples), blocks of 441: the
+    // transport stops at block 50, exactly where the first cycle ends, faded to
+    // silence. The input comes back over the fade every other stop has.
+    for (const bool gridLock : { false, true })
+    {
+        SCOPED_TRACE (gridLock ? "on the grid" : "running free");
+        constexpr int blockSize = 441;
+        auto plugin = loadBrakkle (1, rate, blockSize);
+        ASSERT_NE (plugin, nullptr);
+        setPlain (*plugin, ParameterIds::gridLock, gridLock ? 1.0f : 0.0f);
+        setPlain (*plugin, ParameterIds::stutterTimeBpm, 7.0f);   // "1/16"
+        setPlain (*plugin, ParameterIds::refreshTimeBpm, 13.0f);  // "1/4"
+
+        const auto worst = ClickMeasure::largestStep (*plugin, 88200, blockSize, [&] (auto& p, auto start) {
+            if (start == 50 * blockSize)
+                p.transport().playing = false;
+        });
+
+        EXPECT_LT (worst.size, ClickMeasure::allowedStep()) << "at sample " << worst.at;
+    }
+}

@@ -11,14 +11,19 @@ namespace brakkle
 
 void SlicePlayer::fadeOutAtStop (juce::AudioBuffer<float>& buffer) noexcept
 {
+    // A shaped cycle that ended right at the stop has faded to silence: the
+    // input comes back over the same fade as after any other cycle.
     const bool heard = playing && counter > 0 && counter < cycle.period;
+    const bool fromSilence = ! heard && playing && endingLevel() == Level::silence;
 
-    if (! heard && ! handOver.isActive())
+    if (! heard && ! fromSilence && ! handOver.isActive())
         return;
 
     beginBlock (buffer);
     if (heard)
         cutCycle();
+    else if (fromSilence)
+        beginHandOver (fadeLength, false);
     playing = false;
     endBlock (buffer);
 
