@@ -454,18 +454,23 @@ namespace
     }
 }
 
-TEST (Repeat, HeldOnTheGridEachLineStartsOneRepeat)
+TEST (Repeat, HeldRepeatsAreShapedAndEachLineStartsOneRepeat)
 {
     // "1/16" held from beat 4 to beat 8 with Grid Lock on, Decay 100 % and
     // Reverse "Alternate": repeat k (on the k-th line after the press) plays
-    // k - 1 semitones below the recording, backwards when k is odd, also where the
+    // k - 1 semitones below Pitch, backwards when k is odd, also where the
     // lines fall between samples (120 BPM at 44.1 kHz, 128 and 93 BPM) and at
     // 48 kHz. Each repeat's pitch is read from its slope in its middle.
+    // Pitch, Decay and Reverse shape a held roll as they shape the cycles
+    // (a falling held roll is a tape stop by hand), also running free, where
+    // each repeat follows the slice's end (and the first starts at the press).
     struct Case
     {
         const char* name;
         double bpm;
         double sampleRate;
+        bool gridLock = true;
+        float pitch = 0.0f;
     };
 
     const Case cases[] = {
@@ -474,6 +479,8 @@ TEST (Repeat, HeldOnTheGridEachLineStartsOneRepeat)
         { "93 BPM, 44.1 kHz", 93.0, 44100.0 },
         { "120 BPM, 48 kHz", 120.0, 48000.0 },
         { "128 BPM, 48 kHz", 128.0, 48000.0 },
+        { "120 BPM, 44.1 kHz, Pitch -5 st", 120.0, 44100.0, true, -5.0f },
+        { "120 BPM, 44.1 kHz, Grid Lock off, Pitch -5 st", 120.0, 44100.0, false, -5.0f },
     };
 
     for (const auto& c : cases)
@@ -481,13 +488,17 @@ TEST (Repeat, HeldOnTheGridEachLineStartsOneRepeat)
         SCOPED_TRACE (c.name);
         constexpr int block = 441;
         const double perBeat = c.sampleRate * 60.0 / c.bpm;
-        const auto lineAt = [&] (int k) { return (std::int64_t) std::ceil ((4.0 + k / 4.0) * perBeat - 1.0e-9); };
+        const auto slice = (std::int64_t) (perBeat / 4.0);
+        const auto gridLine = [&] (int k) { return (std::int64_t) std::ceil ((4.0 + k / 4.0) * perBeat - 1.0e-9); };
+        const auto pressed = (gridLine (0) + block - 1) / block * block;
+        const auto lineAt = [&] (int k) { return c.gridLock ? gridLine (k) : pressed + k * slice; };
         const std::int64_t total = lineAt (17);
 
         auto plugin = loadBrakkle (1, c.sampleRate, block);
         plugin->transport().bpm = c.bpm;
-        setPlain (*plugin, ParameterIds::gridLock, 1.0f);
+        setPlain (*plugin, ParameterIds::gridLock, c.gridLock ? 1.0f : 0.0f);
         setPlain (*plugin, ParameterIds::stutterTimeBpm, 7.0f);   // "1/16"
+        setPlain (*plugin, ParameterIds::pitch, c.pitch);
         setPlain (*plugin, ParameterIds::pitchDecay, 100.0f);
         setPlain (*plugin, ParameterIds::reverse, 2.0f);          // "Alternate"
 
@@ -512,7 +523,7 @@ TEST (Repeat, HeldOnTheGridEachLineStartsOneRepeat)
             const bool backwards = ratio < 0.0;
             const double semitones = 12.0 * std::log2 (std::abs (ratio));
             EXPECT_EQ (backwards, k % 2 == 1) << "repeat " << k;
-            EXPECT_NEAR (semitones, 1 - k, 0.1) << "repeat " << k;
+            EXPECT_NEAR (semitones, c.pitch + 1.0f - (float) k, 0.1) << "repeat " << k;
         }
     }
 }
