@@ -403,8 +403,9 @@ int CycleTiming::stutterLineAhead (int from) const noexcept
     if (! onGrid)
         return -1;
 
+    // Lines lie at most a stutter length ahead; the bound keeps sums with it in range.
     const auto sample = grid.blockStart() + from;
-    return (int) std::clamp<std::int64_t> (stutterLineSampleFrom (sample) - sample, 0, std::numeric_limits<int>::max());
+    return (int) std::clamp<std::int64_t> (stutterLineSampleFrom (sample) - sample, 0, std::numeric_limits<int>::max() / 4);
 }
 
 CycleSpec CycleTiming::heldCycle (bool entersFrom) const noexcept

@@ -248,7 +248,7 @@ void SlicePlayer::followLines (int lineAhead) noexcept
     if (heldLine < 0 && writePosition < storage.slice().getNumSamples())
         playPosition = storage.slice().getNumSamples();
 
-    heldLine = counter + lineAhead;
+    heldLine = counter + juce::jmin (lineAhead, CycleSpec::endless - counter);
     aimLineFade();
 }
 
