@@ -193,21 +193,20 @@ namespace
                     cuts.push_back ({ *running, j });
                 if (step.kind == Kind::retimeCycle && running)
                 {
-                    // A fade toward the end that has begun, under the old end or
-                    // the new one, goes on as it began in a cut's tail.
+                    // A fade toward the old end that has begun goes on as it
+                    // began in a cut's tail; where the new end's fade would have
+                    // begun already, the tail is the cycle as it went before.
                     const auto fading = [&] (const CycleSpec& c) {
                         const int count = j - running->start;
-                        return count > 0 && count < c.period && count > c.period - handOverFade (c);
+                        return count > 0 && count < running->c.period && count > c.period - handOverFade (c);
                     };
                     auto retimed = running->c;
                     retimed.period = step.cycle.period;
                     retimed.entersFromInput = running->c.entersFromInput || step.cycle.entersFromInput;
                     retimed.exitsIntoInput = step.cycle.exitsIntoInput;
                     const bool moves = retimed.period != running->c.period || retimed.exitsIntoInput != running->c.exitsIntoInput;
-                    if (moves && fading (running->c))
+                    if (moves && (fading (running->c) || fading (retimed)))
                         cuts.push_back ({ *running, j });
-                    else if (moves && fading (retimed))
-                        cuts.push_back ({ Running { retimed, running->start }, j });
                     running->c = retimed;
                 }
             }

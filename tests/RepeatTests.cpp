@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <vector>
@@ -358,5 +360,292 @@ TEST (Repeat, OnBeforePlaybackHoldsFromItsStart)
         }
 
         EXPECT_EQ (silentFrames (out, 0, 44100), starts);
+    }
+}
+
+//==============================================================================
+// A held roll on the grid, played as a producer would: one repeat a line, and
+// no clicks where a line comes before the held slice has ended.
+
+namespace
+{
+    /** Something a host does before a block: settings, tempo, meter, loops. */
+    using HostAction = std::function<void (brakkle::host::HostedPlugin&, std::int64_t blockStart)>;
+
+    void nothing (brakkle::host::HostedPlugin&, std::int64_t) {}
+}
+
+TEST (Repeat, ALineBeforeTheHeldSliceHasEndedNeverClicks)
+{
+    // Grid Lock on, blocks of 441, Repeat held from beat 4 to beat 16 of the
+    // render: lines that cut the held slice short (divisions that do not
+    // divide the bar, an odd meter, a faster tempo, a loop wrap) end its
+    // repeat as every other join does. The roll steps no more than 1.5 times
+    // what the same render steps without the press (or the joins' own bound).
+    constexpr int block = 441;
+    constexpr std::int64_t beat = 22050, pressAt = 4 * beat, releaseAt = 16 * beat, total = 18 * beat;
+
+    struct Case
+    {
+        const char* name;
+        HostAction setUp;
+        HostAction beforeBlock = nothing;
+    };
+
+    const auto stutter = [] (float index) {
+        return [index] (brakkle::host::HostedPlugin& p, std::int64_t) { setPlain (p, ParameterIds::stutterTimeBpm, index); };
+    };
+
+    const Case cases[] = {
+        { "1/8 D", stutter (11.0f) },
+        { "1/16 D", stutter (8.0f) },
+        { "1/4 D", stutter (14.0f) },
+        { "1/2 D", stutter (17.0f) },
+        { "60 ms", [] (auto& p, auto) { setPlain (p, ParameterIds::stutterSync, 0.0f); setPlain (p, ParameterIds::stutterTimeFree, 60.0f); } },
+        { "1/4 in 7/8", [] (auto& p, auto) { setPlain (p, ParameterIds::stutterTimeBpm, 13.0f); p.transport().numerator = 7; p.transport().denominator = 8; } },
+        { "1/4, tempo 120 to 126 while held", stutter (13.0f),
+          [] (auto& p, auto start) { if (start == 6 * beat) p.transport().bpm = 126.0; } },
+        { "1/4, a ramp to 130 BPM while held", stutter (13.0f),
+          [] (auto& p, auto start) { if (start == 6 * beat) p.transport().rampTo (130.0, 4 * beat); } },
+        { "1/16, a loop 0.9 to 4.83 the host reports", [] (auto& p, auto) { setPlain (p, ParameterIds::stutterTimeBpm, 7.0f); p.transport().setLoop (0.9, 4.83, true); } },
+        { "1/16, a loop 0.9 to 4.83 the host does not report", [] (auto& p, auto) { setPlain (p, ParameterIds::stutterTimeBpm, 7.0f); p.transport().setLoop (0.9, 4.83, false); } },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        ClickMeasure::Step steps[2];
+
+        for (const bool pressed : { false, true })
+        {
+            auto plugin = loadBrakkle (1, rate, block);
+            setPlain (*plugin, ParameterIds::gridLock, 1.0f);
+            c.setUp (*plugin, 0);
+
+            steps[pressed ? 1 : 0] = ClickMeasure::largestStep (*plugin, total, block, [&] (auto& p, auto start) {
+                c.beforeBlock (p, start);
+                if (pressed && (start == pressAt || start == releaseAt))
+                    setPlain (p, ParameterIds::repeatHold, start == pressAt ? 1.0f : 0.0f);
+            });
+        }
+
+        const float bound = std::max (1.5f * steps[0].size, ClickMeasure::allowedStep());
+        EXPECT_LT (steps[1].size, bound) << "at sample " << steps[1].at;
+        std::cout << c.name << ": held " << steps[1].size << " at " << steps[1].at << ", not held " << steps[0].size << "\n";
+    }
+}
+
+namespace
+{
+    /** A quiet rising sawtooth, one tooth a beat from position 0 (so a slice
+        recorded from a line reads as a straight rise, and the soft clippers of
+        the input and output stages act as plain gains): a repeat read
+        `semitones` below the recording rises (or falls, backwards) at
+        2^(semitones/12) of the recording's slope. */
+    float tooth (std::int64_t n, double samplesPerBeat)
+    {
+        const double beats = (double) n / samplesPerBeat;
+        return (float) (0.04 * (beats - std::floor (beats)) - 0.02);
+    }
+
+    double slopeAround (const juce::AudioBuffer<float>& out, std::int64_t middle)
+    {
+        return (out.getSample (0, (int) middle + 100) - out.getSample (0, (int) middle - 100)) / 200.0;
+    }
+}
+
+TEST (Repeat, HeldRepeatsAreShapedAndEachLineStartsOneRepeat)
+{
+    // "1/16" held from beat 4 to beat 8 with Grid Lock on, Decay 100 % and
+    // Reverse "Alternate": repeat k (on the k-th line after the press) plays
+    // k - 1 semitones below Pitch, backwards when k is odd, also where the
+    // lines fall between samples (120 BPM at 44.1 kHz, 128 and 93 BPM) and at
+    // 48 kHz. Each repeat's pitch is read from its slope in its middle.
+    // Pitch, Decay and Reverse shape a held roll as they shape the cycles
+    // (a falling held roll is a tape stop by hand), also running free, where
+    // each repeat follows the slice's end (and the first starts at the press).
+    struct Case
+    {
+        const char* name;
+        double bpm;
+        double sampleRate;
+        bool gridLock = true;
+        float pitch = 0.0f;
+    };
+
+    const Case cases[] = {
+        { "120 BPM, 44.1 kHz", 120.0, 44100.0 },
+        { "128 BPM, 44.1 kHz", 128.0, 44100.0 },
+        { "93 BPM, 44.1 kHz", 93.0, 44100.0 },
+        { "120 BPM, 48 kHz", 120.0, 48000.0 },
+        { "128 BPM, 48 kHz", 128.0, 48000.0 },
+        { "120 BPM, 44.1 kHz, Pitch -5 st", 120.0, 44100.0, true, -5.0f },
+        { "120 BPM, 44.1 kHz, Grid Lock off, Pitch -5 st", 120.0, 44100.0, false, -5.0f },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        constexpr int block = 441;
+        const double perBeat = c.sampleRate * 60.0 / c.bpm;
+        const auto slice = (std::int64_t) (perBeat / 4.0);
+        const auto gridLine = [&] (int k) { return (std::int64_t) std::ceil ((4.0 + k / 4.0) * perBeat - 1.0e-9); };
+        const auto pressed = (gridLine (0) + block - 1) / block * block;
+        const auto lineAt = [&] (int k) { return c.gridLock ? gridLine (k) : pressed + k * slice; };
+        const std::int64_t total = lineAt (17);
+
+        auto plugin = loadBrakkle (1, c.sampleRate, block);
+        plugin->transport().bpm = c.bpm;
+        setPlain (*plugin, ParameterIds::gridLock, c.gridLock ? 1.0f : 0.0f);
+        setPlain (*plugin, ParameterIds::stutterTimeBpm, 7.0f);   // "1/16"
+        setPlain (*plugin, ParameterIds::pitch, c.pitch);
+        setPlain (*plugin, ParameterIds::pitchDecay, 100.0f);
+        setPlain (*plugin, ParameterIds::reverse, 2.0f);          // "Alternate"
+
+        juce::AudioBuffer<float> in (1, (int) total);
+        for (int i = 0; i < in.getNumSamples(); ++i)
+            in.setSample (0, i, tooth (i, perBeat));
+
+        // Held from the first block at or after beat 4 (at most a block late:
+        // the line owns the press) to the first at or after beat 8.
+        std::int64_t played = 0;
+        const auto out = brakkle::test::renderInBlocks (*plugin, in, { block }, [&] (int start) {
+            played = start;
+            setPlain (*plugin, ParameterIds::repeatHold, start >= lineAt (0) && start < lineAt (16) ? 1.0f : 0.0f);
+        });
+        ASSERT_GT (played, lineAt (15));
+
+        // The recording itself passes the input, from line 0 to line 1.
+        const double recorded = slopeAround (out, (lineAt (0) + lineAt (1)) / 2);
+        for (int k = 1; k < 15; ++k)
+        {
+            const double ratio = slopeAround (out, (lineAt (k) + lineAt (k + 1)) / 2) / recorded;
+            const bool backwards = ratio < 0.0;
+            const double semitones = 12.0 * std::log2 (std::abs (ratio));
+            EXPECT_EQ (backwards, k % 2 == 1) << "repeat " << k;
+            EXPECT_NEAR (semitones, c.pitch + 1.0f - (float) k, 0.1) << "repeat " << k;
+        }
+    }
+}
+
+TEST (Repeat, APressCrossfadesFromWhatPasses)
+{
+    // Presses where the input passes: running free with Chance 0 (every cycle
+    // passes the input; Repeat alone plays), "1/8" in "1/4", blocks of 441,
+    // pressed at block 103 (or 130) and let go at block 300. No step beyond
+    // the joins' bound.
+    constexpr int block = 441;
+    struct Case
+    {
+        const char* name;
+        bool gridLock;
+        float stutter;
+        float chance;
+        std::vector<std::pair<std::int64_t, HostAction>> changes;   // at a block's start
+    };
+
+    const auto repeat = [] (bool on) { return [on] (auto& p, auto) { setPlain (p, ParameterIds::repeatHold, on ? 1.0f : 0.0f); }; };
+    const Case cases[] = {
+        { "Chance 0, running free", false, 10.0f, 0.0f, { { 103 * block, repeat (true) }, { 300 * block, repeat (false) } } },
+        { "Chance 0, running free, pressed mid-period", false, 10.0f, 0.0f, { { 130 * block, repeat (true) }, { 300 * block, repeat (false) } } },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        auto plugin = loadBrakkle (1, rate, block);
+        setPlain (*plugin, ParameterIds::gridLock, c.gridLock ? 1.0f : 0.0f);
+        setPlain (*plugin, ParameterIds::stutterTimeBpm, c.stutter);
+        setPlain (*plugin, ParameterIds::refreshTimeBpm, 13.0f);   // "1/4"
+        setPlain (*plugin, ParameterIds::fillChance, c.chance);
+
+        const auto worst = ClickMeasure::largestStep (*plugin, 700 * block, block, [&] (auto& p, auto start) {
+            for (const auto& [at, action] : c.changes)
+                if (start == at)
+                    action (p, start);
+        });
+        EXPECT_LT (worst.size, ClickMeasure::allowedStep()) << "at sample " << worst.at;
+    }
+}
+
+TEST (Repeat, GridLockOffWhileAPressWaitsStartsTheHeldSliceThere)
+{
+    // "1/2" held from beat 4.3 (Grid Lock on: it waits for the line at beat 5);
+    // Grid Lock goes off at the block at beat 5 (sample 110250, block 250 of
+    // 441): the held slice starts there, running free, and repeats every
+    // 44100 samples, so the output is no longer the input.
+    constexpr int block = 441;
+    auto plugin = loadBrakkle (1, rate, block);
+    setPlain (*plugin, ParameterIds::gridLock, 1.0f);
+    setPlain (*plugin, ParameterIds::stutterTimeBpm, 16.0f);   // "1/2"
+    juce::AudioBuffer<float> in (1, 600 * block);
+    for (int i = 0; i < in.getNumSamples(); ++i)
+        in.setSample (0, i, ClickMeasure::sine (i));
+
+    const auto out = brakkle::test::renderInBlocks (*plugin, in, { block }, [&] (int start) {
+        if (start == 215 * block)
+            setPlain (*plugin, ParameterIds::repeatHold, 1.0f);
+        if (start == 250 * block)
+            setPlain (*plugin, ParameterIds::gridLock, 0.0f);
+    });
+
+    // Recorded from 110250 (the recording passes the input), repeated from
+    // 154350: the first repeat sounds as the recording did. The held slice
+    // takes over from the passing input with its crossfade.
+    constexpr int from = 250 * block, slice = 44100;
+    float step = 0.0f;
+    for (int i = 1; i < out.getNumSamples(); ++i)
+        step = std::max (step, std::abs (out.getSample (0, i) - out.getSample (0, i - 1)));
+    EXPECT_LT (step, ClickMeasure::allowedStep());
+
+    EXPECT_EQ (out.getSample (0, from + slice), 0.0f) << "the first repeat starts from nothing";
+    float largest = 0.0f;
+    for (int i = from + slice + 441; i < from + 2 * slice - 441; ++i)
+        largest = std::max (largest, std::abs (out.getSample (0, i) - out.getSample (0, i - slice)));
+    EXPECT_EQ (largest, 0.0f) << "the first repeat plays the slice recorded from the switch";
+}
+
+TEST (Repeat, ALatePressWithTheToneStageOnStepsNoMoreThanTheCycles)
+{
+    // Grid Lock on, "1/16" in "1/2", blocks of 441, the widener at 100 %
+    // (its delay is 15 ms), alone and with the filter and the fade: a press
+    // 10 or 20 ms after a line (beats 4.52 and 4.54) starts the held slice on
+    // the line, taken up from the kept input; what the tone stage carries past
+    // the press's crossfade steps no more than 1.5 times the render without it.
+    constexpr int block = 441;
+    struct Case
+    {
+        const char* name;
+        float filterMix, fadeMix;
+    };
+
+    const Case cases[] = { { "the widener", 0.0f, 0.0f }, { "every tone effect", 100.0f, 100.0f } };
+
+    for (const auto& c : cases)
+    {
+        ClickMeasure::Step plain;
+
+        for (const std::int64_t pressAt : { std::int64_t (0), std::int64_t (226 * block), std::int64_t (227 * block) })
+        {
+            SCOPED_TRACE (juce::String (c.name) + (pressAt == 0 ? ", not pressed" : ", pressed at " + juce::String (pressAt)));
+            auto plugin = loadBrakkle (1, rate, block);
+            setPlain (*plugin, ParameterIds::gridLock, 1.0f);
+            setPlain (*plugin, ParameterIds::stutterTimeBpm, 7.0f);    // "1/16"
+            setPlain (*plugin, ParameterIds::refreshTimeBpm, 16.0f);   // "1/2"
+            setPlain (*plugin, ParameterIds::stereoMix, 100.0f);
+            setPlain (*plugin, ParameterIds::filterMix, c.filterMix);
+            setPlain (*plugin, ParameterIds::fadeMix, c.fadeMix);
+
+            const auto worst = ClickMeasure::largestStep (*plugin, 8 * samplesPerBeat, block, [&] (auto& p, auto start) {
+                if (pressAt > 0 && start == pressAt)
+                    setPlain (p, ParameterIds::repeatHold, 1.0f);
+            });
+
+            if (pressAt == 0)
+                plain = worst;
+            else
+                EXPECT_LT (worst.size, 1.5f * plain.size) << "at sample " << worst.at;
+            std::cout << c.name << ", pressed at " << pressAt << ": largest step " << worst.size << " at " << worst.at << "\n";
+        }
     }
 }

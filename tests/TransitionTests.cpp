@@ -475,3 +475,66 @@ TEST (Transitions, BlockSizesGiveTheSameOutputOnTheGrid)
         }
     }
 }
+
+TEST (Transitions, AGateChangeInsideARepeatsFadeOutOnTheGridKeepsItWhole)
+{
+    // Grid Lock on, "1/16" slices in "1/4" cycles: Gate from 16/16 to 8/16 in
+    // a block that starts inside a repeat's edge fade-out, just before the new
+    // gate's end (beat 0.5, sample 11025), where the cycle now fades into the
+    // input. The cycle as it went before crossfades into that fade.
+    struct Case
+    {
+        const char* name;
+        int blockSize;
+        std::int64_t at;
+    };
+
+    const Case cases[] = {
+        { "blocks of 256, at block 42", 256, 42 * 256 },
+        { "blocks of 1225, at block 8", 1225, 8 * 1225 },
+        { "blocks of 1225, at block 9", 1225, 9 * 1225 },
+        { "blocks of 64, 200 samples before the gate's end", 64, 10816 },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        auto plugin = loadBrakkle (1, rate, c.blockSize);
+        ASSERT_NE (plugin, nullptr);
+        setPlain (*plugin, ParameterIds::gridLock, 1.0f);
+        setPlain (*plugin, ParameterIds::stutterTimeBpm, 7.0f);   // "1/16"
+        setPlain (*plugin, ParameterIds::refreshTimeBpm, 13.0f);  // "1/4"
+
+        const auto worst = ClickMeasure::largestStep (*plugin, 88200, c.blockSize, [&] (auto& p, auto start) {
+            if (start == c.at)
+                setPlain (p, ParameterIds::fillGate, 8.0f);
+        });
+
+        EXPECT_LT (worst.size, ClickMeasure::allowedStep()) << "at sample " << worst.at;
+        std::cout << c.name << ": largest step " << worst.size << " at sample " << worst.at << "\n";
+    }
+}
+
+TEST (Transitions, AStopRightWhereACycleEndsFadesTheInputIn)
+{
+    // "1/16" slices in "1/4" cycles (22050 samples), blocks of 441: the
+    // transport stops at block 50, exactly where the first cycle ends, faded to
+    // silence. The input comes back over the fade every other stop has.
+    for (const bool gridLock : { false, true })
+    {
+        SCOPED_TRACE (gridLock ? "on the grid" : "running free");
+        constexpr int blockSize = 441;
+        auto plugin = loadBrakkle (1, rate, blockSize);
+        ASSERT_NE (plugin, nullptr);
+        setPlain (*plugin, ParameterIds::gridLock, gridLock ? 1.0f : 0.0f);
+        setPlain (*plugin, ParameterIds::stutterTimeBpm, 7.0f);   // "1/16"
+        setPlain (*plugin, ParameterIds::refreshTimeBpm, 13.0f);  // "1/4"
+
+        const auto worst = ClickMeasure::largestStep (*plugin, 88200, blockSize, [&] (auto& p, auto start) {
+            if (start == 50 * blockSize)
+                p.transport().playing = false;
+        });
+
+        EXPECT_LT (worst.size, ClickMeasure::allowedStep()) << "at sample " << worst.at;
+    }
+}

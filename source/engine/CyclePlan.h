@@ -104,6 +104,10 @@ struct PlanStep
         crossfadeFromInput,  // the input that was passing fades out over the next frames while what follows fades in
         passInput,           // from here the input passes unchanged
         repeatOnLine,        // a held slice that has been recorded plays again from its start here
+                             // (one still recording owes the line a repeat as soon as it is full);
+                             // `lineAhead` says where the next line falls
+        nextLine,            // the held slice's next line falls `lineAhead` samples from here (-1: it
+                             // has no lines and repeats by itself)
         fadeOutWhatPlays,    // whatever is heard (a cycle or the passing input) fades out over the
                              // next frames while what follows fades in with none of its own hand-overs
         mark                 // a timing mark for pictures (`markKind`)
@@ -113,6 +117,7 @@ struct PlanStep
     int frame = 0;
     CycleSpec cycle {};
     int samplesAgo = 0;
+    int lineAhead = -1;          // samples from this frame to a held slice's next line (-1: none)
     TimingEvent::Kind markKind = TimingEvent::Kind::cycleStart;
 };
 

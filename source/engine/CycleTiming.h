@@ -107,6 +107,11 @@ public:
         in this block, or -1 when none lies in it. */
     int nextStutterLineFrame (int from) const noexcept;
 
+    /** Samples from frame `from` of this block to the first line of the
+        stutter's grid at or after it, wherever it lies (through a loop wrap
+        the host announced); -1 off the grid. */
+    int stutterLineAhead (int from) const noexcept;
+
     /** A cycle of the set Stutter length that repeats until it is let go. */
     CycleSpec heldCycle (bool entersFromInput) const noexcept;
 
@@ -149,6 +154,7 @@ private:
     void setCycleEnd (std::int64_t cycleStart, std::int64_t from) noexcept;
     BeatGrid::Period gridPeriod() const noexcept;
     BeatGrid::Period stutterGridPeriod() const noexcept;
+    std::int64_t stutterLineSampleFrom (std::int64_t sample) const noexcept;
     double lineStartingAt (std::int64_t sample) const noexcept;
     bool repeatsOnLine (double ppq) const noexcept;
     bool takesUpLine (std::int64_t lineSample) const noexcept;

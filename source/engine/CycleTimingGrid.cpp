@@ -372,13 +372,40 @@ int CycleTiming::stutterLineBehind (int maxSamplesBack) const noexcept
     return line >= 0 ? (int) (grid.blockStart() - line) : -1;
 }
 
+std::int64_t CycleTiming::stutterLineSampleFrom (std::int64_t sample) const noexcept
+{
+    // The first line at or after `sample`. Past a loop wrap the host announced
+    // (ahead of this block's start) the lines are the loop's own: the grid is
+    // followed through the wrap on a copy, ahead of the cycles' clock.
+    const auto lines = stutterGridPeriod();
+    const auto wrap = grid.loopWrapSampleFrom (grid.blockStart());
+
+    if (wrap < 0 || sample < wrap)
+        if (const auto boundary = grid.nextBoundary (sample, lines); ! boundary.wraps)
+            return boundary.sample;
+
+    auto wrapped = grid;
+    wrapped.wrapLoop (wrap);
+    return wrapped.firstLineSampleFrom (std::max (sample, wrap), lines);
+}
+
 int CycleTiming::nextStutterLineFrame (int from) const noexcept
 {
     if (! onGrid)
         return -1;
 
-    const auto line = grid.firstLineSampleFrom (grid.blockStart() + from, stutterGridPeriod()) - grid.blockStart();
+    const auto line = stutterLineSampleFrom (grid.blockStart() + from) - grid.blockStart();
     return line < report.numSamples ? (int) line : -1;
+}
+
+int CycleTiming::stutterLineAhead (int from) const noexcept
+{
+    if (! onGrid)
+        return -1;
+
+    // Lines lie at most a stutter length ahead; the bound keeps sums with it in range.
+    const auto sample = grid.blockStart() + from;
+    return (int) std::clamp<std::int64_t> (stutterLineSampleFrom (sample) - sample, 0, std::numeric_limits<int>::max() / 4);
 }
 
 CycleSpec CycleTiming::heldCycle (bool entersFrom) const noexcept

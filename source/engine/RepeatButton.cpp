@@ -20,6 +20,8 @@ void RepeatButton::beginBlock (bool pressed, const CycleTiming& timing, int kept
 
     if (state == State::up)
         press (timing, keptSamples, plan);
+    else if (state == State::waitingForLine && ! timing.followsGridNow())
+        startHeld (timing, 0, 0, true, plan);   // off the grid: no line to wait for, it starts here
     else if (state == State::waitingForLine)
         startOnNextLine (timing, 0, plan);
     else
@@ -85,11 +87,25 @@ void RepeatButton::startHeld (const CycleTiming& timing, int frame, int samplesA
 
 void RepeatButton::keepOnTheGrid (const CycleTiming& timing, int from, BlockPlan& plan) noexcept
 {
-    // On the grid every repeat starts on a line of the stutter's grid, so that
-    // a slice a fraction of a sample shorter than a line's spacing never drifts.
+    // On the grid every repeat starts on a line of the stutter's grid, one
+    // repeat a line, so that a slice a fraction of a sample shorter than a
+    // line's spacing never drifts nor counts twice. Each step says where the
+    // next line falls, also beyond the block, so that a repeat a line cuts
+    // short fades out before it. Off the grid the slice repeats by itself.
+    addLineStep (plan, PlanStep::Kind::nextLine, from, timing.stutterLineAhead (from));
+
     for (int line = timing.nextStutterLineFrame (from); line >= 0 && plan.hasRoom();
          line = timing.nextStutterLineFrame (line + 1))
-        add (plan, PlanStep::Kind::repeatOnLine, line);
+        addLineStep (plan, PlanStep::Kind::repeatOnLine, line, timing.stutterLineAhead (line + 1) + 1);
+}
+
+void RepeatButton::addLineStep (BlockPlan& plan, PlanStep::Kind kind, int frame, int lineAhead) noexcept
+{
+    PlanStep step;
+    step.kind = kind;
+    step.frame = frame;
+    step.lineAhead = lineAhead;
+    plan.add (step);
 }
 
 void RepeatButton::release (BlockPlan& plan) noexcept

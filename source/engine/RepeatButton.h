@@ -16,8 +16,8 @@ namespace brakkle
     reports the press. On the grid it starts on the stutter's own line: a
     press reported in a block that starts less than `latenessForgiven` after
     a line starts the repeat on that line, its slice taken from the kept
-    input; a later press waits for the next line while the input passes. The
-    release hands back to the input at the first sample of the block that
+    input; a later press waits for the next line while the input passes (or,
+    if Grid Lock goes off meanwhile, starts at once). The release hands back to the input at the first sample of the block that
     reports it. Every hand-over is a crossfade from what was heard. */
 class RepeatButton
 {
@@ -53,6 +53,7 @@ private:
     void keepOnTheGrid (const CycleTiming& timing, int from, BlockPlan& plan) noexcept;
     void release (BlockPlan& plan) noexcept;
     static void add (BlockPlan& plan, PlanStep::Kind kind, int frame) noexcept;
+    static void addLineStep (BlockPlan& plan, PlanStep::Kind kind, int frame, int lineAhead) noexcept;
 
     State state = State::up;
     double sampleRate = 44100.0;

@@ -40,6 +40,12 @@ void SlicePlayer::prepare (const juce::dsp::ProcessSpec& spec, int longestSlice)
     handOver.prepare (numChannels, fadeLengthAt (sampleRate));
     tonedTail.prepare (sampleRate, handOver.capacity(), numChannels);
     cycle.entersFromInput = cycle.exitsIntoInput = false;
+
+    // Hand-overs before any cycle has started (a press while every cycle
+    // passes the input) fade as long as every other; a running cycle keeps
+    // its fades until its next start.
+    if (! playing)
+        fadeLength = fadeLengthAt (sampleRate);
 }
 
 void SlicePlayer::stop (const CycleSpec& primed) noexcept
@@ -111,10 +117,8 @@ void SlicePlayer::apply (const PlanStep& step) noexcept
         case Kind::crossfadeFromInput: beginHandOver (fadeLength, true); break;
         case Kind::passInput:          passAfter (endingLevel()); break;
         case Kind::fadeOutWhatPlays:   fadeOutWhatPlays(); break;
-        case Kind::repeatOnLine:
-            if (playing && writePosition >= storage.slice().getNumSamples())
-                playPosition = 0;
-            break;
+        case Kind::repeatOnLine:       repeatOnLine (step.lineAhead); break;
+        case Kind::nextLine:           followLines (step.lineAhead); break;
         case Kind::mark:               events.add (step.markKind, step.frame); break;
         case Kind::retimeCycle:        retimeCycle (step.cycle); break;
     }
@@ -134,6 +138,9 @@ void SlicePlayer::startCycle (const CycleSpec& newCycle) noexcept
     fadeLength = fadeLengthAt (sampleRate);
     counter = 0;
     cycle = newCycle;
+    heldLine = -1;
+    lineOwed = false;
+    lineFade.clear();
     reader = {};
     playing = true;
     passingInput = false;
@@ -156,12 +163,39 @@ void SlicePlayer::takeUpCycle (const CycleSpec& newCycle, int samplesAgo) noexce
             storage.slice().setSample (c, k, inBlockBefore ? history.previous (c, first + k) : recent.ago (c, samplesAgo - k));
 
     events.add (TimingEvent::Kind::cycleStart, -samplesAgo, { cycle.sliceDivision });
+    toneOverTakenUp (recorded);
     writePosition = recorded;
     playPosition = length > 0 && samplesAgo > length ? (samplesAgo - length) % length : 0;
     counter = samplesAgo;
 
     if (length > 0 && samplesAgo > length)
         beginRepeat ((samplesAgo - length) / length + 1, length);
+}
+
+void SlicePlayer::toneOverTakenUp (int frames) noexcept
+{
+    // The tone stage hears the stretch taken up as if it had played it, so its
+    // filters and the widener's delay line go on from there: what it carries
+    // out later is the slice, not what was heard before the cycle.
+    if (storage.slice().getNumSamples() >= cycle.nominalPeriod)
+        return;   // unshaped: the tone stage never hears it
+
+    const auto& settings = tone.read();
+    const bool neutral = settings.isNeutral();
+    const int length = storage.slice().getNumSamples();
+    const int sliceChannels = storage.slice().getNumChannels();
+
+    for (int k = 0; k < frames; ++k)
+    {
+        if (! neutral)
+            tone.update (k, length, settings);
+
+        for (int c = 0; c < numChannels; ++c)
+        {
+            const float x = c < sliceChannels ? storage.slice().getSample (c, k) : 0.0f;
+            neutral ? (void) tone.passNeutral (x) : (void) tone.process (x, c, settings);
+        }
+    }
 }
 
 void SlicePlayer::keepEndlessCycleFromItsEnd() noexcept
@@ -171,7 +205,69 @@ void SlicePlayer::keepEndlessCycleFromItsEnd() noexcept
     // changes nothing (far past the crossfade at its start, far before the
     // fade at an end), so that it never reaches the end the count stands for.
     if (cycle.isEndless() && counter > CycleSpec::endless / 2)
+    {
         counter -= CycleSpec::endless / 4;
+        if (heldLine >= 0)
+            heldLine -= CycleSpec::endless / 4;
+        lineFade.shift (CycleSpec::endless / 4);
+    }
+}
+
+//==============================================================================
+void SlicePlayer::repeatOnLine (int lineAhead) noexcept
+{
+    // A held slice that has been recorded plays again from its start, faded in
+    // from nothing; one still recording owes the line a repeat, which starts
+    // as soon as the slice is full.
+    if (playing && writePosition >= storage.slice().getNumSamples())
+    {
+        playPosition = 0;
+        lineFade.clear();
+    }
+    else if (playing)
+    {
+        lineOwed = true;
+    }
+
+    followLines (lineAhead);
+}
+
+void SlicePlayer::followLines (int lineAhead) noexcept
+{
+    // Where the held slice's next line falls. With lines, a repeat that ends
+    // before its line waits for it in silence (one line, one repeat), and one
+    // that a line cuts short fades out before it. Without, the slice repeats
+    // by itself from its end; a fade toward a line under way plays out.
+    if (lineAhead < 0)
+    {
+        heldLine = -1;
+        return;
+    }
+
+    // The first repeat after the recording waits for its line too.
+    if (heldLine < 0 && writePosition < storage.slice().getNumSamples())
+        playPosition = storage.slice().getNumSamples();
+
+    heldLine = counter + juce::jmin (lineAhead, CycleSpec::endless - counter);
+    aimLineFade();
+}
+
+void SlicePlayer::aimLineFade() noexcept
+{
+    const int length = storage.slice().getNumSamples();
+    const bool repeating = writePosition >= length && playPosition < length;
+
+    if (heldLine < 0 || ! repeating)
+        return;
+
+    const int repeatEnd = counter - playPosition + length;
+
+    if (heldLine < repeatEnd)
+        lineFade.aimAt (heldLine, counter, fadeLength);
+    else if (lineFade.isActive() && counter > lineFade.fadeStart())
+        lineFade.aimAt (repeatEnd, counter, fadeLength);   // the line moved past the end mid-fade: end with the slice
+    else
+        lineFade.clear();
 }
 
 //==============================================================================
@@ -190,8 +286,11 @@ void SlicePlayer::playFrames (juce::AudioBuffer<float>& buffer, int from, int to
 
         const int length = storage.slice().getNumSamples();
 
-        if (playPosition >= length)
+        if (playPosition >= length && repeatsAtSliceEnd())
+        {
             playPosition = 0;
+            lineOwed = false;
+        }
 
         if (length == 0)
         {
@@ -206,6 +305,8 @@ void SlicePlayer::playFrames (juce::AudioBuffer<float>& buffer, int from, int to
 
         if (! recording && playPosition == 0 && shaped)
         {
+            lineFade.clear();
+            aimLineFade();
             beginRepeat (reader.repeat() + 1, length);
             events.add (TimingEvent::Kind::repeatStart, j, { cycle.sliceDivision, reader.semitones(), reader.readsBackwards() });
         }
@@ -223,6 +324,8 @@ void SlicePlayer::playFrames (juce::AudioBuffer<float>& buffer, int from, int to
         const auto& frameTone = tone.read();
         const bool neutral = frameTone.isNeutral();
         const int position = recording ? writePosition : playPosition;
+        // A held slice on the grid that has played to its end waits for its line in silence.
+        const bool waitsForLine = ! recording && position >= length;
 
         // Stretches that need no tone shaping and no fade are copied in one go.
         if (const int run = plainRunLength (to - j, recording, shaped && neutral, shaped, position, length); run > 0)
@@ -233,14 +336,14 @@ void SlicePlayer::playFrames (juce::AudioBuffer<float>& buffer, int from, int to
         }
 
         if (shaped && ! neutral)
-            tone.update (position, length, frameTone);
+            tone.update (juce::jmin (position, length - 1), length, frameTone);
 
         // The edge envelope: on every repeated frame, and on recorded ones while
         // the slice is shorter than the refresh period. Gains of exactly 1 leave
         // samples untouched, so they stand in for "no fade here". Where the
         // input passes before or after this cycle, it crossfades with it.
         const bool enveloped = shaped || ! recording;
-        const float edge = enveloped ? edgeGain (position, length) : 1.0f;
+        const float edge = waitsForLine ? 0.0f : (enveloped ? edgeGain (position, length) : 1.0f);
         const bool fadesBeforeRefresh = ! recording || (shaped && fadesRecordingOut());
         const float beforeRefresh = fadesBeforeRefresh ? refreshGainAt (counter) : 1.0f;
         const float inputShare = inputShareAt (counter, shaped);
@@ -261,7 +364,7 @@ void SlicePlayer::playFrames (juce::AudioBuffer<float>& buffer, int from, int to
             }
             else
             {
-                s = inSlice ? repeatedSample (slice[c], length, position) : 0.0f;
+                s = inSlice && ! waitsForLine ? repeatedSample (slice[c], length, position) : 0.0f;
             }
 
             if (shaped)
@@ -309,6 +412,10 @@ int SlicePlayer::plainRunLength (int framesLeft, bool recording, bool neutralTon
         // The crossfade from the input at a cycle's start.
         if (cycle.entersFromInput && counter < join)
             return 0;
+
+        // A held repeat that its line cuts short fades out before it.
+        if (! recording && lineFade.isActive())
+            run = juce::jmin (run, lineFade.fadeStart() - counter);
     }
 
     return juce::jmax (0, run);
@@ -381,7 +488,12 @@ int SlicePlayer::handOverLength() const noexcept
     // the passing input: at most half the cycle, so that its way in and its way
     // out never overlap, and never longer than the slice's own edge fades, so
     // that the input fades out no faster than the recording fades in.
-    return juce::jmin (edgeFadeLength (storage.slice().getNumSamples()), cycle.period / 2);
+    return handOverLengthBefore (cycle.period);
+}
+
+int SlicePlayer::handOverLengthBefore (int end) const noexcept
+{
+    return juce::jmin (edgeFadeLength (storage.slice().getNumSamples()), end / 2);
 }
 
 float SlicePlayer::edgeGain (int position, int length) const noexcept
@@ -403,10 +515,10 @@ float SlicePlayer::refreshGainAt (int count) const noexcept
     const int f = handOverLength();
     const int fadeStart = cycle.period - f;
 
-    if (count > fadeStart)
-        return 1.0f - (float) (count - fadeStart) / (float) f;
+    const float gain = count > fadeStart ? 1.0f - (float) (count - fadeStart) / (float) f : 1.0f;
 
-    return 1.0f;
+    // A held repeat also fades out before a line that cuts it short.
+    return lineFade.isActive() ? gain * lineFade.gainAt (count) : gain;
 }
 
 float SlicePlayer::inputShareAt (int count, bool shaped) const noexcept

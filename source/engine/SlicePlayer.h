@@ -2,6 +2,7 @@
 
 #include "CyclePlan.h"
 #include "HandOver.h"
+#include "LineFade.h"
 #include "RecentInput.h"
 #include "SliceReader.h"
 #include "SliceStorage.h"
@@ -81,11 +82,17 @@ private:
     void fadeInputIn (juce::AudioBuffer<float>& buffer, int from, int to) noexcept;
     void startCycle (const CycleSpec& cycle) noexcept;
     void takeUpCycle (const CycleSpec& cycle, int samplesAgo) noexcept;
+    void toneOverTakenUp (int frames) noexcept;
     void cutCycle() noexcept;
     void fadeOutWhatPlays() noexcept;
     void retimeCycle (const CycleSpec& retimed) noexcept;
+    void repeatOnLine (int lineAhead) noexcept;
+    void followLines (int lineAhead) noexcept;
+    void aimLineFade() noexcept;
+    bool repeatsAtSliceEnd() const noexcept { return heldLine < 0 || lineOwed; }
     void continueTailAfterEnd (int from) noexcept;
     bool isFadingOut() const noexcept;
+    bool fadesOutBefore (int end) const noexcept;
     int tailFramesBeforeEnd() const noexcept;
     void writePlainTail (bool shaped, int frames) noexcept;
     void writeTonedTail (bool shaped, int frames) noexcept;
@@ -107,6 +114,7 @@ private:
 
     int edgeFadeLength (int length) const noexcept;
     int handOverLength() const noexcept;
+    int handOverLengthBefore (int end) const noexcept;
     float edgeGain (int position, int length) const noexcept;
     float refreshGainAt (int count) const noexcept;
     float inputShareAt (int count, bool shaped) const noexcept;
@@ -130,6 +138,10 @@ private:
     int fadeLength = 0;
     int inputFadeLength = 0;         // the input fading in after a cycle that faded to silence
     int inputFadeDone = 0;
+
+    int heldLine = -1;               // the count at which a held slice's next line falls (-1: it has no lines)
+    bool lineOwed = false;           // a line passed while the held slice recorded: its repeat starts once it is full
+    LineFade lineFade;               // a held repeat that the next line cuts short fades out before it
 
     RepeatShape shape {};            // how repeats read the slice (pitch, decay, reverse)
     SliceReader reader;              // how the current repeat reads it

@@ -11,14 +11,19 @@ namespace brakkle
 
 void SlicePlayer::fadeOutAtStop (juce::AudioBuffer<float>& buffer) noexcept
 {
+    // A shaped cycle that ended right at the stop has faded to silence: the
+    // input comes back over the same fade as after any other cycle.
     const bool heard = playing && counter > 0 && counter < cycle.period;
+    const bool fromSilence = ! heard && playing && endingLevel() == Level::silence;
 
-    if (! heard && ! handOver.isActive())
+    if (! heard && ! fromSilence && ! handOver.isActive())
         return;
 
     beginBlock (buffer);
     if (heard)
         cutCycle();
+    else if (fromSilence)
+        beginHandOver (fadeLength, false);
     playing = false;
     endBlock (buffer);
 
@@ -125,7 +130,7 @@ void SlicePlayer::writePlainTail (bool shaped, int frames) noexcept
 
     for (int i = 0; i < frames; ++i, ++count)
     {
-        if (play >= length)
+        if (play >= length && repeatsAtSliceEnd())
             play = 0;
 
         const float share = inputShareAt (count, shaped);
@@ -140,9 +145,11 @@ void SlicePlayer::writePlainTail (bool shaped, int frames) noexcept
         }
         else
         {
-            const float edge = edgeGain (play, length), beforeRefresh = refreshGainAt (count);
+            // A held slice waiting for its line is silent.
+            const bool waitsForLine = play >= length;
+            const float edge = waitsForLine ? 0.0f : edgeGain (play, length), beforeRefresh = refreshGainAt (count);
             for (int c = 0; c < storage.slice().getNumChannels(); ++c)
-                handOver.setTail (c, i, limitUnit (repeatedSample (c, play) * edge) * beforeRefresh);
+                handOver.setTail (c, i, waitsForLine ? 0.0f : limitUnit (repeatedSample (c, play) * edge) * beforeRefresh);
             handOver.setInputShare (i, share);
             ++play;
         }
@@ -188,11 +195,12 @@ void SlicePlayer::retimeCycle (const CycleSpec& retimed) noexcept
     // gate or chance changed). A fade toward the old end that has begun, or
     // that the new end would begin at once, is not re-timed mid-way: it goes
     // on as it began in a tail, and the cycle, heading for its new end, takes
-    // over across the crossfade.
+    // over across the crossfade. So does the cycle as it was where the new end
+    // begins its fade at once or lies behind it already: the tail is the old
+    // path, faded into the new.
     const bool moves = retimed.period != cycle.period || retimed.exitsIntoInput != cycle.exitsIntoInput;
-    const bool wasFading = isFadingOut();
 
-    if (moves && wasFading)
+    if (moves && (isFadingOut() || fadesOutBefore (retimed.period)))
         cutCycle();
 
     // A crossfade from the input that the cycle began with (its own, or one
@@ -200,16 +208,19 @@ void SlicePlayer::retimeCycle (const CycleSpec& retimed) noexcept
     cycle.period = retimed.period;
     cycle.entersFromInput = cycle.entersFromInput || retimed.entersFromInput;
     cycle.exitsIntoInput = retimed.exitsIntoInput;
-
-    if (moves && ! wasFading && isFadingOut())
-        cutCycle();
 }
 
 bool SlicePlayer::isFadingOut() const noexcept
 {
-    // Past the first frame of the fade before the cycle's end (its gain below 1
-    // or, into the input, the input's share above 0).
-    return playing && counter > 0 && counter < cycle.period && counter > cycle.period - handOverLength();
+    return fadesOutBefore (cycle.period);
+}
+
+bool SlicePlayer::fadesOutBefore (int end) const noexcept
+{
+    // While the cycle is heard: past the first frame of the fade before an end
+    // at `end` (its gain below 1 or, into the input, the input's share above
+    // 0), or past that end altogether.
+    return playing && counter > 0 && counter < cycle.period && counter > end - handOverLengthBefore (end);
 }
 
 void SlicePlayer::writeTonedTail (bool shaped, int frames) noexcept
@@ -226,18 +237,20 @@ void SlicePlayer::writeTonedTail (bool shaped, int frames) noexcept
 
     for (int i = 0; i < frames; ++i, ++count)
     {
-        if (play >= length)
+        if (play >= length && repeatsAtSliceEnd())
             play = 0;
 
         const bool recording = write < length;
+        const bool waitsForLine = ! recording && play >= length;   // a held slice waiting for its line
         const int position = recording ? write : play;
         const float beforeRefresh = ! recording || fadesRecordingOut() ? refreshGainAt (count) : 1.0f;
 
         if (! recording)
             for (int c = 0; c < sliceChannels; ++c)
-                handOver.setTail (c, i, repeatedSample (c, play));
+                handOver.setTail (c, i, waitsForLine ? 0.0f : repeatedSample (c, play));
 
-        tonedTail.addFrame (handOver, recording, position, edgeGain (position, length), beforeRefresh, inputShareAt (count, shaped));
+        tonedTail.addFrame (handOver, recording, juce::jmin (position, length - 1), waitsForLine ? 0.0f : edgeGain (position, length),
+                            beforeRefresh, inputShareAt (count, shaped));
         ++(recording ? write : play);
     }
 

@@ -13,7 +13,10 @@ namespace
 {
     constexpr int taps = 2 * SliceReader::halfTaps;
     constexpr int phases = 1024;            // fractional positions the table holds; values between are interpolated
-    constexpr double kaiserBeta = 8.6;      // the window's side-lobe level against its width
+    constexpr double kaiserBeta = 7.5;      // the window's side-lobe level against its width
+    // With 13 taps a side and this window, the images a slower read makes of
+    // inputs up to 82 % of the band (18 kHz at 44.1 kHz) lie more than 74 dB
+    // below the tone, and those of the band's lower half more than 80 dB.
 
     /** A windowed sinc with its cutoff at the Nyquist frequency: row p holds the
         taps for a position p / phases past a sample, tap k weighting sample

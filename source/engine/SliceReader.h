@@ -54,7 +54,7 @@ public:
     void readRun (const float* slice, int length, int i, float* out, int n) const noexcept;
 
     /** Taps on each side of a position in the interpolator. */
-    static constexpr int halfTaps = 8;
+    static constexpr int halfTaps = 13;
 
 private:
     double start = 0.0;
