@@ -153,7 +153,7 @@ namespace
     {
         const char* name;
         Settings settings;
-        std::function<void (HostedPlugin&, int start)> steps;
+        std::function<void (HostedPlugin&, int start, int length)> steps;   // before each block
         double seconds = 6.0;
         double bpm = 120.0;
         std::vector<int> blocks { 512, 512, 300, 1024 };
@@ -174,10 +174,10 @@ namespace
             setPlain (*plugin, *id, value);
         plugin->transport().bpm = c.bpm;
 
-        return renderInBlocks (*plugin, input, c.blocks, [&] (int start)
+        return renderInBlocks (*plugin, input, c.blocks, [&] (int start, int length)
         {
             if (c.steps)
-                c.steps (*plugin, start);
+                c.steps (*plugin, start, length);
         });
     }
 
@@ -198,10 +198,10 @@ namespace
     }
 
     /** Once, in the block that holds sample `at`. */
-    bool within (int start, double seconds, int blockLength = 1024)
+    bool within (int start, int length, double seconds)
     {
         const auto at = (int) (seconds * 44100.0);
-        return start <= at && at < start + blockLength;
+        return start <= at && at < start + length;
     }
 }
 
@@ -215,7 +215,7 @@ TEST (ClapFile, SoundsAsTheVst3Bundle)
                           { &ParameterIds::refreshTimeBpm, 16.0f }, { &ParameterIds::filterMix, 60.0f } };
 
     const Settings goldenSettings (std::begin (golden::settings), std::end (golden::settings));
-    const auto inALoop = [] (HostedPlugin& p, int start)
+    const auto inALoop = [] (HostedPlugin& p, int start, int)
     {
         if (start == 0)
         {
@@ -233,33 +233,33 @@ TEST (ClapFile, SoundsAsTheVst3Bundle)
           (double) golden::length / golden::sampleRate, golden::bpm, { golden::blockSize }, true, 1 },
         { "Grid Lock in an announced loop that wraps inside blocks, mono", grid, inALoop, 6.0, 120.0,
           { 512, 512, 300, 1024 }, false, 1 },
-        { "Grid Lock from beat 2.5, after a pre-roll", grid, [] (HostedPlugin& p, int start)
+        { "Grid Lock from beat 2.5, after a pre-roll", grid, [] (HostedPlugin& p, int start, int)
           {
               if (start == 0)
                   p.transport().locate (2.5 - 1776.0 / 22050.0);
           } },
         { "Grid Lock in an announced loop that wraps inside blocks", grid, inALoop },
-        { "Grid Lock through a tempo ramp and a locate", grid, [] (HostedPlugin& p, int start)
+        { "Grid Lock through a tempo ramp and a locate", grid, [] (HostedPlugin& p, int start, int length)
           {
-              if (within (start, 1.0))
+              if (within (start, length, 1.0))
                   p.transport().rampTo (140.0, 3 * 44100);
-              if (within (start, 4.5))
+              if (within (start, length, 4.5))
                   p.transport().locate (21.3);
           } },
         { "fills on the last beat of each bar, chance 50 %", fills, {}, 16.0 },
         { "Repeat pressed and released by hand, Grid Lock off", { { &ParameterIds::stutterTimeBpm, 9.0f } },
-          [] (HostedPlugin& p, int start)
+          [] (HostedPlugin& p, int start, int length)
           {
               for (const auto& [seconds, on] : { std::pair (0.61, true), std::pair (1.9, false), std::pair (2.77, true), std::pair (4.05, false) })
-                  if (within (start, seconds))
+                  if (within (start, length, seconds))
                       setPlain (p, ParameterIds::repeatHold, on ? 1.0f : 0.0f);
           } },
-        { "Repeat pressed mid-bar with Grid Lock on, stops and starts", grid, [] (HostedPlugin& p, int start)
+        { "Repeat pressed mid-bar with Grid Lock on, stops and starts", grid, [] (HostedPlugin& p, int start, int length)
           {
-              if (within (start, 0.8))
+              if (within (start, length, 0.8))
                   setPlain (p, ParameterIds::repeatHold, 1.0f);
               p.transport().playing = ! (start >= 2 * 44100 && start < 2 * 44100 + 8192);
-              if (within (start, 3.3))
+              if (within (start, length, 3.3))
                   setPlain (p, ParameterIds::repeatHold, 0.0f);
           } },
     };
@@ -354,9 +354,9 @@ TEST (ClapFile, APositionRoundedToClapsFixedPointPlacesTheLinesOnTheSameSamples)
     {
         auto locateTo = [] (double to)
         {
-            return [to] (HostedPlugin& p, int start)
+            return [to] (HostedPlugin& p, int start, int length)
             {
-                if (within (start, 4.5))
+                if (within (start, length, 4.5))
                     p.transport().locate (to);
             };
         };

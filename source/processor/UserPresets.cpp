@@ -67,6 +67,8 @@ namespace
     };
 
     UserPresets::FileReading refused (const juce::String& why) { return { std::nullopt, why }; }
+
+    const char* const notARegularFile = "not a regular file (a folder, a device or a pipe): nothing loaded";
 }
 
 namespace UserPresets
@@ -174,8 +176,13 @@ FileReading read (const juce::String& name)
 
 FileReading readFile (const juce::File& file)
 {
-    // Opened without waiting (a pipe with no writer would never answer), and
-    // checked on what was opened: a link is followed once, by open itself.
+    // A device is never opened (opening one can already do something), a
+    // regular file is opened without waiting (a pipe put in its place would
+    // never answer), and what was opened is checked again: a link is followed
+    // once, by open itself.
+    if (file.exists() && ! isRegularFile (file))
+        return refused (notARegularFile);
+
     const Descriptor opened (::open (file.getFullPathName().toRawUTF8(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
 
     if (opened.get() < 0)
@@ -184,7 +191,7 @@ FileReading readFile (const juce::File& file)
     struct stat status {};
 
     if (::fstat (opened.get(), &status) != 0 || ! S_ISREG (status.st_mode))
-        return refused ("not a regular file (a folder, a device or a pipe): nothing loaded");
+        return refused (notARegularFile);
 
     const auto tooLarge = "larger than any preset can be (" + juce::String (StateBounds::largestText / 1024) + " KB at most): nothing loaded";
 

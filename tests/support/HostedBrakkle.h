@@ -14,6 +14,7 @@
 #include <iostream>
 #include <limits>
 #include <string>
+#include <type_traits>
 #include <memory>
 #include <vector>
 
@@ -162,7 +163,8 @@ private:
 };
 
 /** Plays the input through the plug-in in blocks whose sizes cycle through
-    blockSizes, and returns what came out. beforeEachBlock (start) runs before
+    blockSizes, and returns what came out. beforeEachBlock (start), or
+    beforeEachBlock (start, length) with the coming block's length, runs before
     each block, for what a host does between calls (tempo, transport, empty
     blocks). */
 template <typename BeforeEachBlock>
@@ -176,9 +178,13 @@ juce::AudioBuffer<float> renderInBlocks (host::HostedPlugin& plugin,
 
     for (size_t b = 0; start < input.getNumSamples(); ++b)
     {
-        beforeEachBlock (start);
-
         const int n = juce::jmin (blockSizes[b % blockSizes.size()], input.getNumSamples() - start);
+
+        if constexpr (std::is_invocable_v<BeforeEachBlock&, int, int>)
+            beforeEachBlock (start, n);
+        else
+            beforeEachBlock (start);
+
         juce::AudioBuffer<float> block (input.getNumChannels(), n);
         for (int c = 0; c < input.getNumChannels(); ++c)
             block.copyFrom (c, 0, input, c, start, n);

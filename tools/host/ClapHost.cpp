@@ -562,8 +562,9 @@ void ClapPluginInstance::processBlock (juce::AudioBuffer<float>& buffer, juce::M
 
     const juce::ScopedValueSetter<bool> audioThread (onAudioThread, true);
 
-    if (! processing)
-        processing = plugin->start_processing (plugin);
+    // A plug-in that will not start processing must not be asked to process.
+    if (! processing && ! (processing = plugin->start_processing (plugin)))
+        return;
 
     // The channels in place: the output overwrites the input.
     for (int c = 0; c < channelsPerPort; ++c)
@@ -603,7 +604,9 @@ void ClapPluginInstance::processBlock (juce::AudioBuffer<float>& buffer, juce::M
     process.in_events = &inEvents;
     process.out_events = &outEvents;
 
-    plugin->process (plugin, &process);
+    if (plugin->process (plugin, &process) == CLAP_PROCESS_ERROR)
+        buffer.clear();   // what a failed call left in the buffers is no output
+
     steadyTime += numSamples;
 }
 
@@ -626,7 +629,8 @@ void ClapPluginInstance::getStateInformation (juce::MemoryBlock& destination)
 
 void ClapPluginInstance::setStateInformation (const void* data, int sizeInBytes)
 {
-    if (state == nullptr || data == nullptr || sizeInBytes < 0)
+    // An empty state (no data at all) is still handed over: it is a project too.
+    if (state == nullptr || sizeInBytes < 0 || (data == nullptr && sizeInBytes > 0))
         return;
 
     struct Reader { const char* data; int64_t size, position; } reader { static_cast<const char*> (data), sizeInBytes, 0 };
@@ -634,7 +638,8 @@ void ClapPluginInstance::setStateInformation (const void* data, int sizeInBytes)
     {
         auto& r = *static_cast<Reader*> (s->ctx);
         const auto n = (int64_t) juce::jmin ((uint64_t) (r.size - r.position), size);
-        std::memcpy (buffer, r.data + r.position, (size_t) n);
+        if (n > 0)
+            std::memcpy (buffer, r.data + r.position, (size_t) n);
         r.position += n;
         return n;
     } };
