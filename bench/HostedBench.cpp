@@ -66,10 +66,9 @@ namespace
 
     void setPlain (HostedPlugin& plugin, const juce::String& id, float value)
     {
-        for (const auto& spec : parameterTable)
-            if (spec.id == id)
-                if (auto* parameter = plugin.parameterNamed (spec.name))
-                    HostedPlugin::setNormalised (*parameter, (value - spec.minimum) / (spec.maximum - spec.minimum));
+        if (const auto* spec = findParameterSpec (id))
+            if (auto* parameter = plugin.parameterNamed (spec->name))
+                HostedPlugin::setNormalised (*parameter, (value - spec->minimum) / (spec->maximum - spec->minimum));
     }
 
     void setToneMixes (HostedPlugin& plugin, float mix)

@@ -1,9 +1,9 @@
 // A host hands the plug-in whatever bytes its project file holds: a saved
 // state, another plug-in's, or something damaged. Reading it must never crash
 // or hang; what the reader gives back is a parameter tree with no value that
-// is no number, no attribute given twice and no deeper nesting than any state. Restored, it must never leave a
-// parameter without a number or outside its range, and whatever the instance
-// then holds must survive a save and restore.
+// is no number, no attribute given twice and no deeper nesting than any state.
+// Restored, it must never leave a parameter without a number or outside its
+// range, and whatever the instance then holds must survive a save and restore.
 
 #include "FuzzSupport.h"
 #include "processor/SavedState.h"
@@ -32,8 +32,8 @@ namespace
             fail ("restored a tree of another type", tree.getType().toString());
 
         // The text was measured before it was read: the reader never went deeper.
-        if (depthOf (tree) > StateBounds::deepestNesting)
-            fail ("restored a tree nested deeper than any state", juce::String (depthOf (tree)));
+        if (const auto depth = depthOf (tree); depth > StateBounds::deepestNesting)
+            fail ("restored a tree nested deeper than any state", juce::String (depth));
 
         for (const auto& child : tree)
         {

@@ -179,19 +179,6 @@ namespace
         return r;
     }
 
-    ClickMeasure::Step largestStep (const juce::AudioBuffer<float>& b, std::int64_t from, std::int64_t to)
-    {
-        ClickMeasure::Step worst;
-        for (int c = 0; c < b.getNumChannels(); ++c)
-            for (auto i = juce::jmax ((std::int64_t) 1, from); i < juce::jmin (to, (std::int64_t) b.getNumSamples()); ++i)
-            {
-                const float step = std::abs (b.getSample (c, (int) i) - b.getSample (c, (int) i - 1));
-                if (step > worst.size)
-                    worst = { step, i };
-            }
-        return worst;
-    }
-
     std::string digits (float x)
     {
         return juce::String (x, 9).toStdString();
@@ -229,7 +216,7 @@ TEST (Bypass, SwitchingEitherWayStepsNoMoreThanTheJoinsInsideTheEngine)
 
             for (const auto& sw : s.switches)
             {
-                const auto around = largestStep (r.output, sw.at, sw.at + fadeLength + s.blockSize);
+                const auto around = ClickMeasure::largestStepIn (r.output, sw.at, sw.at + fadeLength + s.blockSize);
                 EXPECT_LT (around.size, allowed) << (sw.bypassed ? "into" : "out of") << " the bypass at " << sw.at
                                                  << ": step at sample " << around.at;
                 std::cout << caseName (s, gridLock) << ", " << (sw.bypassed ? "into" : "out of") << " the bypass at "
@@ -237,7 +224,7 @@ TEST (Bypass, SwitchingEitherWayStepsNoMoreThanTheJoinsInsideTheEngine)
                           << " (bound " << allowed << ")\n";
             }
 
-            const auto worst = largestStep (r.output, 1, total);
+            const auto worst = ClickMeasure::largestStepIn (r.output, 1, total);
             EXPECT_LT (worst.size, allowed) << "at sample " << worst.at;
         }
 }

@@ -27,14 +27,6 @@ namespace
     constexpr double rate = 44100.0;
     constexpr int prepared = 512;
 
-    juce::AudioBuffer<float> sineOf (int total)
-    {
-        juce::AudioBuffer<float> sine (1, total);
-        for (int i = 0; i < total; ++i)
-            sine.setSample (0, i, ClickMeasure::sine (i));
-        return sine;
-    }
-
     /** Block sizes a host might send over `total` samples: random from 1 to
         `largest` before `until`, steady blocks of `largest` after it, and a
         block boundary at each of `cuts` (where the host changes something). */
@@ -69,7 +61,7 @@ namespace
     {
         auto plugin = loadBrakkle (1, rate, prepared);
         setUp (*plugin);
-        return brakkle::test::renderInBlocks (*plugin, sineOf (total), sizes, [&] (int start) {
+        return brakkle::test::renderInBlocks (*plugin, ClickMeasure::sineBuffer (total), sizes, [&] (int start) {
             const auto [first, last] = changes.equal_range (start);
             for (auto change = first; change != last; ++change)
                 change->second (*plugin);
@@ -187,17 +179,12 @@ TEST (HostBlocks, CutsDuringARecordingCarryTheirToneInShortBlocks)
         if (tone != nullptr)
             setPlain (*plugin, *tone->id, tone->mix);
 
-        const auto out = brakkle::test::renderInBlocks (*plugin, sineOf (total), { blockSize }, [&] (int start) {
+        const auto out = brakkle::test::renderInBlocks (*plugin, ClickMeasure::sineBuffer (total), { blockSize }, [&] (int start) {
             if (start == pressAt || start == releaseAt)
                 setPlain (*plugin, ParameterIds::repeatHold, start == pressAt ? 1.0f : 0.0f);
         });
 
-        const auto largestFrom = [&out] (int from) {
-            float largest = 0.0f;
-            for (int i = from; i < from + judged; ++i)
-                largest = std::max (largest, std::abs (out.getSample (0, i) - out.getSample (0, i - 1)));
-            return largest;
-        };
+        const auto largestFrom = [&out] (int from) { return ClickMeasure::largestStepIn (out, from, from + judged).size; };
 
         return std::pair { largestFrom (pressAt), largestFrom (releaseAt) };
     };

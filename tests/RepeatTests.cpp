@@ -200,9 +200,7 @@ namespace
         plugin->transport().playing = playing;
         setPlain (*plugin, ParameterIds::stutterTimeBpm, 7.0f);
         setPlain (*plugin, ParameterIds::refreshTimeBpm, 13.0f);
-        juce::AudioBuffer<float> sine (1, total);
-        for (int i = 0; i < total; ++i)
-            sine.setSample (0, i, ClickMeasure::sine (i));
+        const auto sine = ClickMeasure::sineBuffer (total);
         return brakkle::test::renderInBlocks (*plugin, sine, { 256 }, [&] (int start) {
             for (const auto& [at, on] : switches)
                 if (start == at)
@@ -442,9 +440,9 @@ namespace
         the input and output stages act as plain gains): a repeat read
         `semitones` below the recording rises (or falls, backwards) at
         2^(semitones/12) of the recording's slope. */
-    float tooth (std::int64_t n, double samplesPerBeat)
+    float tooth (std::int64_t n, double samplesPerTooth)
     {
-        const double beats = (double) n / samplesPerBeat;
+        const double beats = (double) n / samplesPerTooth;
         return (float) (0.04 * (beats - std::floor (beats)) - 0.02);
     }
 

@@ -405,9 +405,7 @@ TEST (Transitions, AHostBlockLongerThanPreparedPlaysAsItsParts)
         { "a stop while running free", false, [] (auto& p) { p.transport().playing = false; } },
     };
 
-    juce::AudioBuffer<float> sine (1, total);
-    for (int i = 0; i < total; ++i)
-        sine.setSample (0, i, ClickMeasure::sine (i));
+    const auto sine = ClickMeasure::sineBuffer (total);
 
     for (const auto& c : cases)
     {
@@ -447,9 +445,7 @@ TEST (Transitions, BlockSizesGiveTheSameOutputOnTheGrid)
     // block-of-1 render more than a block-of-512 one; there the lines may
     // differ by up to that rounding.)
     constexpr int total = (int) rate * 3;
-    juce::AudioBuffer<float> sine (1, total);
-    for (int i = 0; i < total; ++i)
-        sine.setSample (0, i, ClickMeasure::sine (i));
+    const auto sine = ClickMeasure::sineBuffer (total);
 
     const auto render = [&] (int blockSize, double startBeat) {
         auto plugin = loadBrakkle (1, rate, blockSize);

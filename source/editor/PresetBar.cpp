@@ -355,5 +355,5 @@ void PresetBar::closeDialog()
 bool PresetBar::currentIsUserPreset() const
 {
     const auto name = session.currentName();
-    return name.isNotEmpty() && ! Presets::findFactory (name).has_value() && UserPresets::exists (name);
+    return name.isNotEmpty() && ! UserPresets::isFactoryName (name) && UserPresets::exists (name);
 }

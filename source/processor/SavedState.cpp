@@ -209,31 +209,28 @@ namespace
             && StateBounds::fits (text, length);
     }
 
-    /** A value with an exponent of more digits than any number needs
-        ("1e4294967297") would overflow JUCE's number reader: it is cut to one
-        that reads as what it means before anything reads it as a number. */
-    void boundExponentsOfValues (juce::ValueTree& restored)
-    {
-        static const juce::Identifier value ("value");
-
-        for (auto child : restored)
-            if (child.hasProperty (value))
-                if (const auto text = child.getProperty (value).toString(),
-                        bounded = ParameterTextFunctions::withBoundedExponents (text);
-                    bounded != text)
-                    child.setProperty (value, bounded, nullptr);
-    }
-
     /** A damaged project may hold "nan" where a value belongs: that parameter keeps
-        the value it has rather than pass a non-number on to the audio. */
-    void keepCurrentValuesWhereNotANumber (juce::ValueTree& restored, const SavedState::CurrentValue& currentValue)
+        the value it has rather than pass a non-number on to the audio. And a value
+        with an exponent of more digits than any number needs ("1e4294967297") would
+        overflow JUCE's number reader: it is cut, before anything reads it as a
+        number, to one that reads as what it means. */
+    void settleValues (juce::ValueTree& restored, const SavedState::CurrentValue& currentValue)
     {
         static const juce::Identifier id ("id"), value ("value");
 
         for (auto child : restored)
-            if (child.hasProperty (value) && std::isnan ((float) child.getProperty (value)))
+        {
+            if (! child.hasProperty (value))
+                continue;
+
+            const auto text = child.getProperty (value).toString();
+            if (const auto bounded = ParameterTextFunctions::withBoundedExponents (text); bounded != text)
+                child.setProperty (value, bounded, nullptr);
+
+            if (std::isnan ((float) child.getProperty (value)))
                 if (const auto current = currentValue (child.getProperty (id).toString()))
                     child.setProperty (value, *current, nullptr);
+        }
     }
 }
 
@@ -267,8 +264,7 @@ std::optional<juce::ValueTree> read (const void* data,
 
     auto restored = juce::ValueTree::fromXml (*xml);
     dropRepeatedProperties (restored);
-    boundExponentsOfValues (restored);
-    keepCurrentValuesWhereNotANumber (restored, currentValue);
+    settleValues (restored, currentValue);
     return restored;
 }
 

@@ -35,11 +35,35 @@ struct ClickMeasure
         return level * std::sin (juce::MathConstants<float>::twoPi * hz * (float) n / (float) rate);
     }
 
+    /** `total` samples of the sine, on one channel. */
+    static juce::AudioBuffer<float> sineBuffer (int total)
+    {
+        juce::AudioBuffer<float> buffer (1, total);
+        for (int i = 0; i < total; ++i)
+            buffer.setSample (0, i, sine (i));
+        return buffer;
+    }
+
     struct Step
     {
         float size = 0.0f;
         std::int64_t at = 0;
     };
+
+    /** The largest step between neighbouring samples of a rendered buffer, on
+        any channel, at samples [from, to). */
+    static Step largestStepIn (const juce::AudioBuffer<float>& b, std::int64_t from, std::int64_t to)
+    {
+        Step worst;
+        for (int c = 0; c < b.getNumChannels(); ++c)
+            for (auto i = juce::jmax ((std::int64_t) 1, from); i < juce::jmin (to, (std::int64_t) b.getNumSamples()); ++i)
+            {
+                const float step = std::abs (b.getSample (c, (int) i) - b.getSample (c, (int) i - 1));
+                if (step > worst.size)
+                    worst = { step, i };
+            }
+        return worst;
+    }
 
     using BeforeBlock = std::function<void (host::HostedPlugin&, std::int64_t blockStart)>;
 
